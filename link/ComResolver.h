@@ -1,0 +1,30 @@
+// Turns a COM port number into a device path.
+//
+// Windows names ports COM1, COM2 ...; elsewhere the devices have other names.
+// A port number is resolved by (1) an explicit map that the settings file
+// may give, else (2) the n-th present serial device: real ttyS ports first,
+// then ttyUSB, then ttyACM, each by number.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+using ComMap = std::map<int, std::string>;
+
+// Replaces the explicit COMn -> device map for this process.
+void SetComMap(ComMap map);
+const ComMap& GetComMap();
+
+struct SerialDevice {
+  std::string path;     // "/dev/ttyUSB0"
+  std::string product;  // USB product name where sysfs has one, else empty
+};
+
+// Present serial devices in COM order. Roots are parameters so tests can
+// point them at a fake tree.
+std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot = "/sys",
+                                            const std::string& devRoot = "/dev");
+
+// Device path for COM port n; empty when no device has that number.
+std::string ResolveComDevice(int n);
