@@ -22,11 +22,17 @@ class CComPort {
 
   // 1 when COM port n (1..256) is open and its time-outs are set. A failure
   // at the time-outs returns 0 with the device still held, until Close.
+  // Outside Windows the device for n comes from ComResolver.h.
   int Open(int n);
+  // Closes, stores the line format for this and later Opens, then Open(n).
   int Reopen(int n, int baud, int byteSize, int parity, int stopBits);
   void Close();
 
+  // Stores rts and dtr as given (SetRts goes by the stored rts) and raises
+  // or drops both lines. 0 when closed, else 1.
   int SetLineControl(int rts, int dtr);
+  // Raises (on != 0) or drops RTS; 0 without touching the line when closed
+  // or when the last SetLineControl had rts 0, else 1.
   int SetRts(int on);
 
   // Up to n bytes into buf (at least n + 1 bytes), NUL after them. 0 when
@@ -34,6 +40,8 @@ class CComPort {
   int Read(char* buf, int n);
   // 256 + byte value when a byte was waiting, else 0.
   int ReadByte();
+  // 1 when the n bytes were written and have left the driver, within
+  // 1000 * n + 1000 ms; 0 when closed, on failure or past that deadline.
   int Write(const char* buf, int n);
   int WriteString(const char* s);
 

@@ -2,8 +2,13 @@
 //
 // Windows names ports COM1, COM2 ...; elsewhere the devices have other names.
 // A port number is resolved by (1) an explicit map that the settings file
-// may give, else (2) the n-th present serial device: real ttyS ports first,
-// then ttyUSB, then ttyACM, each by number.
+// may give, else (2) the n-th present serial device: real ttyS ports first
+// (the kernel's placeholder ttyS entries with no hardware behind them are
+// skipped), then ttyUSB, then ttyACM, each by number. One USB adapter on a
+// machine without legacy ports is thus COM1.
+//
+// The explicit map is process-wide and meant for the user-interface thread
+// (the dialog sets it at start-up, CComPort reads it at Open).
 #pragma once
 
 #include <map>
@@ -21,10 +26,12 @@ struct SerialDevice {
   std::string product;  // USB product name where sysfs has one, else empty
 };
 
-// Present serial devices in COM order. Roots are parameters so tests can
-// point them at a fake tree.
+// Present serial devices in COM order (element 0 is COM1). A device counts
+// when sysfs lists it and its node exists under devRoot. Roots are
+// parameters so tests can point them at a fake tree.
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot = "/sys",
                                             const std::string& devRoot = "/dev");
 
-// Device path for COM port n; empty when no device has that number.
+// Device path for COM port n: the explicit map's entry when it has a
+// non-empty one, else the n-th present device; empty when there is none.
 std::string ResolveComDevice(int n);

@@ -1,9 +1,9 @@
 // The operating-system side of CComPort, one implementation file per platform
-// (PortSystemPosix.cpp here). CComPort decides what to call and when; these
-// functions only translate each step into the platform's calls.
+// (PortSystemPosix.cpp here). CComPort decides what to call and when and
+// holds the handle; these functions only translate each step into the
+// platform's calls and turn its errors into plain results. They keep no state
+// of their own and are called from the thread that owns the port.
 #pragma once
-
-#include <string>
 
 #ifdef _WIN32
 using PortHandle = void*;
@@ -14,8 +14,9 @@ inline constexpr PortHandle kNoPort = -1;
 #endif
 
 // Line format as CComPort stores it: parity and stop-bit codes are the
-// Windows ones (parity 0 none, 1 odd, 2 even; stop bits 0 one, 1 one and a
-// half, 2 two).
+// Windows ones (parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits
+// 0 one, 1 one and a half, 2 two). A value the platform cannot express is
+// left as the driver had it.
 struct LineFormat {
   int baud;
   int byteSize;
@@ -25,21 +26,30 @@ struct LineFormat {
 
 namespace portsys {
 
-// Opens COM port n exclusively; kNoPort on failure.
+// Opens COM port n for reading and writing, held exclusively (no other
+// process, root included, may open it meanwhile); kNoPort on failure.
 PortHandle OpenDevice(int n);
-// Applies the line format with parity checking off and DTR/RTS control off;
-// failures are not reported, as a refused speed must not stop the open.
+// Raw 8-bit line, receiver on, modem status lines ignored, no flow control,
+// parity checking off, DTR and RTS dropped, then the given format. Failures
+// are not reported: a speed or format the driver refuses must not stop the
+// open.
 void ApplyLineFormat(PortHandle h, const LineFormat& format);
-// Makes reads return at once; false when the device refuses (not a terminal).
+// Makes reads return at once with what has arrived; false when the device
+// refuses (it is not a terminal).
 bool SetNonBlockingTimeouts(PortHandle h);
-// Enables or disables RTS and DTR control; not examined by the caller.
+// Raises or drops RTS and DTR; the result is not reported (a
+// pseudo-terminal refuses modem control and must still work).
 void ApplyLineControl(PortHandle h, bool rts, bool dtr);
 void RaiseRts(PortHandle h, bool on);
-// -1 on a platform failure, else the byte count (0 when nothing is waiting).
+// Never waits. -1 on a platform failure, else the byte count: 0 when nothing
+// is waiting and also at end of file on a hung-up line.
 int ReadBytes(PortHandle h, char* buf, int n);
-// Writes n bytes within 1000 * n + 1000 ms and waits for them to leave the
-// driver; false on a platform failure.
+// Writes n bytes within 1000 * n + 1000 ms and waits, within the same
+// deadline, for them to leave the driver; false on a platform failure or
+// when the bytes could not all be written in time.
 bool WriteBytes(PortHandle h, const char* buf, int n);
+// WriteBytes with an explicit deadline, for tests of the bound.
+bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs);
 void CloseDevice(PortHandle h);
 
 }  // namespace portsys
