@@ -3,7 +3,8 @@
 // Beside the program when a file <base>.ini lies there, else in the per-user
 // application folder below "Quillbeck/ZETA-7/", created when missing. When the
 // per-user folder cannot be had or made, the user is told and the file beside
-// the program is used.
+// the program is used. Decided once, on the user-interface thread, at dialog
+// start-up; paths of any length are handled without truncation.
 #pragma once
 
 #include <functional>
@@ -20,17 +21,25 @@ struct LocationServices {
   std::function<int(const char* path)> fileExists;
   std::function<int(char* buffer, int size)> getUserAppFolder;
   std::function<int(const char* folder)> makeFolder;
-  // Shows a message in the dialog's plain box (no icon, OK).
+  // Shows a message in the dialog's plain box (no icon, OK). May be left
+  // empty, then messages are dropped.
   std::function<void(const std::string& text)> showMessage;
 };
+
+// The size of the buffer handed to getUserAppFolder: far above any path the
+// system can open, so a real folder is never cut short.
+inline constexpr int kUserFolderBufferSize = 64 * 1024;
 
 // The real services: /proc/self/exe and the UserDirKit library; showMessage
 // is left for the caller to set.
 LocationServices SystemLocationServices();
 
 // The settings file path, or nullopt when the program's own path is not
-// available (then nothing about settings is loaded).
+// available (then nothing about settings is loaded). getUserAppFolder is
+// called exactly once on every road that has the program's path, even when
+// the file beside the program wins.
 std::optional<std::string> LocateSettingsFile(const LocationServices& services);
 
-// "dir/name.ext" -> "name"; no extension -> the whole name.
+// "dir/name.ext" -> "name"; "a.b.c" -> "a.b"; no extension -> the whole name.
+// A leading dot is part of the name, not an extension: ".x" -> ".x".
 std::string BaseNameOf(const std::string& path);

@@ -1,6 +1,10 @@
 /* UserDirKit: the per-user application folder and the few file-system
  * operations the settings location needs. A C ABI shared library, so that a
- * program can load it by name and another build can swap it. */
+ * program can load it by name and another build can swap it.
+ *
+ * Every text argument is a NUL-terminated byte string; nothing is kept between
+ * calls, so the functions may be called from any thread (they read the
+ * environment, which the caller must not change at the same time). */
 #ifndef USERDIRKIT_H
 #define USERDIRKIT_H
 
@@ -14,16 +18,20 @@ extern "C" {
 #define UDK_API __attribute__((visibility("default")))
 #endif
 
-/* 1 when a file (not a folder) exists at path, else 0. */
+/* 1 when a file (not a folder) exists at path, symbolic links followed;
+ * else 0 (a null path included). */
 UDK_API int udk_FileExists(const char* path);
 
 /* Writes the per-user application folder into buffer: $XDG_CONFIG_HOME when
- * set and absolute, else $HOME/.config. Returns its length, or -1 when
- * neither can be had or the text with its NUL does not fit size. */
+ * set and absolute, else $HOME/.config when $HOME is set and absolute. No
+ * trailing "/" is added. Returns the text's length, or -1 when neither can be
+ * had, when buffer is null, or when the text with its NUL does not fit size
+ * (then buffer holds an empty text when size > 0). */
 UDK_API int udk_GetUserAppFolder(char* buffer, int size);
 
-/* Creates folder and its parents as needed. 0 when the folder exists
- * afterwards (already existing included), nonzero on failure. */
+/* Creates folder and its parents as needed (a trailing "/" is fine). 0 when
+ * the folder exists afterwards (already existing included), -1 on failure,
+ * for example when a component of the path is a file. */
 UDK_API int udk_MakeFolder(const char* folder);
 
 #ifdef __cplusplus

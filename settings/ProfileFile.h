@@ -1,0 +1,34 @@
+// Whole-file access for the settings file: read it all, or replace it all.
+//
+// The operating-system side of the private-profile layer; the text rules are
+// in ProfileText.h. There is one implementation a platform (the POSIX one is
+// ProfileFilePosix.cpp); a Windows build would not use this at all and call
+// its own private-profile functions instead. Nothing is held open between
+// calls. Callers: iniacs, on the user-interface thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+enum class ProfileReadResult {
+  kOk,
+  kMissing,  // no file at the path: a write may create it
+  kFailed,   // there is something, but it cannot be read as a settings file
+};
+
+// A settings file is a few hundred bytes; this bound keeps a stray huge file
+// from being loaded into memory. Larger files read as kFailed, so they are
+// neither used nor overwritten.
+inline constexpr size_t kMaxProfileBytes = 64u * 1024 * 1024;
+
+// Reads the whole regular file at path into *text.
+ProfileReadResult ReadProfileFile(const std::string& path, std::string* text);
+
+// Replaces the file at path with text so that a reader sees either the old or
+// the new content, never a mix: a temporary file in the same folder is
+// written, flushed to disk, given the old file's permission bits (a new file
+// gets 0666 less the umask) and renamed over the target. When path is a
+// symbolic link, the file it leads to is replaced and the link stays. On any
+// failure the temporary file is removed, the old file is left as it was and
+// false is returned.
+bool ReplaceProfileFile(const std::string& path, const std::string& text);

@@ -1,0 +1,193 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "ProfileFile.h"
+
+namespace {
+
+// Links followed before giving up, as the kernel's own bound for a path.
+constexpr int kMaxLinkHops = 40;
+
+// The one place where an OS error becomes a read result: only "nothing
+// there" lets a write create the file; every other error protects it.
+ProfileReadResult ReadResultFromErrno(int err) {
+  return err == ENOENT ? ProfileReadResult::kMissing : ProfileReadResult::kFailed;
+}
+
+int OpenRetrying(const char* path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path, flags);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool FsyncRetrying(int fd) {
+  int rc;
+  do {
+    rc = ::fsync(fd);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links from path to the file that is to be replaced. A
+// dangling link resolves to the path it names, so the file is created there.
+bool ResolveLinks(const std::string& path, std::string* target) {
+  std::string current = path;
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (errno != ENOENT) return false;
+      *target = current;
+      return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      *target = current;
+      return true;
+    }
+    std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    for (;;) {
+      const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+      if (n < 0) return false;
+      if (static_cast<size_t>(n) < buf.size()) {
+        buf.resize(static_cast<size_t>(n));
+        break;
+      }
+      buf.resize(buf.size() * 2);  // the link changed under us; read again
+    }
+    std::string link(buf.begin(), buf.end());
+    if (link.empty()) return false;
+    current = link[0] == '/' ? link : FolderOf(current) + "/" + link;
+  }
+  return false;  // a loop of links
+}
+
+// The process umask, read without changing it (umask() can only be read by
+// setting it, which would race with other threads creating files).
+mode_t CurrentUmask() {
+  mode_t mask = 022;
+  if (FILE* f = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+      if (std::strncmp(line, "Umask:", 6) == 0) {
+        mask = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8)) & 0777;
+        break;
+      }
+    }
+    std::fclose(f);
+  }
+  return mask;
+}
+
+}  // namespace
+
+ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
+  text->clear();
+  // O_NONBLOCK so that a FIFO at the path cannot stall the open; it is then
+  // refused below as not a regular file.
+  const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return ReadResultFromErrno(errno);
+
+  ProfileReadResult result = ProfileReadResult::kOk;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<unsigned long long>(st.st_size) > kMaxProfileBytes) {
+    result = ProfileReadResult::kFailed;
+  } else {
+    text->reserve(static_cast<size_t>(st.st_size));
+    char buf[64 * 1024];
+    for (;;) {
+      const ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        result = ProfileReadResult::kFailed;
+        break;
+      }
+      if (n == 0) break;
+      if (text->size() + static_cast<size_t>(n) > kMaxProfileBytes) {
+        result = ProfileReadResult::kFailed;  // grew past the bound while read
+        break;
+      }
+      text->append(buf, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (result != ProfileReadResult::kOk) text->clear();
+  return result;
+}
+
+bool ReplaceProfileFile(const std::string& path, const std::string& text) {
+  if (path.empty()) return false;
+  std::string target;
+  if (!ResolveLinks(path, &target)) return false;
+
+  mode_t mode;
+  struct stat st;
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return false;
+    // A file its owner made read-only stays as it is, as it would on Windows;
+    // renaming over it would otherwise succeed in a writable folder.
+    if (::access(target.c_str(), W_OK) != 0) return false;
+    mode = st.st_mode & 07777;
+  } else if (errno == ENOENT) {
+    mode = 0666 & ~CurrentUmask();
+  } else {
+    return false;
+  }
+
+  std::string tmpl = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+  const int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);
+  if (fd < 0) return false;
+
+  bool ok = WriteAll(fd, text.data(), text.size()) && FsyncRetrying(fd) &&
+            ::fchmod(fd, mode) == 0;
+  // close() is not retried on EINTR: on Linux the descriptor is gone anyway.
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(tmpl.c_str());
+    return false;
+  }
+
+  // Make the rename itself durable; the new content is already on disk, so
+  // a failure here changes nothing for the caller.
+  const int dirFd = OpenRetrying(FolderOf(target).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+  if (dirFd >= 0) {
+    FsyncRetrying(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}

@@ -1,0 +1,49 @@
+// Private-profile (INI) text: look-up and editing on a file's whole text.
+//
+// Pure functions on bytes, with no file access, so the rules can be tested
+// and fuzzed apart from the disk. The rules follow what a settings file
+// carried over from Windows or edited by hand expects:
+//  - a line "[name]" opens a section; "key=value" lines belong to the last
+//    opened section; lines before the first section belong to none;
+//  - names compare case-insensitively (ASCII); blanks (space, tab) around
+//    names, around "=" and at line ends are ignored;
+//  - the first matching section and, in it, the first matching key win;
+//    a later section of the same name is not looked at;
+//  - lines end in LF or CR LF; a leading UTF-8 byte-order mark is skipped;
+//  - a line whose first non-blank byte is ';' is a comment.
+// Every byte is kept by an edit except the value text being replaced and the
+// lines being added. Time is linear in the text's length.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// The value text of key in section: blanks around it removed and one pair of
+// matching surrounding quotes ("..." or '...') dropped. nullopt when the
+// section or the key is missing.
+std::optional<std::string> ProfileFindValue(std::string_view text, std::string_view section,
+                                            std::string_view key);
+
+// Every key of the first section named section, in file order, a repeated
+// key given once with its first value. Empty when the section is missing.
+std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(std::string_view text,
+                                                                       std::string_view section);
+
+// Reads a value as an integer: an optional sign and the decimal digits up to
+// the first other byte ("42abc" -> 42, "abc" -> 0, "-" -> 0). An empty value
+// gives fallback. Numbers beyond the int range saturate at INT_MIN / INT_MAX.
+int ProfileParseInt(std::string_view value, int fallback);
+
+// The text with key in section set to value: the value of the key that
+// ProfileFindValue would find is replaced in place; otherwise the key is
+// added after the last key line of the first matching section (right after
+// its header when it has none); otherwise the section and the key are added
+// at the end. New lines take the text's line ending (that of its first line;
+// LF for a text without any). nullopt when a name or the value could not be
+// stored and read back as given: an empty name, a line break anywhere, "]" in
+// the section name, "=" in the key, a key starting with ';' or '['.
+std::optional<std::string> ProfileSetValue(std::string_view text, std::string_view section,
+                                           std::string_view key, std::string_view value);

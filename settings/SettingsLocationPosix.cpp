@@ -1,0 +1,29 @@
+#include <unistd.h>
+
+#include <vector>
+
+#include "SettingsLocation.h"
+#include "UserDirKit/UserDirKit.h"
+
+namespace {
+
+std::optional<std::string> ReadOwnPath() {
+  std::vector<char> buf(256);
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n <= 0) return std::nullopt;
+    if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
+    buf.resize(buf.size() * 2);  // no fixed bound: grow until it fits
+  }
+}
+
+}  // namespace
+
+LocationServices SystemLocationServices() {
+  LocationServices services;
+  services.programPath = ReadOwnPath;
+  services.fileExists = udk_FileExists;
+  services.getUserAppFolder = udk_GetUserAppFolder;
+  services.makeFolder = udk_MakeFolder;
+  return services;
+}
