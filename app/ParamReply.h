@@ -1,5 +1,12 @@
 // The unit's parameter lines: splitting an "R" reply into the four values and
-// building the "S" command that writes them.
+// building the "S" command that writes them. Pure functions, no Qt; the main
+// dialog calls them on the user-interface thread.
+//
+// An "R" reply is "channel id retrycount interval": the first three fields
+// are separated by blanks (0x20 only, runs of them skipped), the fourth is
+// everything after the blank that ends the third, so blanks at its start are
+// skipped by the conversion. Each field converts like DecimalToInt: a leading
+// number or 0, clamped to the 32-bit range.
 #pragma once
 
 #include <string>
@@ -17,7 +24,9 @@ enum class ReadReplyResult {
   kMissingFields  // right length but fewer than four fields
 };
 
-// reply is the NUL-terminated text of count characters that the exchange stored.
+// reply is the NUL-terminated text of count characters that the exchange
+// stored; no byte past reply[count - 1] is read, even if the terminator is
+// missing. The split stops at the first NUL. params is written only on kOk.
 ReadReplyResult ParseReadReply(const char* reply, int count, UnitParams* params);
 
 // "S %d %d %d %d" with channel, id, retry count and interval.
