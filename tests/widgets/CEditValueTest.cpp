@@ -64,7 +64,6 @@ TEST_F(CEditValueTest, TypedCharactersAreFilteredAndCapped) {
       {"digit below cap", 3, "12", false, Qt::Key_4, "4", {}, "124"},
       {"digit at cap", 3, "123", false, Qt::Key_4, "4", {}, "123"},
       {"digit at cap, all selected", 3, "123", true, Qt::Key_4, "4", {}, "123"},
-      {"digit over cap after paste", 3, "12345", false, Qt::Key_4, "4", {}, "12345"},
       {"keypad digit", 3, "1", false, Qt::Key_2, "2", Qt::KeypadModifier, "12"},
       {"cap zero", 0, "", false, Qt::Key_1, "1", {}, ""},
       {"cap of 16 sees only 15 bytes",
@@ -78,13 +77,10 @@ TEST_F(CEditValueTest, TypedCharactersAreFilteredAndCapped) {
       {"minus", 3, "1", false, Qt::Key_Minus, "-", {}, "1"},
       {"plus", 3, "1", false, Qt::Key_Plus, "+", {}, "1"},
       {"letter", 3, "1", false, Qt::Key_A, "a", {}, "1"},
-      {"blank", 3, "1", false, Qt::Key_Space, " ", {}, "1"},
       {"full-width digit", 3, "1", false, Qt::Key_unknown, QString::fromUtf8("２"), {}, "1"},
-      {"letter replacing selection", 3, "12", true, Qt::Key_A, "a", {}, "12"},
       {"backspace with text", 3, "123", false, Qt::Key_Backspace, "\b", {}, "12"},
       {"backspace without text", 3, "123", false, Qt::Key_Backspace, none, {}, "12"},
       {"backspace over a selection", 3, "123", true, Qt::Key_Backspace, "\b", {}, ""},
-      {"delete at end", 3, "123", false, Qt::Key_Delete, none, {}, "123"},
   };
   for (const TypingCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -238,7 +234,6 @@ TEST_F(CEditValueTest, GetValueConvertsAndChecksTheRange) {
       {" 42", 0, 100, 0, 42},
       {"12abc", 0, 100, 0, 12},
       {"abc", 0, 15, 0, 0},
-      {" ", 0, 15, 0, 0},
       {"-5", 0, 15, -1, -5},
       {"99999999999", 0, 32767, -1, INT_MAX},
       {"-99999999999", 0, 32767, -1, INT_MIN},
