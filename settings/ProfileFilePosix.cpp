@@ -172,8 +172,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   const int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);
   if (fd < 0) return false;
 
-  bool ok = WriteAll(fd, text.data(), text.size()) && FsyncRetrying(fd) &&
-            ::fchmod(fd, mode) == 0;
+  bool ok = WriteAll(fd, text.data(), text.size()) && FsyncRetrying(fd) && ::fchmod(fd, mode) == 0;
   // close() is not retried on EINTR: on Linux the descriptor is gone anyway.
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;

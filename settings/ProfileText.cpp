@@ -40,7 +40,7 @@ struct Line {
   std::string_view name;  // section or key name, trimmed
   size_t valueBegin = 0;  // key lines: the trimmed value's offsets
   size_t valueEnd = 0;
-  size_t next = 0;     // offset just past the line's LF (or the text's end)
+  size_t next = 0;      // offset just past the line's LF (or the text's end)
   bool hasEol = false;  // false only for a last line without LF
 };
 

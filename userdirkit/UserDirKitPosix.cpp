@@ -1,5 +1,3 @@
-#include "UserDirKit/UserDirKit.h"
-
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -7,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "UserDirKit/UserDirKit.h"
 
 namespace {
 

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+
+#include "TempDir.h"
+#include "iniacs.h"
+
+namespace {
+
+class IniacsTest : public ::testing::Test {
+ protected:
+  IniacsTest() : m_strIni(m_dir / "zeta7.ini") { m_ini.SetPath(m_strIni); }
+
+  mode_t ModeOf(const std::string& path) {
+    struct stat st;
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+  }
+
+  CTempDir m_dir;
+  std::string m_strIni;
+  iniacs m_ini;
+};
+
+TEST_F(IniacsTest, MissingFileSectionOrKeyGivesMinusOne) {
+  EXPECT_EQ(m_ini.GetInt("com", "com"), -1);
+  std::string value;
+  EXPECT_FALSE(m_ini.GetString("com", "com", &value));
+
+  WriteFile(m_strIni, "[com]\nbps=2\nempty=\n[position]\n");
+  EXPECT_EQ(m_ini.GetInt("com", "com"), -1);
+  EXPECT_EQ(m_ini.GetInt("ports", "com1"), -1);
+  EXPECT_EQ(m_ini.GetInt("com", "empty"), -1);
+  EXPECT_EQ(m_ini.GetInt("COM", "BPS"), 2);
+}
+
+TEST_F(IniacsTest, ReadingNeverCreatesTheFile) {
+  m_ini.GetInt("com", "com");
+  m_ini.GetSection("ports");
+  EXPECT_NE(::access(m_strIni.c_str(), F_OK), 0);
+}
+
+TEST_F(IniacsTest, EveryWrittenValueReadsBack) {
+  for (int value : {INT_MIN, INT_MIN + 1, -256, -2, -1, 0, 1, 255, 256, INT_MAX}) {
+    m_ini.WriteInt("position", "left", value);
+    EXPECT_EQ(m_ini.GetInt("position", "left"), value);
+  }
+}
+
+TEST_F(IniacsTest, StoreOfAllFourKeysCreatesAPlainFile) {
+  const mode_t oldMask = ::umask(027);
+  m_ini.WriteInt("position", "left", -7);
+  m_ini.WriteInt("position", "top", 20);
+  m_ini.WriteInt("com", "com", 3);
+  m_ini.WriteInt("com", "bps", 2);
+  ::umask(oldMask);
+  EXPECT_EQ(ReadFile(m_strIni), "[position]\nleft=-7\ntop=20\n[com]\ncom=3\nbps=2\n");
+  EXPECT_EQ(ModeOf(m_strIni), 0640u);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
+}
+
+TEST_F(IniacsTest, OtherContentAndLineEndingsKeptByteForByte) {
+  const std::string before =
+      "; ZETA-7 settings, edited by hand\r\n\r\n[Position]\r\nLeft = 100 \r\n\r\n"
+      "[ports]\r\ncom3=/dev/serial/by-id/usb-x\r\n[com]\r\ncom=4\r\n";
+  WriteFile(m_strIni, before);
+  m_ini.WriteInt("position", "left", 12);
+  m_ini.WriteInt("position", "top", -3);
+  m_ini.WriteInt("com", "com", 5);
+  EXPECT_EQ(ReadFile(m_strIni),
+            "; ZETA-7 settings, edited by hand\r\n\r\n[Position]\r\nLeft = 12 \r\ntop=-3\r\n\r\n"
+            "[ports]\r\ncom3=/dev/serial/by-id/usb-x\r\n[com]\r\ncom=5\r\n");
+}
+
+TEST_F(IniacsTest, PermissionsOfTheOldFileKept) {
+  WriteFile(m_strIni, "[com]\ncom=1\n");
+  ASSERT_EQ(::chmod(m_strIni.c_str(), 0604), 0);
+  m_ini.WriteInt("com", "com", 2);
+  EXPECT_EQ(m_ini.GetInt("com", "com"), 2);
+  EXPECT_EQ(ModeOf(m_strIni), 0604u);
+}
+
+TEST_F(IniacsTest, WriteThroughASymlinkChangesItsTargetAndKeepsTheLink) {
+  const std::string real = m_dir / "real";
+  ASSERT_EQ(::mkdir(real.c_str(), 0755), 0);
+  WriteFile(real + "/settings.ini", "[com]\ncom=1\n");
+  ASSERT_EQ(::symlink("real/settings.ini", m_strIni.c_str()), 0);
+
+  m_ini.WriteInt("com", "com", 9);
+
+  struct stat st;
+  ASSERT_EQ(::lstat(m_strIni.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(real + "/settings.ini"), "[com]\ncom=9\n");
+  EXPECT_EQ(EntryCount(real), 1);
+}
+
+TEST_F(IniacsTest, DanglingSymlinkCreatesItsTarget) {
+  ASSERT_EQ(::symlink("target.ini", m_strIni.c_str()), 0);
+  m_ini.WriteInt("com", "bps", 3);
+  EXPECT_EQ(ReadFile(m_dir / "target.ini"), "[com]\nbps=3\n");
+  EXPECT_EQ(m_ini.GetInt("com", "bps"), 3);
+}
+
+// Something at the path that is not a settings file: reads give the default
+// at once (a FIFO must not block) and writes leave it alone.
+TEST_F(IniacsTest, NonRegularFileIsNeitherReadNorReplaced) {
+  const std::string fifo = m_dir / "fifo.ini";
+  const std::string folder = m_dir / "folder.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  for (const std::string& path : {fifo, folder}) {
+    iniacs ini;
+    ini.SetPath(path);
+    EXPECT_EQ(ini.GetInt("com", "com"), -1) << path;
+    ini.WriteInt("com", "com", 4);
+    struct stat st;
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_FALSE(S_ISREG(st.st_mode)) << path;
+  }
+  EXPECT_EQ(EntryCount(m_dir.Path()), 2);
+}
+
+TEST_F(IniacsTest, FolderThatIsAFileMakesTheWriteFailQuietly) {
+  WriteFile(m_dir / "notafolder", "x");
+  iniacs ini;
+  ini.SetPath(m_dir / "notafolder/zeta7.ini");
+  ini.WriteInt("com", "com", 4);
+  EXPECT_EQ(ini.GetInt("com", "com"), -1);
+  EXPECT_EQ(ReadFile(m_dir / "notafolder"), "x");
+}
+
+// A write that fails half way (here: the file-size limit stops the temporary
+// file) must leave the old file whole and no temporary file behind. This
+// works for root too, unlike permission bits.
+TEST_F(IniacsTest, FailedWriteLeavesOldFileIntactAndNoLeftovers) {
+  const std::string before = "[com]\ncom=1\n; " + std::string(300, 'x') + "\n";
+  WriteFile(m_strIni, before);
+
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = 64;
+  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  m_ini.WriteInt("com", "com", 2);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(ReadFile(m_strIni), before);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
+}
+
+TEST_F(IniacsTest, ReadOnlyFolderOrFileLeavesOldFileIntact) {
+  if (::geteuid() == 0) GTEST_SKIP() << "running as root: permission bits do not stop writes";
+  const std::string before = "[com]\ncom=1\n";
+  WriteFile(m_strIni, before);
+
+  ASSERT_EQ(::chmod(m_dir.Path().c_str(), 0555), 0);
+  m_ini.WriteInt("com", "com", 2);
+  ASSERT_EQ(::chmod(m_dir.Path().c_str(), 0755), 0);
+  EXPECT_EQ(ReadFile(m_strIni), before);
+
+  ASSERT_EQ(::chmod(m_strIni.c_str(), 0444), 0);
+  m_ini.WriteInt("com", "com", 2);
+  EXPECT_EQ(ReadFile(m_strIni), before);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
+}
+
+TEST_F(IniacsTest, UnreadableFileIsNotOverwritten) {
+  if (::geteuid() == 0) GTEST_SKIP() << "running as root: mode 000 does not stop reads";
+  WriteFile(m_strIni, "[com]\ncom=1\n[keep]\nthis=1\n");
+  ASSERT_EQ(::chmod(m_strIni.c_str(), 0200), 0);
+  m_ini.WriteInt("com", "com", 2);
+  ASSERT_EQ(::chmod(m_strIni.c_str(), 0600), 0);
+  EXPECT_EQ(ReadFile(m_strIni), "[com]\ncom=1\n[keep]\nthis=1\n");
+}
+
+// A 10 MB file of binary noise with the section at its end: look-up and edit
+// must stay linear and keep every byte before the edit.
+TEST_F(IniacsTest, LargeBinaryFileIsHandled) {
+  std::string noise(10 * 1024 * 1024, '\0');
+  uint32_t x = 12345;
+  for (char& c : noise) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 24);
+  }
+  WriteFile(m_strIni, noise + "\n[com]\ncom=7\n");
+  EXPECT_EQ(m_ini.GetInt("com", "com"), 7);
+  m_ini.WriteInt("com", "bps", 1);
+  const std::string after = ReadFile(m_strIni);
+  EXPECT_EQ(after.size(), noise.size() + 19);
+  EXPECT_EQ(after.compare(0, noise.size(), noise), 0);
+  EXPECT_EQ(m_ini.GetInt("com", "bps"), 1);
+}
+
+}  // namespace

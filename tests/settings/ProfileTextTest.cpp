@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+#include "ProfileText.h"
+
+namespace {
+
+struct LookupCase {
+  const char* what;
+  std::string text;
+  const char* section;
+  const char* key;
+  std::optional<std::string> expected;
+};
+
+TEST(ProfileText, FindsValuesAsAHandEditedFileExpects) {
+  const LookupCase cases[] = {
+      {"names ignore case", "[Com]\nCOM=5\n", "com", "com", "5"},
+      {"blanks around names and =", "  [ com ]  \n \t com  =  7 \t\n", "com", "com", "7"},
+      {"CR LF lines", "[com]\r\ncom=3\r\nbps=2\r\n", "com", "bps", "2"},
+      {"last line without LF", "[com]\ncom=5", "com", "com", "5"},
+      {"first key wins", "[com]\ncom=1\ncom=2\n", "com", "com", "1"},
+      {"first section wins", "[com]\ncom=1\n[COM]\ncom=3\nbps=2\n", "com", "bps", std::nullopt},
+      {"key before any section", "com=9\n[com]\n", "com", "com", std::nullopt},
+      {"commented key", "[com]\n;com=4\n", "com", "com", std::nullopt},
+      {"key of another section", "[other]\ncom=1\n[com]\n", "com", "com", std::nullopt},
+      {"line without =", "[com]\ncom\n", "com", "com", std::nullopt},
+      {"empty text", "", "com", "com", std::nullopt},
+      {"empty value is found", "[com]\ncom=\n", "com", "com", ""},
+      {"UTF-8 mark before first section", "\xEF\xBB\xBF[com]\ncom=6\n", "com", "com", "6"},
+      {"quotes dropped", "[ports]\ncom3 = \"/dev/x y\"\n", "ports", "com3", "/dev/x y"},
+      {"header with trailing text", "[com] ; serial\ncom=8\n", "com", "com", "8"},
+      {"NUL and high bytes elsewhere", std::string("[b\0n]\n\xff=\x01\n[com]\ncom=4\n", 23), "com",
+       "com", "4"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProfileFindValue(c.text, c.section, c.key), c.expected) << c.what;
+  }
+}
+
+TEST(ProfileText, ParsesIntegersLikeThePlatformRead) {
+  const struct {
+    const char* text;
+    int expected;
+  } cases[] = {
+      {"42abc", 42},
+      {"abc", 0},
+      {"", -1},
+      {"   ", -1},
+      {"-17", -17},
+      {"+8", 8},
+      {"-", 0},
+      {"007", 7},
+      {"1 2", 1},
+      {"0x10", 0},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"2147483648", INT_MAX},
+      {"-99999999999999999999", INT_MIN},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProfileParseInt(c.text, -1), c.expected) << '"' << c.text << '"';
+  }
+}
+
+struct EditCase {
+  const char* what;
+  std::string before;
+  const char* section;
+  const char* key;
+  std::string after;
+};
+
+TEST(ProfileText, EditsTouchOnlyTheValueOrAddWholeLines) {
+  const EditCase cases[] = {
+      {"value replaced in place, all else kept",
+       "; settings\r\n[other]\r\nx = 1\r\n\r\n[COM]\r\n  Com = 12\t\r\nbps=1\r\n", "com", "com",
+       "; settings\r\n[other]\r\nx = 1\r\n\r\n[COM]\r\n  Com = -5\t\r\nbps=1\r\n"},
+      {"empty value filled", "[com]\ncom=\n", "com", "com", "[com]\ncom=-5\n"},
+      {"key added after the section's last key, before blank lines and a comment",
+       "[com]\nbps=1\n\n; next\n[position]\nleft=3\n", "com", "com",
+       "[com]\nbps=1\ncom=-5\n\n; next\n[position]\nleft=3\n"},
+      {"key added to a section without keys", "[com]\n\n[x]\n", "com", "com",
+       "[com]\ncom=-5\n\n[x]\n"},
+      {"header that ends the text", "[a]\r\nk=1\r\n[com]", "com", "com",
+       "[a]\r\nk=1\r\n[com]\r\ncom=-5\r\n"},
+      {"last key line without line break", "[com]\r\nbps=0", "com", "com",
+       "[com]\r\nbps=0\r\ncom=-5\r\n"},
+      {"only the first of two sections edited", "[com]\nx=1\n[com]\ncom=9\n", "com", "com",
+       "[com]\nx=1\ncom=-5\n[com]\ncom=9\n"},
+      {"section added to an empty text", "", "com", "com", "[com]\ncom=-5\n"},
+      {"section added after a last line without break", "[a]\r\nk=1", "com", "com",
+       "[a]\r\nk=1\r\n[com]\r\ncom=-5\r\n"},
+      {"names trimmed when added", "", " com ", " com ", "[com]\ncom=-5\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProfileSetValue(c.before, c.section, c.key, "-5"), c.after) << c.what;
+  }
+}
+
+TEST(ProfileText, RefusesNamesThatWouldNotReadBack) {
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"", "k", "1"},    {"s", "", "1"},    {"s\n[t]", "k", "1"}, {"s", "k\rx", "1"},
+      {"s", "k", "1\n"}, {"s]x", "k", "1"}, {"s", "a=b", "1"},    {"s", ";k", "1"},
+      {"s", "[k]", "1"}, {"  ", "k", "1"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProfileSetValue("[s]\nk=0\n", c.section, c.key, c.value), std::nullopt)
+        << c.section << " / " << c.key;
+  }
+}
+
+// Random texts built from the fragments that matter to the parser: whatever
+// the text, a written key must read back and no other key may change.
+TEST(ProfileText, WriteThenReadHoldsForArbitraryTexts) {
+  const std::string fragments[] = {"[com]",
+                                   "[COM ]",
+                                   "[other]",
+                                   "com=1",
+                                   "bps = 2",
+                                   ";com=3",
+                                   "x",
+                                   "=",
+                                   "[",
+                                   "]",
+                                   " ",
+                                   "\t",
+                                   "\r",
+                                   "\n",
+                                   "\r\n",
+                                   "com",
+                                   "bps",
+                                   "\xEF\xBB\xBF",
+                                   std::string(1, '\0')};
+  const char* const probes[][2] = {{"com", "bps"}, {"other", "com"}, {"other", "bps"}};
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int parts = static_cast<int>(rng() % 30);
+    for (int i = 0; i < parts; ++i) text += fragments[rng() % std::size(fragments)];
+
+    const std::optional<std::string> edited = ProfileSetValue(text, "com", "com", "-2147483648");
+    ASSERT_TRUE(edited.has_value());
+    EXPECT_EQ(ProfileFindValue(*edited, "com", "com"), "-2147483648")
+        << testing::PrintToString(text);
+    for (const auto& probe : probes) {
+      EXPECT_EQ(ProfileFindValue(*edited, probe[0], probe[1]),
+                ProfileFindValue(text, probe[0], probe[1]))
+          << testing::PrintToString(text);
+    }
+  }
+}
+
+TEST(ProfileText, SectionEntriesGiveFirstOfEachKeyInOrder) {
+  const std::string text =
+      "[ports]\ncom2=/dev/b\nCOM1 = '/dev/a'\ncom2=/dev/dup\ncom3=\n[ports]\ncom4=/dev/d\n";
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"com2", "/dev/b"}, {"COM1", "/dev/a"}, {"com3", ""}};
+  EXPECT_EQ(ProfileSectionEntries(text, "PORTS"), expected);
+  EXPECT_TRUE(ProfileSectionEntries(text, "com").empty());
+}
+
+}  // namespace

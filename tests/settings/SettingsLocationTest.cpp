@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "SettingsLocation.h"
+#include "TempDir.h"
+#include "UserDirKit/UserDirKit.h"
+
+namespace {
+
+// Library and platform stand-ins that answer as told and record every call.
+struct CFakeServices {
+  std::optional<std::string> program = "/opt/zeta/zeta7";
+  int existsResult = 0;
+  std::string folderText = "/home/u/.config";
+  int folderResult = 15;
+  int makeResult = 0;
+
+  std::vector<std::string> existsCalls;
+  int folderCalls = 0;
+  int folderSize = 0;
+  std::vector<std::string> makeCalls;
+  std::vector<std::string> messages;
+
+  LocationServices Services() {
+    LocationServices s;
+    s.programPath = [this] { return program; };
+    s.fileExists = [this](const char* path) {
+      existsCalls.push_back(path);
+      return existsResult;
+    };
+    s.getUserAppFolder = [this](char* buffer, int size) {
+      ++folderCalls;
+      folderSize = size;
+      if (folderText.size() < static_cast<size_t>(size)) {
+        std::memcpy(buffer, folderText.c_str(), folderText.size() + 1);
+      }
+      return folderResult;
+    };
+    s.makeFolder = [this](const char* folder) {
+      makeCalls.push_back(folder);
+      return makeResult;
+    };
+    s.showMessage = [this](const std::string& text) { messages.push_back(text); };
+    return s;
+  }
+};
+
+const std::string kBeside = "/opt/zeta/zeta7.ini";
+const std::string kInUserFolder = "/home/u/.config/Quillbeck/ZETA-7/zeta7.ini";
+
+TEST(SettingsLocation, FourSituations) {
+  const struct {
+    const char* what;
+    int exists;
+    std::string folder;
+    int folderResult;
+    int make;
+    std::string expected;
+    const char* message;  // nullptr: none
+    bool folderMade;
+  } cases[] = {
+      {"file beside wins even without a user folder", 1, "", -1, 0, kBeside, nullptr, false},
+      {"file beside wins over a usable user folder", 1, "/home/u/.config", 15, 0, kBeside, nullptr,
+       false},
+      {"user folder", 0, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
+      {"user folder with trailing /", 0, "/home/u/.config/", 16, 0, kInUserFolder, nullptr, true},
+      {"exists -1 is no file", -1, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
+      {"exists 2 is no file", 2, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
+      {"no user folder", 0, "", -1, 0, kBeside, kMsgUserFolderUnavailable, false},
+      {"-1 with a text is still failure", 0, "/home/u/.config", -1, 0, kBeside,
+       kMsgUserFolderUnavailable, false},
+      {"success with an empty text", 0, "", 0, 0, kBeside, kMsgUserFolderUnavailable, false},
+      {"folder not created", 0, "/home/u/.config", 15, 1, kBeside, kMsgUserFolderNotCreated, true},
+      {"folder not created, -1", 0, "/home/u/.config", 15, -1, kBeside, kMsgUserFolderNotCreated,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CFakeServices fake;
+    fake.existsResult = c.exists;
+    fake.folderText = c.folder;
+    fake.folderResult = c.folderResult;
+    fake.makeResult = c.make;
+
+    EXPECT_EQ(LocateSettingsFile(fake.Services()), c.expected);
+    EXPECT_EQ(fake.existsCalls, std::vector<std::string>{kBeside});
+    EXPECT_EQ(fake.folderCalls, 1);
+    EXPECT_GE(fake.folderSize, 4096);
+    if (c.folderMade) {
+      EXPECT_EQ(fake.makeCalls, std::vector<std::string>{"/home/u/.config/Quillbeck/ZETA-7/"});
+    } else {
+      EXPECT_TRUE(fake.makeCalls.empty());
+    }
+    EXPECT_EQ(fake.messages,
+              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+  }
+}
+
+TEST(SettingsLocation, NoProgramPathAsksNothing) {
+  CFakeServices fake;
+  fake.program = std::nullopt;
+  EXPECT_EQ(LocateSettingsFile(fake.Services()), std::nullopt);
+  EXPECT_TRUE(fake.existsCalls.empty());
+  EXPECT_EQ(fake.folderCalls, 0);
+  EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST(SettingsLocation, SettingsFileIsNamedAfterTheProgram) {
+  const struct {
+    const char* program;
+    const char* base;
+  } cases[] = {
+      {"/opt/a.b", "a"},       {"/opt/a.b.c", "a.b"},
+      {"/opt/zeta7", "zeta7"}, {"/opt/v1.2/zeta7", "zeta7"},
+      {"/opt/.x", ".x"},       {"/opt/.x.y", ".x"},
+      {"/opt/a.", "a"},        {"zeta7", "zeta7"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BaseNameOf(c.program), c.base) << c.program;
+    CFakeServices fake;
+    fake.program = c.program;
+    EXPECT_EQ(LocateSettingsFile(fake.Services()),
+              std::string("/home/u/.config/Quillbeck/ZETA-7/") + c.base + ".ini")
+        << c.program;
+  }
+}
+
+TEST(SettingsLocation, LongPathsAreNotCut) {
+  CFakeServices fake;
+  const std::string deepProgram = "/" + std::string(3000, 'd') + "/" + std::string(400, 'n');
+  const std::string deepFolder = "/" + std::string(5000, 'u');
+  fake.program = deepProgram;
+  fake.folderText = deepFolder;
+  EXPECT_EQ(LocateSettingsFile(fake.Services()),
+            deepFolder + "/Quillbeck/ZETA-7/" + std::string(400, 'n') + ".ini");
+
+  fake.existsResult = 1;
+  EXPECT_EQ(LocateSettingsFile(fake.Services()), deepProgram + ".ini");
+}
+
+TEST(SettingsLocation, FolderTextWithoutNulIsNotOverread) {
+  CFakeServices fake;
+  LocationServices s = fake.Services();
+  s.getUserAppFolder = [](char* buffer, int size) {
+    std::memset(buffer, 'u', static_cast<size_t>(size));
+    return size;
+  };
+  const std::optional<std::string> path = LocateSettingsFile(s);
+  ASSERT_TRUE(path.has_value());
+  EXPECT_EQ(path->size(), static_cast<size_t>(kUserFolderBufferSize) + 27);
+}
+
+// The real services against a private HOME: the program is this test, no
+// file lies beside it, so both folder levels appear at once.
+TEST(SettingsLocation, SystemServicesCreateTheSettingsFolder) {
+  CTempDir home;
+  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedXdg = oldXdg ? oldXdg : "";
+  ::setenv("XDG_CONFIG_HOME", (home / "cfg").c_str(), 1);
+
+  LocationServices services = SystemLocationServices();
+  std::vector<std::string> messages;
+  services.showMessage = [&](const std::string& text) { messages.push_back(text); };
+  const std::optional<std::string> program = services.programPath();
+  const std::optional<std::string> path = LocateSettingsFile(services);
+
+  if (oldXdg) {
+    ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+
+  ASSERT_TRUE(program.has_value());
+  const std::string base = BaseNameOf(*program);
+  EXPECT_EQ(base, "zeta7_settings_test");
+  if (udk_FileExists((*program).substr(0, program->rfind('/') + 1).append(base + ".ini").c_str()) ==
+      1) {
+    GTEST_SKIP() << "a settings file lies beside the test program";
+  }
+  EXPECT_EQ(path, home / "cfg/Quillbeck/ZETA-7/zeta7_settings_test.ini");
+  struct stat st;
+  EXPECT_EQ(::stat((home / "cfg/Quillbeck/ZETA-7").c_str(), &st), 0);
+  EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
