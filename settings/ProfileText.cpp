@@ -68,15 +68,19 @@ class LineReader {
     size_t first = begin;
     while (first < end && IsBlank(m_text[first])) ++first;
     if (first == end || m_text[first] == ';') return true;
-    if (m_text[first] == '[') {
-      const size_t close = m_text.find(']', first + 1);
-      const size_t nameEnd = (close == std::string_view::npos || close > end) ? end : close;
+    // Searches stay inside the line: looking past its end for a "]" or "="
+    // that is not there would make many short lines quadratic.
+    const std::string_view rest = m_text.substr(first, end - first);
+    if (rest[0] == '[') {
+      const size_t close = rest.find(']', 1);
+      const size_t nameEnd = close == std::string_view::npos ? rest.size() : close;
       line->kind = Line::kSection;
-      line->name = Trim(m_text.substr(first + 1, nameEnd - first - 1));
+      line->name = Trim(rest.substr(1, nameEnd - 1));
       return true;
     }
-    const size_t eq = m_text.find('=', first);
-    if (eq == std::string_view::npos || eq >= end) return true;
+    const size_t eqInRest = rest.find('=');
+    if (eqInRest == std::string_view::npos) return true;
+    const size_t eq = first + eqInRest;
     line->kind = Line::kKey;
     line->name = Trim(m_text.substr(first, eq - first));
     size_t vb = eq + 1;
