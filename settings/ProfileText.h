@@ -11,8 +11,9 @@
 //    a later section of the same name is not looked at;
 //  - lines end in LF or CR LF; a leading UTF-8 byte-order mark is skipped;
 //  - a line whose first non-blank byte is ';' is a comment.
-// Every byte is kept by an edit except the value text being replaced and the
-// lines being added. Time is linear in the text's length.
+// An edit keeps every byte except the value text it replaces; it only adds
+// whole lines (and a line break to a last line that lacks one). Time is linear in the text's
+// length.
 #pragma once
 
 #include <optional>

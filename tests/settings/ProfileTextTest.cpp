@@ -157,13 +157,4 @@ TEST(ProfileText, WriteThenReadHoldsForArbitraryTexts) {
   }
 }
 
-TEST(ProfileText, SectionEntriesGiveFirstOfEachKeyInOrder) {
-  const std::string text =
-      "[ports]\ncom2=/dev/b\nCOM1 = '/dev/a'\ncom2=/dev/dup\ncom3=\n[ports]\ncom4=/dev/d\n";
-  const std::vector<std::pair<std::string, std::string>> expected = {
-      {"com2", "/dev/b"}, {"COM1", "/dev/a"}, {"com3", ""}};
-  EXPECT_EQ(ProfileSectionEntries(text, "PORTS"), expected);
-  EXPECT_TRUE(ProfileSectionEntries(text, "com").empty());
-}
-
 }  // namespace

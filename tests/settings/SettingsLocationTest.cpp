@@ -62,8 +62,6 @@ TEST(SettingsLocation, FourSituations) {
     bool folderMade;
   } cases[] = {
       {"file beside wins even without a user folder", 1, "", -1, 0, kBeside, nullptr, false},
-      {"file beside wins over a usable user folder", 1, "/home/u/.config", 15, 0, kBeside, nullptr,
-       false},
       {"user folder", 0, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
       {"user folder with trailing /", 0, "/home/u/.config/", 16, 0, kInUserFolder, nullptr, true},
       {"exists -1 is no file", -1, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
@@ -73,8 +71,6 @@ TEST(SettingsLocation, FourSituations) {
        kMsgUserFolderUnavailable, false},
       {"success with an empty text", 0, "", 0, 0, kBeside, kMsgUserFolderUnavailable, false},
       {"folder not created", 0, "/home/u/.config", 15, 1, kBeside, kMsgUserFolderNotCreated, true},
-      {"folder not created, -1", 0, "/home/u/.config", 15, -1, kBeside, kMsgUserFolderNotCreated,
-       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
