@@ -111,15 +111,6 @@ TEST(SimUnit, OverlongInputLineIsRefused) {
   EXPECT_EQ(out.substr(out.size() - 12), "\r\nNG\r\nZETA7>");
 }
 
-TEST(SimUnit, ParamReplyWidthFollowsOption) {
-  for (int width : {16, 17, 18, 19}) {
-    SimOptions options;
-    options.paramWidth = width;
-    CSimUnit unit(options);
-    EXPECT_EQ(unit.Answer("R").size(), static_cast<size_t>(width));
-  }
-}
-
 TEST(SimUnit, ReplyFaults) {
   struct Case {
     const char* name;
@@ -128,13 +119,8 @@ TEST(SimUnit, ReplyFaults) {
     std::string output;
   };
   const Case cases[] = {
-      {"silent", [](SimOptions& o) { o.silent = true; }, "V\r\n", ""},
       {"no echo", [](SimOptions& o) { o.noEcho = true; }, "V\r\n", "V1.02.03\r\nZETA7>"},
       {"no echo, empty line", [](SimOptions& o) { o.noEcho = true; }, "\r\n", "ZETA7>"},
-      {"wrong prompt", [](SimOptions& o) { o.wrongPrompt = true; }, "\r\n", "\r\nZETA7> "},
-      {"lower ok", [](SimOptions& o) { o.lowerOk = true; }, "S 7 0 0 0\r\n",
-       "S 7 0 0 0\r\nok\r\nZETA7>"},
-      {"lower v", [](SimOptions& o) { o.lowerV = true; }, "V\r\n", "V\r\nv1.02.03\r\nZETA7>"},
       {"nul", [](SimOptions& o) { o.nul = true; }, "V\r\n",
        std::string("V\r\nV1.0\0"
                    "2.03\r\nZETA7>",
@@ -147,15 +133,6 @@ TEST(SimUnit, ReplyFaults) {
     c.set(options);
     EXPECT_EQ(Answer(options, c.input), c.output) << c.name;
   }
-}
-
-TEST(SimUnit, OverlongReplyHasNoLineEndAndKeepsItsStart) {
-  SimOptions options;
-  options.overlong = true;
-  const std::string out = Answer(options, "V\r\n");
-  ASSERT_EQ(out.size(), 3 + CSimUnit::kOverlongReply);
-  EXPECT_EQ(out.substr(0, 11), "V\r\nV1.02.03");
-  EXPECT_EQ(out.find_first_of("\r\n", 3), std::string::npos);
 }
 
 TEST(SimUnit, SlowGapsTheAnswerButNotTheEcho) {
