@@ -21,5 +21,5 @@ function(zeta7_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${test_home};XDG_CONFIG_HOME=${test_home}/.config;ZETA7_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen\\;HOME=${test_home}\\;XDG_CONFIG_HOME=${test_home}/.config\\;ZETA7_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()

@@ -226,6 +226,9 @@ void CloseDevice(PortHandle h) {
   // Bytes still queued would make close() wait for the driver's closing
   // delay (30 s by default on a serial port).
   tcflush(h, TCOFLUSH);
+  // A real port drops its exclusive flag at the last close; a pseudo-terminal
+  // whose other side stays open keeps it, and the next open would be refused.
+  ioctl(h, TIOCNXCL);
   close(h);
 }
 
