@@ -1,0 +1,257 @@
+// The main window against the simulated unit: connect, read, write, and
+// what the user sees when the unit misbehaves.
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QTest>
+
+#include "DialogFixture.h"
+#include "SimProcess.h"
+
+namespace {
+
+class WorkflowTest : public DialogTest {
+ protected:
+  // Starts the unit with the given switches and opens the window with COM1
+  // mapped to it.
+  CZeta7Dlg& OpenWithUnit(const std::vector<std::string>& args = {}) {
+    if (!m_sim.Start(args)) {
+      ADD_FAILURE() << m_sim.Error();
+    }
+    WriteIni(IniBesideProgram(), ("[ports]\ncom1=" + m_sim.DevicePath() + "\n").c_str());
+    return Open();
+  }
+  void Click(const char* name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+  CZeta7Dlg& Connected(const std::vector<std::string>& args = {}) {
+    CZeta7Dlg& dlg = OpenWithUnit(args);
+    Click("IDC_BUTTON_CONNECT");
+    EXPECT_EQ(Boxes().Controls(), kConnected);
+    return dlg;
+  }
+  QCheckBox* InfiniteRetry() { return Control<QCheckBox>("IDC_CHECK_INFINITE_RETRY"); }
+  QString Fields() {
+    QStringList texts;
+    for (const char* name :
+         {"IDC_EDIT_CHANNEL", "IDC_EDIT_ID", "IDC_EDIT_RETRY_COUNT", "IDC_EDIT_RETRY_INTERVAL"}) {
+      texts << Edit(name)->text();
+    }
+    return texts.join(QLatin1Char(' '));
+  }
+  void SetFields(const char* channel, const char* id, const char* retry, const char* interval) {
+    Edit("IDC_EDIT_CHANNEL")->setText(QString::fromUtf8(channel));
+    Edit("IDC_EDIT_ID")->setText(QString::fromUtf8(id));
+    Edit("IDC_EDIT_RETRY_COUNT")->setText(QString::fromUtf8(retry));
+    Edit("IDC_EDIT_RETRY_INTERVAL")->setText(QString::fromUtf8(interval));
+  }
+  bool UnitGotWriteCommand() {
+    for (const std::string& line : m_sim.ReceivedLines()) {
+      if (line.rfind("S", 0) == 0) return true;
+    }
+    return false;
+  }
+
+  CSimProcess m_sim;
+};
+
+TEST_F(WorkflowTest, ConnectShowsTheVersionAndDisconnectKeepsIt) {
+  CZeta7Dlg& dlg = Connected();
+  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_EQ(VersionLine(), QString::fromUtf8("ファームウェアバージョン V1.02.03"));
+  EXPECT_EQ(dlg.focusWidget(), Button("IDC_BUTTON_DISCONNECT"));
+  EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
+
+  Click("IDC_BUTTON_DISCONNECT");
+  EXPECT_EQ(Boxes().Controls(), kDisconnected);
+  EXPECT_EQ(dlg.focusWidget(), Button("IDC_BUTTON_CONNECT"));
+  EXPECT_EQ(VersionLine(), QString::fromUtf8("ファームウェアバージョン V1.02.03"));
+  // Disconnect sends nothing and lets go of the device.
+  EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
+  CComPort other;
+  EXPECT_EQ(other.Open(1), 1);
+}
+
+struct HandshakeCase {
+  std::vector<std::string> args;
+  const char* message;  // nullptr: connects
+  const char* versionLine;
+};
+
+TEST_F(WorkflowTest, HandshakeOutcomes) {
+  const HandshakeCase cases[] = {
+      {{"--wrong-prompt"}, "ZETA-7と通信できません", ""},
+      {{"--silent"}, "ZETA-7と通信できません", ""},
+      {{"--garbage"}, "ZETA-7と通信できません", ""},
+      {{"--lower-v"}, "ZETA-7との通信が不正です", ""},
+      {{"--version", "V"}, nullptr, "ファームウェアバージョン V"},
+  };
+  for (const HandshakeCase& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    m_sim.Stop();
+    OpenWithUnit(c.args);
+    Click("IDC_BUTTON_CONNECT");
+    if (c.message) {
+      ASSERT_EQ(Boxes().Boxes().size(), 1u);
+      EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8(c.message));
+      EXPECT_EQ(Boxes().Boxes()[0].type, unsigned{MB_OK | MB_ICONSTOP});
+      EXPECT_EQ(Boxes().Boxes()[0].controls, kConnected);
+      EXPECT_EQ(Boxes().Controls(), kDisconnected);
+    } else {
+      EXPECT_TRUE(Boxes().Boxes().empty());
+      EXPECT_EQ(Boxes().Controls(), kConnected);
+    }
+    EXPECT_EQ(VersionLine(), QString::fromUtf8(c.versionLine));
+  }
+}
+
+TEST_F(WorkflowTest, ReadFillsTheFieldsAndInfiniteRetryFollowsTheUnit) {
+  Connected({"--retry", "-1", "--channel", "7", "--id", "0", "--interval", "32767"});
+  Edit("IDC_EDIT_RETRY_COUNT")->setText(QStringLiteral("42"));
+  Click("IDC_BUTTON_READ");
+  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_EQ(Fields(), "7 0 42 32767");
+  EXPECT_TRUE(InfiniteRetry()->isChecked());
+  EXPECT_FALSE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+  EXPECT_EQ(Boxes().Controls(), kConnected);
+
+  // The user switches infinite retry off and on; the field follows the box.
+  QTest::mouseClick(InfiniteRetry(), Qt::LeftButton);
+  EXPECT_TRUE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+  QTest::mouseClick(InfiniteRetry(), Qt::LeftButton);
+  EXPECT_FALSE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+
+  // Write with infinite retry sends -1 whatever the retry field holds.
+  Edit("IDC_EDIT_RETRY_COUNT")->clear();
+  Boxes().Answer(IDOK);
+  Click("IDC_BUTTON_WRITE");
+  EXPECT_EQ(m_sim.ReceivedLines().back(), "S 7 0 -1 32767");
+}
+
+TEST_F(WorkflowTest, WriteSendsConvertedValuesAndReadBackShowsThem) {
+  Connected();
+  SetFields("007", "15", "10000", "0");
+  Boxes().Answer(IDOK);
+  Click("IDC_BUTTON_WRITE");
+  ASSERT_EQ(Boxes().Boxes().size(), 2u);
+  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("パラメータをZETA-7に書き込みます"));
+  EXPECT_EQ(Boxes().Boxes()[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
+  EXPECT_EQ(Boxes().Boxes()[1].text, QString::fromUtf8("書き込み終了"));
+  EXPECT_EQ(Boxes().Boxes()[1].type, unsigned{MB_OK | MB_ICONEXCLAMATION});
+  const std::string bytes = m_sim.ReceivedBytes();
+  const std::string line = "\r\nV\r\nS 7 15 10000 0\r\n";
+  EXPECT_EQ(bytes, line);
+
+  SetFields("", "", "", "");
+  Click("IDC_BUTTON_READ");
+  EXPECT_EQ(Fields(), "7 15 10000 0");
+  EXPECT_FALSE(InfiniteRetry()->isChecked());
+  EXPECT_EQ(Boxes().Controls(), kConnected);
+}
+
+struct WriteCase {
+  const char *channel, *id, *retry, *interval;
+  const char* message;
+};
+
+// Validation stops at the first failing field; nothing reaches the unit and
+// the window stays connected.
+TEST_F(WorkflowTest, WriteValidationRefusesBeforeSending) {
+  Connected();
+  const WriteCase cases[] = {
+      {"", "99", "1", "1", "パラメータを入力してください"},
+      {"6", "1", "1", "1", "値が有効範囲を超えています"},
+      {"47", "", "1", "1", "値が有効範囲を超えています"},
+      {"7", "16", "1", "1", "値が有効範囲を超えています"},
+      {"7", "1", "", "1", "パラメータを入力してください"},
+      {"7", "1", "10001", "1", "値が有効範囲を超えています"},
+      {"7", "1", "1", "32768", "値が有効範囲を超えています"},
+      {"7", "1", "1", "", "パラメータを入力してください"},
+  };
+  for (const WriteCase& c : cases) {
+    SCOPED_TRACE(std::string(c.channel) + "|" + c.id + "|" + c.retry + "|" + c.interval);
+    SetFields(c.channel, c.id, c.retry, c.interval);
+    Boxes().Clear();
+    Boxes().Answer(IDOK);
+    Click("IDC_BUTTON_WRITE");
+    ASSERT_EQ(Boxes().Boxes().size(), 2u);
+    EXPECT_EQ(Boxes().Boxes()[1].text, QString::fromUtf8(c.message));
+    EXPECT_EQ(Boxes().Boxes()[1].type, unsigned{MB_OK | MB_ICONSTOP});
+    EXPECT_EQ(Boxes().Controls(), kConnected);
+  }
+  EXPECT_FALSE(UnitGotWriteCommand());
+
+  // Cancel in the confirmation sends nothing either.
+  SetFields("12", "3", "5", "1000");
+  Boxes().Clear();
+  Boxes().Answer(IDCANCEL);
+  Click("IDC_BUTTON_WRITE");
+  EXPECT_EQ(Boxes().Boxes().size(), 1u);
+  EXPECT_FALSE(UnitGotWriteCommand());
+}
+
+TEST_F(WorkflowTest, WriteRefusedByTheUnitStaysConnected) {
+  Connected({"--lower-ok"});
+  SetFields("12", "3", "5", "1000");
+  Boxes().Answer(IDOK);
+  Click("IDC_BUTTON_WRITE");
+  ASSERT_EQ(Boxes().Boxes().size(), 2u);
+  EXPECT_EQ(Boxes().Boxes()[1].text, QString::fromUtf8("書き込みに失敗しました"));
+  EXPECT_EQ(Boxes().Boxes()[1].type, unsigned{MB_OK | MB_ICONSTOP});
+  EXPECT_EQ(Boxes().Controls(), kConnected);
+}
+
+TEST_F(WorkflowTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
+  for (const char* length : {"--r16", "--r19"}) {
+    SCOPED_TRACE(length);
+    m_sim.Stop();
+    Connected({length});
+    SetFields("1", "2", "3", "4");
+    Click("IDC_BUTTON_READ");
+    ASSERT_EQ(Boxes().Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("受信データが不正です"));
+    EXPECT_EQ(Boxes().Controls(), kDisconnected);
+    EXPECT_EQ(Fields(), "1 2 3 4");
+  }
+  m_sim.Stop();
+  Connected({"--r18"});
+  Click("IDC_BUTTON_READ");
+  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_EQ(Fields(), "12 3 5 1000");
+}
+
+// The unit goes away while connected: Read and Write report it and the
+// window disconnects; a new unit on the same device connects again.
+TEST_F(WorkflowTest, UnitThatDisappearsIsReportedAndANewConnectWorks) {
+  Connected();
+  const std::string device = m_sim.DevicePath();
+  m_sim.Stop();
+  Click("IDC_BUTTON_READ");
+  ASSERT_EQ(Boxes().Boxes().size(), 1u);
+  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("ZETA-7と通信できません"));
+  EXPECT_EQ(Boxes().Controls(), kDisconnected);
+
+  ASSERT_TRUE(m_sim.Start({"--version", "V9"}));
+  WriteIni(IniBesideProgram(), ("[ports]\ncom1=" + m_sim.DevicePath() + "\n").c_str());
+  SetComMap({{1, m_sim.DevicePath()}});
+  Boxes().Clear();
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_EQ(VersionLine(), QString::fromUtf8("ファームウェアバージョン V9"));
+}
+
+TEST_F(WorkflowTest, EnterOnReadWriteAndDisconnectPressesThem) {
+  Connected();
+  auto pressEnter = [](QWidget* widget) {
+    widget->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+  };
+  pressEnter(Button("IDC_BUTTON_READ"));
+  EXPECT_EQ(Fields(), "12 3 5 1000");
+  Boxes().Answer(IDCANCEL);
+  pressEnter(Button("IDC_BUTTON_WRITE"));
+  ASSERT_EQ(Boxes().Boxes().size(), 1u);
+  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("パラメータをZETA-7に書き込みます"));
+  pressEnter(Button("IDC_BUTTON_DISCONNECT"));
+  EXPECT_EQ(Boxes().Controls(), kDisconnected);
+}
+
+}  // namespace
