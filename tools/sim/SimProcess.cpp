@@ -54,7 +54,7 @@ std::string CSimProcess::DefaultProgram() {
 bool CSimProcess::Start(const std::vector<std::string>& args, int timeoutMs) {
   const std::string program = DefaultProgram();
   if (program.empty()) {
-    m_strError = "ZETA7_BIN_DIR is not set and the test's own folder is unknown";
+    m_strError = "ZETA7_BIN_DIR is not set and this program's own folder is unknown";
     return false;
   }
   return Start(program, args, timeoutMs);

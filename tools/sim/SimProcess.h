@@ -1,4 +1,4 @@
-// CSimProcess: runs the simulated unit (zeta7-sim) for a test.
+// CSimProcess: runs the simulated unit (zeta7-sim) for a test or a benchmark.
 //
 //   CSimProcess sim;
 //   ASSERT_TRUE(sim.Start({"--r18"})) << sim.Error();
