@@ -67,6 +67,11 @@ run() {
   scratch="$(mktemp -d /tmp/zeta7-fuzz.XXXXXX)"
   for t in "${targets[@]}"; do
     check_binary "$t" || { failed=1; continue; }
+    if [[ "$("$bindir/$t" -help=1 2>&1)" != *max_total_time* ]]; then
+      echo "$t: built without libFuzzer (replay only); configure the build with clang" >&2
+      failed=1
+      continue
+    fi
     mkdir -p "$scratch/$t/corpus" "$scratch/$t/artifacts"
     cp "$here/corpus/$t"/* "$scratch/$t/corpus/"
     log="$scratch/$t/log"
