@@ -1,11 +1,13 @@
 // The main window against the simulated unit: connect, read, write, and
 // what the user sees when the unit misbehaves.
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QTest>
 
 #include "DialogFixture.h"
 #include "SimProcess.h"
+#include "iniacs.h"
 
 namespace {
 
@@ -252,6 +254,155 @@ TEST_F(WorkflowTest, EnterOnReadWriteAndDisconnectPressesThem) {
   EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("パラメータをZETA-7に書き込みます"));
   pressEnter(Button("IDC_BUTTON_DISCONNECT"));
   EXPECT_EQ(Boxes().Controls(), kDisconnected);
+}
+
+// ---- Faults: what the user sees when the line, the device or the settings
+// misbehave. None of them may crash, hang or lose the settings file.
+
+TEST_F(WorkflowTest, UnitHangingUpMidReplyLeavesTheWindowUsable) {
+  OpenWithUnit({"--hangup"});
+  Click("IDC_BUTTON_CONNECT");
+  // The version reply breaks off. The hang-up usually discards what came
+  // through and the handshake fails; should the program have read the first
+  // half in time, it connects and the next exchange finds the line dead.
+  if (Boxes().Boxes().empty()) {
+    Click("IDC_BUTTON_READ");
+    ASSERT_EQ(Boxes().Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("ZETA-7と通信できません"));
+  } else {
+    ASSERT_EQ(Boxes().Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("ZETA-7との通信が不正です"));
+  }
+  EXPECT_EQ(Boxes().Controls(), kDisconnected);
+  // The device is gone with the unit; the next Connect says so.
+  Boxes().Clear();
+  Click("IDC_BUTTON_CONNECT");
+  ASSERT_EQ(Boxes().Boxes().size(), 1u);
+  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("COM1がオープンできません。"));
+}
+
+TEST_F(WorkflowTest, PortHeldByAnotherProgramCannotBeOpened) {
+  OpenWithUnit();
+  CComPort other;
+  ASSERT_EQ(other.Open(1), 1);
+  Click("IDC_BUTTON_CONNECT");
+  ASSERT_EQ(Boxes().Boxes().size(), 1u);
+  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("COM1がオープンできません。"));
+  other.Close();
+  Boxes().Clear();
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_EQ(Boxes().Controls(), kConnected);
+}
+
+// A device that is not a terminal is held by the failed open and let go by
+// the next Connect, so repeated attempts leak nothing.
+TEST_F(WorkflowTest, DeviceThatIsNotATerminalCannotBeOpened) {
+  WriteIni(IniBesideProgram(), "[ports]\ncom1=/dev/null\n");
+  Open();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Click("IDC_BUTTON_CONNECT");
+  }
+  ASSERT_EQ(Boxes().Boxes().size(), 3u);
+  for (const RecordedBox& box : Boxes().Boxes()) {
+    EXPECT_EQ(box.text, QString::fromUtf8("COM1がオープンできません。"));
+  }
+  EXPECT_EQ(Boxes().Controls(), kDisconnected);
+}
+
+TEST_F(WorkflowTest, GarbageAtEverySpeedFailsTheHandshake) {
+  for (int speed = 0; speed < 4; ++speed) {
+    SCOPED_TRACE(speed);
+    m_sim.Stop();
+    OpenWithUnit({"--garbage", "--seed", std::to_string(speed + 1)});
+    Combo("IDC_COMBO_BAUDRATE")->setCurrentIndex(speed);
+    emit Combo("IDC_COMBO_BAUDRATE")->activated(speed);
+    Click("IDC_BUTTON_CONNECT");
+    ASSERT_EQ(Boxes().Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("ZETA-7と通信できません"));
+    EXPECT_EQ(Boxes().Controls(), kDisconnected);
+  }
+}
+
+TEST_F(WorkflowTest, EndlessStreamEndsTheExchange) {
+  OpenWithUnit({"--stream"});
+  Click("IDC_BUTTON_CONNECT");
+  Click("IDC_BUTTON_READ");
+  ASSERT_FALSE(Boxes().Boxes().empty());
+  EXPECT_EQ(Boxes().Controls(), kDisconnected);
+}
+
+TEST_F(WorkflowTest, GarbageSettingsFileGivesDefaultsAndKeepsItsBytes) {
+  std::string garbage(4096, '\0');
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919) % 251);
+  garbage += "\n\r\r[position]\nleft=abc\n";
+  {
+    QFile file(QString::fromStdString(IniBesideProgram()));
+    udk_MakeFolder(m_dir.filePath(QStringLiteral("bin")).toUtf8().constData());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(garbage.data(), static_cast<qint64>(garbage.size()));
+  }
+  CZeta7Dlg& dlg = Open();
+  EXPECT_EQ(dlg.ComPort(), 1);
+  EXPECT_EQ(dlg.BaudIndex(), 0);
+  EXPECT_EQ(dlg.x(), 0);  // "abc" reads as 0
+
+  dlg.move(50, 60);
+  Boxes().Answer(IDOK);
+  ASSERT_TRUE(dlg.close());
+  QFile file(QString::fromStdString(IniBesideProgram()));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().startsWith(QByteArray(garbage.data(), 4096)));
+  iniacs ini;
+  ini.SetPath(IniBesideProgram());
+  EXPECT_EQ(ini.GetInt("position", "left"), 50);
+  EXPECT_EQ(ini.GetInt("com", "com"), 1);
+}
+
+TEST_F(WorkflowTest, NoHomeAndNoConfigFolderGivesMessageA) {
+  const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+  unsetenv("HOME");
+  unsetenv("XDG_CONFIG_HOME");
+  m_dialog = std::make_unique<CZeta7Dlg>();
+  m_recorder = std::make_unique<BoxRecorder>(m_dialog.get());
+  m_dialog->SetLocationServices(SystemLocationServices());
+  m_dialog->Create();
+  setenv("HOME", home.constData(), 1);
+  if (!config.isEmpty()) setenv("XDG_CONFIG_HOME", config.constData(), 1);
+
+  ASSERT_EQ(Boxes().Boxes().size(), 1u);
+  EXPECT_EQ(Boxes().Boxes()[0].text,
+            QString::fromUtf8("Windowsのバージョンの取得もしくは\n"
+                              "アプリケーションフォルダの取得に失敗しました。"));
+  EXPECT_EQ(Boxes().Boxes()[0].type, unsigned{MB_OK});
+  EXPECT_EQ(QFileInfo(QString::fromStdString(m_dialog->IniPath())).fileName(),
+            QCoreApplication::applicationName() + QStringLiteral(".ini"));
+}
+
+// Two copies share one file; the one closed last decides what the next
+// start reads, and the file stays whole.
+TEST_F(WorkflowTest, TwoCopiesClosingOneAfterTheOtherLastOneWins) {
+  WriteIni(IniBesideProgram(), "; shared\n[com]\ncom=2\n");
+  auto first = std::make_unique<CZeta7Dlg>();
+  first->SetLocationServices(Services());
+  first->Create();
+  auto second = std::make_unique<CZeta7Dlg>();
+  second->SetLocationServices(Services());
+  second->Create();
+  BoxRecorder recorder(first.get());
+  first->move(11, 12);
+  second->move(21, 22);
+  ASSERT_TRUE(first->close());
+  ASSERT_TRUE(second->close());
+
+  iniacs ini;
+  ini.SetPath(IniBesideProgram());
+  EXPECT_EQ(ini.GetInt("position", "left"), 21);
+  EXPECT_EQ(ini.GetInt("position", "top"), 22);
+  EXPECT_EQ(ini.GetInt("com", "com"), 2);
+  QFile file(QString::fromStdString(IniBesideProgram()));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "; shared\n[com]\ncom=2\nbps=0\n[position]\nleft=21\ntop=22\n");
 }
 
 }  // namespace
