@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
 
 #include "SettingsLocation.h"
-#include "TempDir.h"
+#include "TestFiles.h"
 #include "UserDirKit/UserDirKit.h"
 
 namespace {
@@ -19,7 +20,6 @@ struct CFakeServices {
 
   std::vector<std::string> existsCalls;
   int folderCalls = 0;
-  int folderSize = 0;
   std::vector<std::string> makeCalls;
   std::vector<std::string> messages;
 
@@ -32,7 +32,7 @@ struct CFakeServices {
     };
     s.getUserAppFolder = [this](char* buffer, int size) {
       ++folderCalls;
-      folderSize = size;
+      EXPECT_GE(size, 4096);
       if (folderText.size() < static_cast<size_t>(size)) {
         std::memcpy(buffer, folderText.c_str(), folderText.size() + 1);
       }
@@ -47,10 +47,9 @@ struct CFakeServices {
   }
 };
 
-const std::string kBeside = "/opt/zeta/zeta7.ini";
-const std::string kInUserFolder = "/home/u/.config/Quillbeck/ZETA-7/zeta7.ini";
-
-TEST(SettingsLocation, FourSituations) {
+TEST(SettingsLocation, BesideTheProgramOrInTheUserFolder) {
+  const std::string beside = "/opt/zeta/zeta7.ini";
+  const std::string user = "/home/u/.config/Quillbeck/ZETA-7/zeta7.ini";
   const struct {
     const char* what;
     int exists;
@@ -61,16 +60,16 @@ TEST(SettingsLocation, FourSituations) {
     const char* message;  // nullptr: none
     bool folderMade;
   } cases[] = {
-      {"file beside wins even without a user folder", 1, "", -1, 0, kBeside, nullptr, false},
-      {"user folder", 0, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
-      {"user folder with trailing /", 0, "/home/u/.config/", 16, 0, kInUserFolder, nullptr, true},
-      {"exists -1 is no file", -1, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
-      {"exists 2 is no file", 2, "/home/u/.config", 15, 0, kInUserFolder, nullptr, true},
-      {"no user folder", 0, "", -1, 0, kBeside, kMsgUserFolderUnavailable, false},
-      {"-1 with a text is still failure", 0, "/home/u/.config", -1, 0, kBeside,
+      {"file beside wins even without a user folder", 1, "", -1, 0, beside, nullptr, false},
+      {"user folder", 0, "/home/u/.config", 15, 0, user, nullptr, true},
+      {"user folder with trailing /", 0, "/home/u/.config/", 16, 0, user, nullptr, true},
+      {"exists -1 is no file", -1, "/home/u/.config", 15, 0, user, nullptr, true},
+      {"exists 2 is no file", 2, "/home/u/.config", 15, 0, user, nullptr, true},
+      {"no user folder", 0, "", -1, 0, beside, kMsgUserFolderUnavailable, false},
+      {"-1 with a text is still failure", 0, "/home/u/.config", -1, 0, beside,
        kMsgUserFolderUnavailable, false},
-      {"success with an empty text", 0, "", 0, 0, kBeside, kMsgUserFolderUnavailable, false},
-      {"folder not created", 0, "/home/u/.config", 15, 1, kBeside, kMsgUserFolderNotCreated, true},
+      {"success with an empty text", 0, "", 0, 0, beside, kMsgUserFolderUnavailable, false},
+      {"folder not created", 0, "/home/u/.config", 15, 1, beside, kMsgUserFolderNotCreated, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -81,49 +80,32 @@ TEST(SettingsLocation, FourSituations) {
     fake.makeResult = c.make;
 
     EXPECT_EQ(LocateSettingsFile(fake.Services()), c.expected);
-    EXPECT_EQ(fake.existsCalls, std::vector<std::string>{kBeside});
+    EXPECT_EQ(fake.existsCalls, std::vector<std::string>{beside});
     EXPECT_EQ(fake.folderCalls, 1);
-    EXPECT_GE(fake.folderSize, 4096);
-    if (c.folderMade) {
-      EXPECT_EQ(fake.makeCalls, std::vector<std::string>{"/home/u/.config/Quillbeck/ZETA-7/"});
-    } else {
-      EXPECT_TRUE(fake.makeCalls.empty());
-    }
+    EXPECT_EQ(fake.makeCalls, c.folderMade
+                                  ? std::vector<std::string>{"/home/u/.config/Quillbeck/ZETA-7/"}
+                                  : std::vector<std::string>{});
     EXPECT_EQ(fake.messages,
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
   }
+
+  CFakeServices noProgram;
+  noProgram.program = std::nullopt;
+  EXPECT_EQ(LocateSettingsFile(noProgram.Services()), std::nullopt);
+  EXPECT_EQ(noProgram.folderCalls, 0);
+  EXPECT_TRUE(noProgram.messages.empty());
 }
 
-TEST(SettingsLocation, NoProgramPathAsksNothing) {
-  CFakeServices fake;
-  fake.program = std::nullopt;
-  EXPECT_EQ(LocateSettingsFile(fake.Services()), std::nullopt);
-  EXPECT_TRUE(fake.existsCalls.empty());
-  EXPECT_EQ(fake.folderCalls, 0);
-  EXPECT_TRUE(fake.messages.empty());
+TEST(SettingsLocation, FileIsNamedAfterTheProgram) {
+  const char* const cases[][2] = {{"/opt/a.b.c", "a.b"},
+                                  {"/opt/v1.2/zeta7", "zeta7"},
+                                  {"/opt/.x", ".x"},
+                                  {"/opt/.x.y", ".x"},
+                                  {"zeta7", "zeta7"}};
+  for (const auto& c : cases) EXPECT_EQ(BaseNameOf(c[0]), c[1]) << c[0];
 }
 
-TEST(SettingsLocation, SettingsFileIsNamedAfterTheProgram) {
-  const struct {
-    const char* program;
-    const char* base;
-  } cases[] = {
-      {"/opt/a.b", "a"},       {"/opt/a.b.c", "a.b"},
-      {"/opt/zeta7", "zeta7"}, {"/opt/v1.2/zeta7", "zeta7"},
-      {"/opt/.x", ".x"},       {"/opt/.x.y", ".x"},
-      {"/opt/a.", "a"},        {"zeta7", "zeta7"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(BaseNameOf(c.program), c.base) << c.program;
-    CFakeServices fake;
-    fake.program = c.program;
-    EXPECT_EQ(LocateSettingsFile(fake.Services()),
-              std::string("/home/u/.config/Quillbeck/ZETA-7/") + c.base + ".ini")
-        << c.program;
-  }
-}
-
-TEST(SettingsLocation, LongPathsAreNotCut) {
+TEST(SettingsLocation, LongPathsAreNeitherCutNorOverread) {
   CFakeServices fake;
   const std::string deepProgram = "/" + std::string(3000, 'd') + "/" + std::string(400, 'n');
   const std::string deepFolder = "/" + std::string(5000, 'u');
@@ -131,51 +113,35 @@ TEST(SettingsLocation, LongPathsAreNotCut) {
   fake.folderText = deepFolder;
   EXPECT_EQ(LocateSettingsFile(fake.Services()),
             deepFolder + "/Quillbeck/ZETA-7/" + std::string(400, 'n') + ".ini");
-
   fake.existsResult = 1;
   EXPECT_EQ(LocateSettingsFile(fake.Services()), deepProgram + ".ini");
-}
 
-TEST(SettingsLocation, FolderTextWithoutNulIsNotOverread) {
-  CFakeServices fake;
+  // A library that fills the whole buffer and forgets the NUL.
   LocationServices s = fake.Services();
+  s.fileExists = [](const char*) { return 0; };
   s.getUserAppFolder = [](char* buffer, int size) {
     std::memset(buffer, 'u', static_cast<size_t>(size));
     return size;
   };
   const std::optional<std::string> path = LocateSettingsFile(s);
   ASSERT_TRUE(path.has_value());
-  EXPECT_EQ(path->size(), static_cast<size_t>(kUserFolderBufferSize) + 27);
+  EXPECT_EQ(path->size(), static_cast<size_t>(kUserFolderBufferSize) + 18 + 400 + 4);
 }
 
-// The real services against a private HOME: the program is this test, no
+// The real services against a private folder: the program is this test, no
 // file lies beside it, so both folder levels appear at once.
 TEST(SettingsLocation, SystemServicesCreateTheSettingsFolder) {
   CTempDir home;
-  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string savedXdg = oldXdg ? oldXdg : "";
-  ::setenv("XDG_CONFIG_HOME", (home / "cfg").c_str(), 1);
-
+  CScopedEnv xdg("XDG_CONFIG_HOME", home / "cfg");
   LocationServices services = SystemLocationServices();
   std::vector<std::string> messages;
   services.showMessage = [&](const std::string& text) { messages.push_back(text); };
   const std::optional<std::string> program = services.programPath();
-  const std::optional<std::string> path = LocateSettingsFile(services);
-
-  if (oldXdg) {
-    ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-  } else {
-    ::unsetenv("XDG_CONFIG_HOME");
-  }
-
   ASSERT_TRUE(program.has_value());
-  const std::string base = BaseNameOf(*program);
-  EXPECT_EQ(base, "zeta7_settings_test");
-  if (udk_FileExists((*program).substr(0, program->rfind('/') + 1).append(base + ".ini").c_str()) ==
-      1) {
+  if (udk_FileExists((*program + ".ini").c_str()) == 1) {
     GTEST_SKIP() << "a settings file lies beside the test program";
   }
-  EXPECT_EQ(path, home / "cfg/Quillbeck/ZETA-7/zeta7_settings_test.ini");
+  EXPECT_EQ(LocateSettingsFile(services), home / "cfg/Quillbeck/ZETA-7/zeta7_settings_test.ini");
   struct stat st;
   EXPECT_EQ(::stat((home / "cfg/Quillbeck/ZETA-7").c_str(), &st), 0);
   EXPECT_TRUE(messages.empty());

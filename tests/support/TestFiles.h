@@ -1,20 +1,22 @@
-// A scratch folder for one test, removed with everything in it afterwards.
+// Scratch state for tests: a private folder removed with everything in it
+// afterwards, whole-file read and write helpers, and an environment variable
+// set for one scope.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 class CTempDir {
  public:
   CTempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/zeta7-settings-XXXXXX";
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/zeta7-test-XXXXXX";
     if (::mkdtemp(&tmpl[0]) == nullptr) ADD_FAILURE() << "mkdtemp failed";
     m_strPath = tmpl;
   }
@@ -36,7 +38,10 @@ class CTempDir {
   std::string m_strPath;
 };
 
+// Writes text as the whole file, creating missing parent folders.
 inline void WriteFile(const std::string& path, const std::string& text) {
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   std::ofstream(path, std::ios::binary) << text;
 }
 
@@ -47,9 +52,31 @@ inline std::string ReadFile(const std::string& path) {
 
 inline int EntryCount(const std::string& folder) {
   int n = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    (void)entry;
-    ++n;
-  }
+  for (auto it = std::filesystem::directory_iterator(folder); it != decltype(it)(); ++it) ++n;
   return n;
 }
+
+// Sets (or with nullopt unsets) one environment variable and puts the old
+// value back at the end of the scope.
+class CScopedEnv {
+ public:
+  CScopedEnv(const char* name, const std::optional<std::string>& value) : m_pszName(name) {
+    if (const char* old = std::getenv(name)) m_strOld = old;
+    Set(value);
+  }
+  ~CScopedEnv() { Set(m_strOld); }
+  CScopedEnv(const CScopedEnv&) = delete;
+  CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+  void Set(const std::optional<std::string>& value) {
+    if (value) {
+      ::setenv(m_pszName, value->c_str(), 1);
+    } else {
+      ::unsetenv(m_pszName);
+    }
+  }
+
+ private:
+  const char* m_pszName;
+  std::optional<std::string> m_strOld;
+};
