@@ -2,10 +2,11 @@
 
 #include <QApplication>
 
-// GUI tests never need a display: CTest sets the offscreen platform, and
-// test discovery at build time runs without CTest's environment.
+#include "TestEnvironment.h"
+
+// GUI tests never need a display.
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  PrepareTestEnvironment();
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();

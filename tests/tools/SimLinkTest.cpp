@@ -73,7 +73,7 @@ TEST_F(SimLink, SecondOpenRefusedWhileFirstHoldsThePort) {
 }
 
 TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
-  enum Match { kExact, kCutShort, kCapped, kNot };
+  enum Match { kExact, kCutShort, kPrefix, kCapped, kNot };
   const struct {
     std::vector<std::string> args;
     int baud;
@@ -97,7 +97,9 @@ TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
       {{"--overlong"}, 38400, "V", "V1.02.03", kCapped},
       {{"--stream"}, 38400, "V", "", kCapped},
       {{"--slow=40"}, 38400, "R", kParams17, kCutShort},
-      {{"--hangup", "--slow=30"}, 38400, "V", "V1.0", kCutShort},
+      // The hang-up comes after half the reply; how much of that half is read
+      // depends on scheduling, but never more, and never a hang.
+      {{"--hangup", "--slow=30"}, 38400, "V", "V1.0", kPrefix},
       // 600 bit/s: 16.7 ms a byte, four times the exchange's pause.
       {{}, 600, "R", kParams17, kCutShort},
   };
@@ -113,6 +115,9 @@ TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
         break;
       case kCutShort:
         EXPECT_LT(reply.size(), c.reply.size());
+        EXPECT_EQ(reply, c.reply.substr(0, reply.size()));
+        break;
+      case kPrefix:
         EXPECT_EQ(reply, c.reply.substr(0, reply.size()));
         break;
       case kCapped:

@@ -1,0 +1,102 @@
+// A save killed at any moment leaves the settings file as it was before that
+// save or as it is after it: every other line intact, never a torn file.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBefore = "; settings kept by hand\r\n[position]\r\nleft=10\r\ntop=20\r\n";
+constexpr const char* kAfter = "\r\n[ports]\r\ncom1=/dev/ttyUSB0\r\n";
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string SaveLoopProgram() {
+  const char* dir = std::getenv("ZETA7_BIN_DIR");
+  return std::string(dir ? dir : ".") + "/settings-save-loop";
+}
+
+}  // namespace
+
+TEST(SaveKillTest, KilledSavesLeaveOldOrNewContent) {
+  const std::string program = SaveLoopProgram();
+  if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << program;
+  const fs::path dir = fs::temp_directory_path() / ("zeta7-kill-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const fs::path ini = dir / "zeta7.ini";
+
+  std::mt19937 random(20261206);
+  constexpr int kTrials = 1000;
+  int lastValue = 0;
+  int killedBeforeFirstSave = 0;
+  for (int trial = 0; trial < kTrials; ++trial) {
+    {
+      std::ofstream out(ini, std::ios::binary);
+      out << kBefore << "[com]\r\ncom=" << lastValue << "\r\nbps=1\r\n" << kAfter;
+    }
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      execl(program.c_str(), program.c_str(), ini.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    // Let a random number of saves complete, then kill during the next one.
+    const int saves = static_cast<int>(random() % 4);
+    char progress;
+    for (int done = 0; done < saves && read(out[0], &progress, 1) == 1; ++done) {
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(out[0]);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the save loop ended by itself";
+
+    const std::string text = ReadAll(ini);
+    const std::string head = std::string(kBefore) + "[com]\r\ncom=";
+    ASSERT_EQ(text.rfind(head, 0), 0u) << "trial " << trial << ":\n" << text;
+    const size_t end = text.find("\r\n", head.size());
+    ASSERT_NE(end, std::string::npos) << text;
+    const std::string value = text.substr(head.size(), end - head.size());
+    ASSERT_EQ(text.substr(end), std::string("\r\nbps=1\r\n") + kAfter) << "trial " << trial;
+    ASSERT_FALSE(value.empty());
+    ASSERT_EQ(value.find_first_not_of("0123456789"), std::string::npos) << value;
+    // The value is the one before this run or one the run wrote: the saves
+    // it reported, plus perhaps the one it was killed in.
+    const int stored = std::atoi(value.c_str());
+    if (saves == 0 && stored == lastValue) {
+      ++killedBeforeFirstSave;
+    } else {
+      ASSERT_GE(stored, std::max(saves, 1)) << "trial " << trial;
+      ASSERT_LE(stored, saves + 1) << "trial " << trial;
+    }
+    lastValue = stored;
+  }
+  size_t leftovers = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) leftovers += entry.path() != ini;
+  std::printf("%d kills: file always whole; %d left the old value, %d a new one; "
+              "%zu temporary files left behind\n",
+              kTrials, killedBeforeFirstSave, kTrials - killedBeforeFirstSave, leftovers);
+  fs::remove_all(dir);
+}
