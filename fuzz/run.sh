@@ -45,7 +45,7 @@ replay() {
     start=$(date +%s%N)
     # -runs=0 makes libFuzzer execute the corpus once and stop; the replay
     # driver of non-clang builds ignores it.
-    if "$bindir/$t" -runs=0 "$here/corpus/$t" >"$log" 2>&1; then
+    if "$bindir/$t" -runs=0 -artifact_prefix="$log." "$here/corpus/$t" >"$log" 2>&1; then
       ms=$((($(date +%s%N) - start) / 1000000))
       printf '%-18s ok      %3d inputs  %5d ms\n' "$t" "$n" "$ms"
     else
@@ -53,7 +53,7 @@ replay() {
       tail -n 40 "$log" >&2
       failed=1
     fi
-    rm -f "$log"
+    rm -f "$log" "$log".*
   done
   return $failed
 }
