@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "ProfileFile.h"
@@ -112,6 +114,31 @@ mode_t CurrentUmask() {
   return mask;
 }
 
+// A save that was killed between creating its temporary file and renaming it
+// leaves that file behind. Ours are ".<name>.XXXXXX" beside the target; one
+// older than a minute belongs to no save still running (a save takes
+// milliseconds), so it is removed before the next one starts.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+  constexpr time_t kStaleSeconds = 60;
+  const std::string prefix = "." + name + ".";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string entryName = entry->d_name;
+    if (entryName.size() != prefix.size() + 6 || entryName.compare(0, prefix.size(), prefix) != 0) {
+      continue;
+    }
+    const std::string path = folder + "/" + entryName;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        now - st.st_mtime > kStaleSeconds) {
+      ::unlink(path.c_str());
+    }
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
 
 ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
@@ -168,6 +195,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
     return false;
   }
 
+  RemoveStaleTemporaries(FolderOf(target), NameOf(target));
   std::string tmpl = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
   const int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);
   if (fd < 0) return false;

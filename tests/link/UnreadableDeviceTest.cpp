@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Unprivileged.h"
 #include "CComPort.h"
 #include "ComResolver.h"
+#include "Unprivileged.h"
 
 TEST(UnreadableDeviceTest, OpenIsRefusedAndThePortStaysClosed) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);

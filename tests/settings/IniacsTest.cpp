@@ -86,23 +86,29 @@ TEST_F(IniacsTest, WriteThroughASymlinkChangesItsTargetAndKeepsTheLink) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
-// Something at the path that is not a settings file: reads give the default
-// at once (a FIFO must not block) and writes leave it alone.
-TEST_F(IniacsTest, NonRegularFileIsNeitherReadNorReplaced) {
+// Something at the path that is not a settings file (a FIFO, a folder, a
+// file past the size bound): reads give the default at once (a FIFO must not
+// block) and writes leave it as it was.
+TEST_F(IniacsTest, NonSettingsFileIsNeitherReadNorReplaced) {
   const std::string fifo = m_dir / "fifo.ini";
   const std::string folder = m_dir / "folder.ini";
+  const std::string huge = m_dir / "huge.ini";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-  for (const std::string& path : {fifo, folder}) {
+  WriteFile(huge, "[com]\ncom=1\n");
+  ASSERT_EQ(::truncate(huge.c_str(), 65 * 1024 * 1024), 0);  // sparse
+  for (const std::string& path : {fifo, folder, huge}) {
+    struct stat before, after;
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
     iniacs ini;
     ini.SetPath(path);
     EXPECT_EQ(ini.GetInt("com", "com"), -1) << path;
     ini.WriteInt("com", "com", 4);
-    struct stat st;
-    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
-    EXPECT_FALSE(S_ISREG(st.st_mode)) << path;
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode) << path;
+    EXPECT_EQ(after.st_size, before.st_size) << path;
   }
-  EXPECT_EQ(EntryCount(m_dir.Path()), 2);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 3);
 }
 
 // A write that fails half way (the file-size limit stops the temporary file;

@@ -1,7 +1,9 @@
 // A save killed at any moment leaves the settings file as it was before that
 // save or as it is after it: every other line intact, never a torn file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+
+#include "iniacs.h"
 
 namespace {
 
@@ -82,21 +86,44 @@ TEST(SaveKillTest, KilledSavesLeaveOldOrNewContent) {
     ASSERT_EQ(text.substr(end), std::string("\r\nbps=1\r\n") + kAfter) << "trial " << trial;
     ASSERT_FALSE(value.empty());
     ASSERT_EQ(value.find_first_not_of("0123456789"), std::string::npos) << value;
-    // The value is the one before this run or one the run wrote: the saves
-    // it reported, plus perhaps the one it was killed in.
+    // The value is the one before this run or one the run wrote: at least
+    // the saves it reported (more may have finished before the kill landed).
     const int stored = std::atoi(value.c_str());
     if (saves == 0 && stored == lastValue) {
       ++killedBeforeFirstSave;
     } else {
       ASSERT_GE(stored, std::max(saves, 1)) << "trial " << trial;
-      ASSERT_LE(stored, saves + 1) << "trial " << trial;
     }
     lastValue = stored;
   }
   size_t leftovers = 0;
   for (const auto& entry : fs::directory_iterator(dir)) leftovers += entry.path() != ini;
-  std::printf("%d kills: file always whole; %d left the old value, %d a new one; "
-              "%zu temporary files left behind\n",
-              kTrials, killedBeforeFirstSave, kTrials - killedBeforeFirstSave, leftovers);
+  std::printf(
+      "%d kills: file always whole; %d left the old value, %d a new one; "
+      "%zu temporary files left behind\n",
+      kTrials, killedBeforeFirstSave, kTrials - killedBeforeFirstSave, leftovers);
+  fs::remove_all(dir);
+}
+
+// What killed saves leave behind is cleared by a later save once it is
+// clearly abandoned; a fresh one may belong to a save still running.
+TEST(SaveKillTest, LaterSaveRemovesAbandonedTemporaryFiles) {
+  const fs::path dir = fs::temp_directory_path() / ("zeta7-stale-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const fs::path ini = dir / "zeta7.ini";
+  const fs::path stale = dir / ".zeta7.ini.AbC123", fresh = dir / ".zeta7.ini.XyZ789";
+  const fs::path other = dir / ".other.ini.AbC123";
+  for (const fs::path& path : {stale, fresh, other}) std::ofstream(path) << "[com]\ncom=";
+  const timespec old[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), old, 0), 0);
+  ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), old, 0), 0);
+
+  iniacs settings;
+  settings.SetPath(ini.string());
+  settings.WriteInt("com", "com", 4);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(settings.GetInt("com", "com"), 4);
   fs::remove_all(dir);
 }
