@@ -46,9 +46,13 @@ int main(int argc, char** argv) {
   LocationServices services;
   services.programPath = [program] { return std::optional<std::string>(program); };
   services.fileExists = udk_FileExists;
-  services.getUserAppFolder = [](char*, int) { return -1; };
+  const std::string userFolder = dir.filePath(QStringLiteral("user")).toStdString();
+  services.getUserAppFolder = [userFolder](char* buffer, int size) {
+    if (static_cast<int>(userFolder.size()) >= size) return -1;
+    std::memcpy(buffer, userFolder.c_str(), userFolder.size() + 1);
+    return static_cast<int>(userFolder.size());
+  };
   services.makeFolder = udk_MakeFolder;
-  services.showMessage = nullptr;
 
   CZeta7Dlg dlg;
   dlg.SetLocationServices(services);
