@@ -97,6 +97,8 @@ TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
       {{"--overlong"}, 38400, "V", "V1.02.03", kCapped},
       {{"--stream"}, 38400, "V", "", kCapped},
       {{"--slow=40"}, 38400, "R", kParams17, kCutShort},
+      // Hung up before the exchange's waits end: the unread bytes go with the line.
+      {{"--hangup"}, 38400, "V", "", kExact},
       // The hang-up comes after half the reply; how much of that half is read
       // depends on scheduling, but never more, and never a hang.
       {{"--hangup", "--slow=30"}, 38400, "V", "V1.0", kPrefix},
