@@ -6,7 +6,6 @@
 #include <QTest>
 
 #include "DialogFixture.h"
-#include "iniacs.h"
 
 namespace {
 
@@ -92,20 +91,6 @@ TEST_F(DialogTest, ListChoicesTakeEffectThroughActivation) {
   EXPECT_EQ(dlg.BaudIndex(), 2);
 }
 
-TEST_F(DialogTest, OpenFailureNamesThePortAndKeepsControlsOffWhileShown) {
-  WriteIni(IniBesideProgram(), "[ports]\ncom7=/nonexistent/tty\n[com]\ncom=7\n");
-  Open();
-  QTest::mouseClick(Button("IDC_BUTTON_CONNECT"), Qt::LeftButton);
-
-  ASSERT_EQ(Boxes().Boxes().size(), 1u);
-  const RecordedBox& box = Boxes().Boxes()[0];
-  EXPECT_EQ(box.text, QString::fromUtf8("COM7がオープンできません。"));
-  EXPECT_EQ(box.type, unsigned{MB_OK | MB_ICONSTOP});
-  EXPECT_EQ(box.controls, kOpening);
-  EXPECT_EQ(Boxes().Controls(), kDisconnected);
-  EXPECT_TRUE(VersionLine().isEmpty());
-}
-
 // A unit that never answers: the handshake fails while the window shows
 // Connected, the port stays held, and a second Connect reopens it.
 TEST_F(DialogTest, SilentUnitFailsHandshakeAndReconnectReopens) {
@@ -170,7 +155,10 @@ TEST_F(DialogTest, EscapeLeavesAnOpenedListOpen) {
   ports->hidePopup();
 }
 
-TEST_F(DialogTest, CloseQuestionCancelKeepsWindowAndWritesNothing) {
+// Cancel keeps the window and writes nothing; OK stores all four keys and
+// keeps everything else in the file.
+TEST_F(DialogTest, CloseQuestion) {
+  WriteIni(IniBesideProgram(), "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n");
   CZeta7Dlg& dlg = Open();
   Boxes().Answer(IDCANCEL);
   EXPECT_FALSE(dlg.close());
@@ -178,27 +166,17 @@ TEST_F(DialogTest, CloseQuestionCancelKeepsWindowAndWritesNothing) {
   EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("終了しますか？"));
   EXPECT_EQ(Boxes().Boxes()[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
   EXPECT_TRUE(dlg.isVisible());
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(dlg.IniPath())));
-}
+  EXPECT_EQ(ReadFile(IniBesideProgram()), "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n");
 
-TEST_F(DialogTest, CloseQuestionOkStoresAllFourKeysAndKeepsOtherContent) {
-  WriteIni(IniBesideProgram(), "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n");
-  CZeta7Dlg& dlg = Open();
   dlg.move(40, 30);
   Combo("IDC_COMBO_BAUDRATE")->setCurrentIndex(2);
   emit Combo("IDC_COMBO_BAUDRATE")->activated(2);
   Boxes().Answer(IDOK);
   EXPECT_TRUE(dlg.close());
   EXPECT_FALSE(dlg.isVisible());
-
-  iniacs ini;
-  ini.SetPath(IniBesideProgram());
-  EXPECT_EQ(ini.GetInt("position", "left"), 40);
-  EXPECT_EQ(ini.GetInt("position", "top"), 30);
-  EXPECT_EQ(ini.GetInt("com", "com"), 3);
-  EXPECT_EQ(ini.GetInt("com", "bps"), 2);
-  const std::string text = ReadFile(IniBesideProgram());
-  EXPECT_EQ(text.rfind("; mine\n[ports]\ncom3=/dev/null\n", 0), 0u) << text;
+  EXPECT_EQ(ReadFile(IniBesideProgram()),
+            "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=2\n"
+            "[position]\nleft=40\ntop=30\n");
 }
 
 // What is stored is where the window comes back: no drift from start to start.
