@@ -1,144 +1,240 @@
-// The main window without a unit: start-up, keys, the close question, the
-// remembered settings and the connection failures.
-#include <QCloseEvent>
-#include <QKeyEvent>
-#include <QListView>
-#include <QTest>
+// The main window, built against a private settings folder with every message
+// box pre-answered and recorded; where a test needs a unit, the simulated one
+// stands behind COM1.
+#include <gtest/gtest.h>
 
-#include "DialogFixture.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+#include <memory>
+
+#include "CComPort.h"
+#include "CEditValue.h"
+#include "CZeta7Dlg.h"
+#include "ComResolver.h"
+#include "MessageBoxService.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "UserDirKit/UserDirKit.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll().toStdString();
-}
+using Texts = std::vector<std::string>;
 
-void PressKey(QWidget* target, int key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QApplication::sendEvent(target, &press);
-}
+const char* const kCannotTalk = "ZETA-7と通信できません";
+const char* const kCom1CannotOpen = "COM1がオープンできません。";
+const char* const kConfirmWrite = "パラメータをZETA-7に書き込みます";
+constexpr unsigned kError = MB_OK | MB_ICONSTOP;
 
-}  // namespace
+// Enabled state of Connect, Disconnect, Read, Write, the COM list and the
+// speed list, '1' for enabled.
+constexpr const char* kDisconnected = "100011";
+constexpr const char* kOpening = "000000";
+constexpr const char* kConnected = "011100";
+
+struct Box {
+  std::string text;
+  unsigned type;
+  std::string controls;  // at the moment the box was up
+};
+
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    SetComMap({});
+    MessageBoxService::SetInterceptor([this](const MessageBoxRequest& request) {
+      m_boxes.push_back({request.text.toStdString(), request.type, Controls()});
+      if (m_answers.empty()) return static_cast<int>(IDOK);
+      const int answer = m_answers.front();
+      m_answers.pop_front();
+      return answer;
+    });
+  }
+  void TearDown() override {
+    m_dialog.reset();
+    MessageBoxService::SetInterceptor({});
+    SetComMap({});
+  }
+
+  std::string Ini() const { return Path("bin/zeta7.ini"); }
+  std::string Path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+
+  LocationServices Services() {
+    LocationServices services;
+    services.programPath = [this] { return std::optional<std::string>(Path("bin/zeta7")); };
+    services.fileExists = [](const char* path) { return udk_FileExists(path); };
+    services.getUserAppFolder = [this](char* buffer, int size) {
+      if (static_cast<int>(m_userFolder.size()) >= size) return -1;
+      std::copy(m_userFolder.c_str(), m_userFolder.c_str() + m_userFolder.size() + 1, buffer);
+      return static_cast<int>(m_userFolder.size());
+    };
+    services.makeFolder = [](const char* folder) { return udk_MakeFolder(folder); };
+    return services;
+  }
+
+  CZeta7Dlg& Open() {
+    m_dialog.reset();
+    m_dialog = std::make_unique<CZeta7Dlg>();
+    m_dialog->SetLocationServices(Services());
+    m_dialog->Create();
+    return *m_dialog;
+  }
+  // Starts the unit with the given switches and opens the window with COM1
+  // mapped to it.
+  CZeta7Dlg& OpenWithUnit(const std::vector<std::string>& args = {}) {
+    m_sim.Stop();
+    EXPECT_TRUE(m_sim.Start(args)) << m_sim.Error();
+    WriteFile(Ini(), "[ports]\ncom1=" + m_sim.DevicePath() + "\n");
+    return Open();
+  }
+  CZeta7Dlg& Connected(const std::vector<std::string>& args = {}) {
+    CZeta7Dlg& dlg = OpenWithUnit(args);
+    Click("IDC_BUTTON_CONNECT");
+    EXPECT_EQ(Controls(), kConnected);
+    return dlg;
+  }
+
+  template <class T = QWidget>
+  T* Control(const char* name) {
+    T* widget = m_dialog->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QComboBox* Combo(const char* name) { return Control<QComboBox>(name); }
+  CEditValue* Edit(const char* name) { return Control<CEditValue>(name); }
+  QCheckBox* InfiniteRetry() { return Control<QCheckBox>("IDC_CHECK_INFINITE_RETRY"); }
+  std::string VersionLine() { return Control<QLabel>("IDC_STATIC_VERSION")->text().toStdString(); }
+
+  void Click(const char* button) {
+    QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
+  }
+  // A choice made by the user, as opposed to a selection made by the program.
+  void Choose(const char* list, int index) {
+    Combo(list)->setCurrentIndex(index);
+    emit Combo(list)->activated(index);
+  }
+  static void PressKey(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+  }
+
+  std::string Controls() {
+    std::string pattern;
+    for (const char* name : {"IDC_BUTTON_CONNECT", "IDC_BUTTON_DISCONNECT", "IDC_BUTTON_READ",
+                             "IDC_BUTTON_WRITE", "IDC_COMBO_COMPORT", "IDC_COMBO_BAUDRATE"}) {
+      const QWidget* widget = m_dialog ? m_dialog->findChild<QWidget*>(name) : nullptr;
+      pattern += widget && widget->isEnabled() ? '1' : '0';
+    }
+    return pattern;
+  }
+  // The texts of the boxes shown since the last call.
+  Texts Shown() {
+    Texts texts;
+    for (const Box& box : m_boxes) texts.push_back(box.text);
+    m_boxes.clear();
+    return texts;
+  }
+
+  static constexpr const char* kFields[] = {"IDC_EDIT_CHANNEL", "IDC_EDIT_ID",
+                                            "IDC_EDIT_RETRY_COUNT", "IDC_EDIT_RETRY_INTERVAL"};
+  std::string Fields() {
+    QStringList texts;
+    for (const char* name : kFields) texts << Edit(name)->text();
+    return texts.join(QLatin1Char(' ')).toStdString();
+  }
+  void SetFields(const std::vector<const char*>& values) {
+    for (size_t i = 0; i < values.size(); ++i) Edit(kFields[i])->setText(values[i]);
+  }
+  bool UnitGotWriteCommand() {
+    for (const std::string& line : m_sim.ReceivedLines()) {
+      if (line.rfind("S", 0) == 0) return true;
+    }
+    return false;
+  }
+
+  QTemporaryDir m_dir;
+  std::string m_userFolder = Path("user");
+  std::unique_ptr<CZeta7Dlg> m_dialog;
+  std::vector<Box> m_boxes;
+  std::deque<int> m_answers;
+  CSimProcess m_sim;
+};
 
 TEST_F(DialogTest, StartsDisconnectedWithFilledListsAndVersionTitle) {
   CZeta7Dlg& dlg = Open();
-
-  EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("ZETA-7設定ユーティリティ 1.02"));
+  EXPECT_EQ(dlg.windowTitle().toStdString(), "ZETA-7設定ユーティリティ 1.02");
   QComboBox* ports = Combo("IDC_COMBO_COMPORT");
   ASSERT_EQ(ports->count(), 255);
-  EXPECT_EQ(ports->itemText(0), "COM1");
   EXPECT_EQ(ports->itemText(254), "COM255");
-  EXPECT_EQ(ports->currentIndex(), 0);
-  QComboBox* speeds = Combo("IDC_COMBO_BAUDRATE");
-  ASSERT_EQ(speeds->count(), 4);
-  EXPECT_EQ(speeds->itemText(0), "38400bps");
-  EXPECT_EQ(speeds->itemText(1), "19200bps");
-  EXPECT_EQ(speeds->itemText(2), "9600bps");
-  EXPECT_EQ(speeds->itemText(3), "4800bps");
-  EXPECT_EQ(speeds->currentIndex(), 0);
-
-  EXPECT_EQ(Boxes().Controls(), kDisconnected);
-  for (const char* field :
-       {"IDC_EDIT_CHANNEL", "IDC_EDIT_ID", "IDC_EDIT_RETRY_COUNT", "IDC_EDIT_RETRY_INTERVAL"}) {
-    EXPECT_TRUE(Edit(field)->isEnabled()) << field;
-    EXPECT_TRUE(Edit(field)->text().isEmpty()) << field;
+  EXPECT_EQ(ports->currentText(), "COM1");
+  QStringList speeds;
+  for (int i = 0; i < Combo("IDC_COMBO_BAUDRATE")->count(); ++i) {
+    speeds << Combo("IDC_COMBO_BAUDRATE")->itemText(i);
   }
-  EXPECT_FALSE(Control<QCheckBox>("IDC_CHECK_INFINITE_RETRY")->isChecked());
+  EXPECT_EQ(speeds.join(' '), "38400bps 19200bps 9600bps 4800bps");
+  EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->currentIndex(), 0);
+
+  EXPECT_EQ(Controls(), kDisconnected);
+  EXPECT_EQ(Fields(), "   ");
+  EXPECT_FALSE(InfiniteRetry()->isChecked());
   EXPECT_EQ(Edit("IDC_EDIT_CHANNEL")->m_nMaxChars, 3);
-  EXPECT_EQ(Edit("IDC_EDIT_RETRY_INTERVAL")->m_nMax, 32767);
 
   QLabel* version = Control<QLabel>("IDC_STATIC_VERSION");
-  EXPECT_TRUE(version->text().isEmpty());
-  EXPECT_EQ(version->x(), 0);
-  EXPECT_EQ(version->width(), dlg.width());
-  EXPECT_EQ(version->geometry().bottom(), dlg.height() - 1);
-
+  EXPECT_EQ(version->text(), "");
+  EXPECT_EQ(version->geometry(),
+            QRect(0, dlg.height() - version->height(), dlg.width(), version->height()));
   EXPECT_EQ(dlg.focusWidget(), ports);
   EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
-  EXPECT_TRUE(dlg.isVisible());
-  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_TRUE(m_boxes.empty());
 }
 
-// Stored port and speed select their entries; values outside the lists
-// leave no selection but are kept for Connect and for the next save.
+// Values outside the lists leave no selection but are kept for Connect and
+// for the next save.
 TEST_F(DialogTest, StoredPortAndSpeedSelectEntriesOrNone) {
-  WriteIni(IniBesideProgram(), "[com]\ncom=255\nbps=3\n");
+  WriteFile(Ini(), "[com]\ncom=255\nbps=3\n");
   Open();
   EXPECT_EQ(Combo("IDC_COMBO_COMPORT")->currentText(), "COM255");
   EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->currentText(), "4800bps");
-  m_dialog.reset();
 
-  WriteIni(IniBesideProgram(), "[com]\ncom=0\nbps=-2\n");
+  WriteFile(Ini(), "[com]\ncom=0\nbps=-2\n");
   CZeta7Dlg& dlg = Open();
   EXPECT_EQ(Combo("IDC_COMBO_COMPORT")->currentIndex(), -1);
   EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->currentIndex(), -1);
   EXPECT_EQ(dlg.ComPort(), 0);
   EXPECT_EQ(dlg.BaudIndex(), -2);
+  EXPECT_EQ(CZeta7Dlg::BaudRateForIndex(-2), 38400);
 }
 
-TEST_F(DialogTest, ListChoicesTakeEffectThroughActivation) {
-  CZeta7Dlg& dlg = Open();
-  QComboBox* ports = Combo("IDC_COMBO_COMPORT");
-  // A programmatic selection is not a user's choice.
-  ports->setCurrentIndex(4);
-  EXPECT_EQ(dlg.ComPort(), 1);
-  emit ports->activated(4);
-  EXPECT_EQ(dlg.ComPort(), 5);
-  Combo("IDC_COMBO_BAUDRATE")->setCurrentIndex(2);
-  emit Combo("IDC_COMBO_BAUDRATE")->activated(2);
-  EXPECT_EQ(dlg.BaudIndex(), 2);
-}
-
-// A unit that never answers: the handshake fails while the window shows
-// Connected, the port stays held, and a second Connect reopens it.
-TEST_F(DialogTest, SilentUnitFailsHandshakeAndReconnectReopens) {
-  SilentPty pty;
-  ASSERT_FALSE(pty.Path().empty());
-  WriteIni(IniBesideProgram(), ("[ports]\ncom1=" + pty.Path() + "\n[com]\nbps=-2\n").c_str());
-  CZeta7Dlg& dlg = Open();
-
-  QTest::mouseClick(Button("IDC_BUTTON_CONNECT"), Qt::LeftButton);
-  ASSERT_EQ(Boxes().Boxes().size(), 1u);
-  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("ZETA-7と通信できません"));
-  EXPECT_EQ(Boxes().Boxes()[0].controls, kConnected);
-  EXPECT_EQ(Boxes().Controls(), kDisconnected);
-  // The empty command went out as CR LF, at the default speed for an
-  // index outside the list.
-  EXPECT_EQ(pty.Drain(), "\r\n");
-  EXPECT_EQ(pty.Speed(), speed_t{B38400});
-  EXPECT_EQ(dlg.BaudIndex(), -2);
-
-  Boxes().Clear();
-  QTest::mouseClick(Button("IDC_BUTTON_CONNECT"), Qt::LeftButton);
-  ASSERT_EQ(Boxes().Boxes().size(), 1u);
-  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("ZETA-7と通信できません"));
-}
-
-TEST_F(DialogTest, EnterPressesOnlyTheFocusedButtonAndEscapeDoesNothing) {
-  WriteIni(IniBesideProgram(), "[ports]\ncom1=/nonexistent/tty\n");
-  CZeta7Dlg& dlg = Open();
-
-  // Enter in a field, a list or the check box: nothing, and the window stays.
+// Enter presses the focused button; Enter anywhere else and Escape do nothing.
+TEST_F(DialogTest, KeysPressOnlyButtons) {
+  CZeta7Dlg& dlg = OpenWithUnit();
   for (const char* name : {"IDC_EDIT_CHANNEL", "IDC_COMBO_COMPORT", "IDC_CHECK_INFINITE_RETRY"}) {
-    QWidget* widget = Control<QWidget>(name);
+    QWidget* widget = Control(name);
     widget->setFocus();
-    PressKey(widget, Qt::Key_Return);
-    PressKey(widget, Qt::Key_Enter);
-    PressKey(widget, Qt::Key_Escape);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) PressKey(widget, key);
   }
   PressKey(&dlg, Qt::Key_Escape);
-  EXPECT_TRUE(Boxes().Boxes().empty());
+  EXPECT_TRUE(m_boxes.empty());
   EXPECT_TRUE(dlg.isVisible());
-  EXPECT_EQ(dlg.result(), 0);
+  EXPECT_EQ(Controls(), kDisconnected);
 
-  // Enter on Connect presses it, as a click would.
-  QPushButton* connectButton = Button("IDC_BUTTON_CONNECT");
-  connectButton->setFocus();
-  PressKey(connectButton, Qt::Key_Return);
-  ASSERT_EQ(Boxes().Boxes().size(), 1u);
-  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("COM1がオープンできません。"));
+  for (const char* name : {"IDC_BUTTON_CONNECT", "IDC_BUTTON_READ", "IDC_BUTTON_DISCONNECT"}) {
+    Control(name)->setFocus();
+    PressKey(Control(name), Qt::Key_Return);
+  }
+  EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\nR\r\n");
+  EXPECT_EQ(Fields(), "12 3 5 1000");
+  EXPECT_EQ(Controls(), kDisconnected);
+  EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_F(DialogTest, EscapeLeavesAnOpenedListOpen) {
@@ -156,64 +252,306 @@ TEST_F(DialogTest, EscapeLeavesAnOpenedListOpen) {
 }
 
 // Cancel keeps the window and writes nothing; OK stores all four keys and
-// keeps everything else in the file.
+// keeps everything else in the file. Only a user's choice in a list counts.
 TEST_F(DialogTest, CloseQuestion) {
-  WriteIni(IniBesideProgram(), "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n");
+  const std::string before = "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n";
+  WriteFile(Ini(), before);
   CZeta7Dlg& dlg = Open();
-  Boxes().Answer(IDCANCEL);
+  m_answers = {IDCANCEL};
   EXPECT_FALSE(dlg.close());
-  ASSERT_EQ(Boxes().Boxes().size(), 1u);
-  EXPECT_EQ(Boxes().Boxes()[0].text, QString::fromUtf8("終了しますか？"));
-  EXPECT_EQ(Boxes().Boxes()[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
+  EXPECT_EQ(Shown(), Texts{"終了しますか？"});
   EXPECT_TRUE(dlg.isVisible());
-  EXPECT_EQ(ReadFile(IniBesideProgram()), "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n");
+  EXPECT_EQ(ReadFile(Ini()), before);
 
   dlg.move(40, 30);
-  Combo("IDC_COMBO_BAUDRATE")->setCurrentIndex(2);
-  emit Combo("IDC_COMBO_BAUDRATE")->activated(2);
-  Boxes().Answer(IDOK);
+  Combo("IDC_COMBO_COMPORT")->setCurrentIndex(4);
+  Choose("IDC_COMBO_BAUDRATE", 2);
   EXPECT_TRUE(dlg.close());
   EXPECT_FALSE(dlg.isVisible());
-  EXPECT_EQ(ReadFile(IniBesideProgram()),
-            "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=2\n"
-            "[position]\nleft=40\ntop=30\n");
+  EXPECT_EQ(ReadFile(Ini()),
+            "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=2\n[position]\nleft=40\ntop=30\n");
 }
 
-// What is stored is where the window comes back: no drift from start to start.
-TEST_F(DialogTest, StoredPositionRestoresExactlyAndDoesNotCreep) {
-  WriteIni(IniBesideProgram(), "[position]\nleft=123\ntop=77\n");
+TEST_F(DialogTest, StoredPositionRestoresExactlyOrCentres) {
+  WriteFile(Ini(), "[position]\nleft=123\ntop=77\n");
   for (int run = 0; run < 3; ++run) {
-    CZeta7Dlg& dlg = Open();
-    EXPECT_EQ(dlg.pos(), QPoint(123, 77)) << "run " << run;
-    Boxes().Answer(IDOK);
-    dlg.close();
-    m_recorder.reset();
-    m_dialog.reset();
+    EXPECT_EQ(Open().pos(), QPoint(123, 77)) << "run " << run;
+    m_dialog->close();
+  }
+
+  WriteFile(Ini(), "[position]\ntop=-1\nleft=15\n");
+  CZeta7Dlg& dlg = Open();
+  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+  // The frame is not known before the window is first shown, so the
+  // centring goes by the window's own size.
+  EXPECT_EQ(dlg.pos(), QPoint(15, (work.height() - dlg.height()) / 2));
+}
+
+TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
+  // No file beside the program: the user folder is made at start.
+  EXPECT_EQ(Open().IniPath(), m_userFolder + "/Quillbeck/ZETA-7/zeta7.ini");
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(m_userFolder + "/Quillbeck/ZETA-7")).isDir());
+
+  m_userFolder = "/proc/no-such-place";
+  Open();
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].type, unsigned{MB_OK});
+  EXPECT_EQ(Shown(), Texts{"ユーザアプリケーションフォルダの生成に失敗しました。"});
+  EXPECT_EQ(m_dialog->IniPath(), Ini());
+
+  {
+    CScopedEnv home("HOME", std::nullopt), config("XDG_CONFIG_HOME", std::nullopt);
+    m_dialog = std::make_unique<CZeta7Dlg>();
+    m_dialog->SetLocationServices(SystemLocationServices());
+    m_dialog->Create();
+  }
+  EXPECT_EQ(Shown(), Texts{"Windowsのバージョンの取得もしくは\n"
+                           "アプリケーションフォルダの取得に失敗しました。"});
+  EXPECT_EQ(QFileInfo(QString::fromStdString(m_dialog->IniPath())).fileName(),
+            QCoreApplication::applicationName() + ".ini");
+}
+
+TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
+  CZeta7Dlg& dlg = Connected();
+  EXPECT_TRUE(m_boxes.empty());
+  EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
+  EXPECT_EQ(dlg.focusWidget(), Control("IDC_BUTTON_DISCONNECT"));
+
+  Click("IDC_BUTTON_DISCONNECT");
+  EXPECT_EQ(Controls(), kDisconnected);
+  EXPECT_EQ(dlg.focusWidget(), Control("IDC_BUTTON_CONNECT"));
+  EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
+  EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
+  CComPort other;
+  EXPECT_EQ(other.Open(1), 1);
+}
+
+// While a failure is shown the window still looks connected; afterwards it
+// is disconnected but keeps the port, and Connect reopens it.
+TEST_F(DialogTest, HandshakeOutcomes) {
+  const struct {
+    std::vector<std::string> args;
+    int speedIndex;
+    const char* message;  // nullptr: connects
+  } cases[] = {
+      {{"--wrong-prompt"}, 0, kCannotTalk},
+      {{"--lower-v"}, 0, "ZETA-7との通信が不正です"},
+      {{"--version", "V"}, 0, nullptr},
+      {{"--garbage", "--seed", "1"}, 0, kCannotTalk},
+      {{"--garbage", "--seed", "2"}, 1, kCannotTalk},
+      {{"--garbage", "--seed", "3"}, 2, kCannotTalk},
+      {{"--garbage", "--seed", "4"}, 3, kCannotTalk},
+      {{"--silent"}, 0, kCannotTalk},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " at speed " + std::to_string(c.speedIndex));
+    OpenWithUnit(c.args);
+    Choose("IDC_COMBO_BAUDRATE", c.speedIndex);
+    Click("IDC_BUTTON_CONNECT");
+    if (c.message) {
+      ASSERT_EQ(m_boxes.size(), 1u);
+      EXPECT_EQ(m_boxes[0].type, kError);
+      EXPECT_EQ(m_boxes[0].controls, kConnected);
+      EXPECT_EQ(Shown(), Texts{c.message});
+      EXPECT_EQ(Controls(), kDisconnected);
+      EXPECT_EQ(VersionLine(), "");
+    } else {
+      EXPECT_EQ(Shown(), Texts{});
+      EXPECT_EQ(VersionLine(), "ファームウェアバージョン V");
+    }
+  }
+  CComPort other;
+  EXPECT_EQ(other.Open(1), 0);
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_EQ(Shown(), Texts{kCannotTalk});
+}
+
+// Every way the port can fail to open names the port, with all six
+// connection controls off while the box is up. A device held by a failed
+// open is let go by the next Connect, so repeated attempts leak nothing.
+TEST_F(DialogTest, OpenFailuresNameThePort) {
+  ASSERT_TRUE(m_sim.Start());
+  CComPort holder;
+  const std::string devices[] = {"/nonexistent/tty", "/dev/null", m_sim.DevicePath()};
+  for (const std::string& device : devices) {
+    SCOPED_TRACE(device);
+    WriteFile(Ini(), "[ports]\ncom9=" + device + "\n[com]\ncom=9\n");
+    Open();
+    if (device == m_sim.DevicePath()) {
+      ASSERT_EQ(holder.Open(9), 1);
+    }
+    Click("IDC_BUTTON_CONNECT");
+    Click("IDC_BUTTON_CONNECT");
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].type, kError);
+    EXPECT_EQ(m_boxes[1].controls, kOpening);
+    EXPECT_EQ(Shown(), Texts(2, "COM9がオープンできません。"));
+    EXPECT_EQ(Controls(), kDisconnected);
+  }
+  holder.Close();
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_EQ(Shown(), Texts{});
+  EXPECT_EQ(Controls(), kConnected);
+}
+
+TEST_F(DialogTest, ReadFillsTheFieldsAndInfiniteRetryFollowsTheUnit) {
+  Connected({"--retry", "-1", "--channel", "7", "--id", "0", "--interval", "32767"});
+  Edit("IDC_EDIT_RETRY_COUNT")->setText("42");
+  Click("IDC_BUTTON_READ");
+  EXPECT_EQ(Shown(), Texts{});
+  EXPECT_EQ(Fields(), "7 0 42 32767");
+  EXPECT_TRUE(InfiniteRetry()->isChecked());
+  EXPECT_FALSE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+
+  QTest::mouseClick(InfiniteRetry(), Qt::LeftButton);
+  EXPECT_TRUE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+  QTest::mouseClick(InfiniteRetry(), Qt::LeftButton);
+  EXPECT_FALSE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+
+  // With infinite retry the write sends -1 whatever the retry field holds.
+  Edit("IDC_EDIT_RETRY_COUNT")->clear();
+  Click("IDC_BUTTON_WRITE");
+  EXPECT_EQ(m_sim.ReceivedLines().back(), "S 7 0 -1 32767");
+}
+
+TEST_F(DialogTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
+  for (const char* width : {"--r16", "--r19", "--r18"}) {
+    SCOPED_TRACE(width);
+    Connected({width});
+    SetFields({"1", "2", "3", "4"});
+    Click("IDC_BUTTON_READ");
+    if (std::string(width) == "--r18") {
+      EXPECT_EQ(Shown(), Texts{});
+      EXPECT_EQ(Fields(), "12 3 5 1000");
+    } else {
+      EXPECT_EQ(Shown(), Texts{"受信データが不正です"});
+      EXPECT_EQ(Controls(), kDisconnected);
+      EXPECT_EQ(Fields(), "1 2 3 4");
+    }
   }
 }
 
-TEST_F(DialogTest, AbsentPositionCentresOnTheWorkArea) {
-  WriteIni(IniBesideProgram(), "[position]\ntop=-1\nleft=15\n");
-  CZeta7Dlg& dlg = Open();
-  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-  EXPECT_EQ(dlg.x(), 15);
-  // The frame is not known before the window is first shown, so the
-  // centring goes by the window's own size.
-  EXPECT_EQ(dlg.y(), (work.height() - dlg.height()) / 2);
+TEST_F(DialogTest, WriteSendsConvertedValuesAndReadBackShowsThem) {
+  Connected();
+  SetFields({"007", "15", "10000", "0"});
+  Click("IDC_BUTTON_WRITE");
+  ASSERT_EQ(m_boxes.size(), 2u);
+  EXPECT_EQ(m_boxes[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
+  EXPECT_EQ(m_boxes[1].type, unsigned{MB_OK | MB_ICONEXCLAMATION});
+  EXPECT_EQ(Shown(), (Texts{kConfirmWrite, "書き込み終了"}));
+  EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\nS 7 15 10000 0\r\n");
+
+  SetFields({"", "", "", ""});
+  Click("IDC_BUTTON_READ");
+  EXPECT_EQ(Fields(), "7 15 10000 0");
+  EXPECT_FALSE(InfiniteRetry()->isChecked());
 }
 
-TEST_F(DialogTest, SettingsFolderIsCreatedAtStartWhenNoFileLiesBesideTheProgram) {
-  CZeta7Dlg& dlg = Open();
-  EXPECT_EQ(dlg.IniPath(), IniInUserFolder());
-  EXPECT_TRUE(QFileInfo(QString::fromStdString(m_userFolder + "/Quillbeck/ZETA-7")).isDir());
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(IniInUserFolder())));
-
-  m_userFolder = "/proc/no-such-place";
-  m_dialog.reset();
-  Open();
-  ASSERT_EQ(Boxes().Boxes().size(), 1u);
-  EXPECT_EQ(Boxes().Boxes()[0].text,
-            QString::fromUtf8("ユーザアプリケーションフォルダの生成に失敗しました。"));
-  EXPECT_EQ(Boxes().Boxes()[0].type, unsigned{MB_OK});
-  EXPECT_EQ(m_dialog->IniPath(), IniBesideProgram());
+// Validation stops at the first failing field; nothing reaches the unit and
+// the window stays connected. Neither does anything after Cancel.
+TEST_F(DialogTest, WriteValidationRefusesBeforeSending) {
+  Connected();
+  const char* const kEmpty = "パラメータを入力してください";
+  const char* const kRange = "値が有効範囲を超えています";
+  const struct {
+    std::vector<const char*> fields;
+    const char* message;
+  } cases[] = {
+      {{"", "99", "1", "1"}, kEmpty},     {{"6", "1", "1", "1"}, kRange},
+      {{"47", "", "1", "1"}, kRange},     {{"7", "16", "1", "1"}, kRange},
+      {{"7", "1", "", "1"}, kEmpty},      {{"7", "1", "10001", "1"}, kRange},
+      {{"7", "1", "1", "32768"}, kRange}, {{"7", "1", "1", ""}, kEmpty},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    SetFields(c.fields);
+    Click("IDC_BUTTON_WRITE");
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].type, kError);
+    EXPECT_EQ(Shown(), (Texts{kConfirmWrite, c.message}));
+  }
+  SetFields({"12", "3", "5", "1000"});
+  m_answers = {IDCANCEL};
+  Click("IDC_BUTTON_WRITE");
+  EXPECT_EQ(Shown(), Texts{kConfirmWrite});
+  EXPECT_FALSE(UnitGotWriteCommand());
+  EXPECT_EQ(Controls(), kConnected);
 }
+
+TEST_F(DialogTest, WriteRefusedByTheUnitStaysConnected) {
+  Connected({"--lower-ok"});
+  SetFields({"12", "3", "5", "1000"});
+  Click("IDC_BUTTON_WRITE");
+  ASSERT_EQ(m_boxes.size(), 2u);
+  EXPECT_EQ(m_boxes[1].type, kError);
+  EXPECT_EQ(Shown(), (Texts{kConfirmWrite, "書き込みに失敗しました"}));
+  EXPECT_EQ(Controls(), kConnected);
+}
+
+// ---- Faults: none may crash, hang or lose the settings file.
+
+TEST_F(DialogTest, UnitThatGoesAwayIsReported) {
+  Connected();
+  m_sim.Stop();
+  Click("IDC_BUTTON_READ");
+  EXPECT_EQ(Shown(), Texts{kCannotTalk});
+  EXPECT_EQ(Controls(), kDisconnected);
+}
+
+TEST_F(DialogTest, UnitHangingUpMidReplyLeavesTheWindowUsable) {
+  OpenWithUnit({"--hangup"});
+  Click("IDC_BUTTON_CONNECT");
+  // The hang-up usually discards what came through and the handshake fails;
+  // should the first half have been read in time, the window connects and
+  // the next exchange finds the line dead.
+  if (m_boxes.empty()) {
+    Click("IDC_BUTTON_READ");
+    EXPECT_EQ(Shown(), Texts{kCannotTalk});
+  } else {
+    EXPECT_EQ(Shown(), Texts{"ZETA-7との通信が不正です"});
+  }
+  EXPECT_EQ(Controls(), kDisconnected);
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
+}
+
+TEST_F(DialogTest, EndlessStreamEndsTheExchange) {
+  OpenWithUnit({"--stream"});
+  Click("IDC_BUTTON_CONNECT");
+  Click("IDC_BUTTON_READ");
+  EXPECT_FALSE(m_boxes.empty());
+  EXPECT_EQ(Controls(), kDisconnected);
+}
+
+TEST_F(DialogTest, GarbageSettingsFileGivesDefaultsAndKeepsItsBytes) {
+  std::string garbage(4096, '\0');
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919) % 251);
+  WriteFile(Ini(), garbage + "\n\r\r[position]\nleft=abc\n");
+  CZeta7Dlg& dlg = Open();
+  EXPECT_EQ(dlg.ComPort(), 1);
+  EXPECT_EQ(dlg.BaudIndex(), 0);
+  EXPECT_EQ(dlg.x(), 0);  // "abc" reads as 0
+
+  dlg.move(50, 60);
+  ASSERT_TRUE(dlg.close());
+  EXPECT_EQ(ReadFile(Ini()), garbage + "\n\r\r[position]\nleft=50\ntop=60\n[com]\ncom=1\nbps=0\n");
+}
+
+// Two copies share one file; the one closed last decides what the next
+// start reads, and the file stays whole.
+TEST_F(DialogTest, TwoCopiesClosingOneAfterTheOtherLastOneWins) {
+  WriteFile(Ini(), "; shared\n[com]\ncom=2\n");
+  CZeta7Dlg& first = Open();
+  auto second = std::make_unique<CZeta7Dlg>();
+  second->SetLocationServices(Services());
+  second->Create();
+  first.move(11, 12);
+  second->move(21, 22);
+  ASSERT_TRUE(first.close());
+  ASSERT_TRUE(second->close());
+  EXPECT_EQ(ReadFile(Ini()), "; shared\n[com]\ncom=2\nbps=0\n[position]\nleft=21\ntop=22\n");
+}
+
+}  // namespace

@@ -64,10 +64,4 @@ TEST(ParseReadReplyTest, LengthIsTheCountAndNothingPastItIsRead) {
   EXPECT_EQ(got.retryInterval, 42);
 }
 
-TEST(FormatWriteCommandTest, FormatsTheConvertedValues) {
-  EXPECT_EQ(FormatWriteCommand({7, 0, -1, 32767}), "S 7 0 -1 32767");
-  EXPECT_EQ(FormatWriteCommand({INT_MIN, INT_MAX, INT_MIN, INT_MAX}),
-            "S -2147483648 2147483647 -2147483648 2147483647");
-}
-
 }  // namespace
