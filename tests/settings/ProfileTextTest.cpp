@@ -90,24 +90,9 @@ TEST(ProfileText, EditsTouchOnlyTheValueOrAddWholeLines) {
 // Random texts built from the fragments that matter to the parser: whatever
 // the text, a written key must read back and no other key may change.
 TEST(ProfileText, WriteThenReadHoldsForArbitraryTexts) {
-  const std::string fragments[] = {"[com]",
-                                   "[COM ]",
-                                   "[other]",
-                                   "com=1",
-                                   "bps = 2",
-                                   ";com=3",
-                                   "x",
-                                   "=",
-                                   "[",
-                                   "]",
-                                   " ",
-                                   "\t",
-                                   "\r",
-                                   "\n",
-                                   "\r\n",
-                                   "com",
-                                   "\xEF\xBB\xBF",
-                                   std::string(1, '\0')};
+  const std::string fragments[] = {
+      "[com]", "[COM ]", "[other]", "com=1", "bps = 2", ";com=3",       "x",    "=", "[", "]", " ",
+      "\t",    "\r",     "\n",      "\r\n",  "com",     "\xEF\xBB\xBF", {"", 1}};
   const char* const probes[][2] = {{"com", "bps"}, {"other", "com"}, {"other", "bps"}};
   std::mt19937 rng(20240611);
   for (int round = 0; round < 2000; ++round) {

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
 
 #include "SettingsLocation.h"
-#include "TestFiles.h"
-#include "UserDirKit/UserDirKit.h"
 
 namespace {
 
@@ -126,25 +123,6 @@ TEST(SettingsLocation, LongPathsAreNeitherCutNorOverread) {
   const std::optional<std::string> path = LocateSettingsFile(s);
   ASSERT_TRUE(path.has_value());
   EXPECT_EQ(path->size(), static_cast<size_t>(kUserFolderBufferSize) + 18 + 400 + 4);
-}
-
-// The real services against a private folder: the program is this test, no
-// file lies beside it, so both folder levels appear at once.
-TEST(SettingsLocation, SystemServicesCreateTheSettingsFolder) {
-  CTempDir home;
-  CScopedEnv xdg("XDG_CONFIG_HOME", home / "cfg");
-  LocationServices services = SystemLocationServices();
-  std::vector<std::string> messages;
-  services.showMessage = [&](const std::string& text) { messages.push_back(text); };
-  const std::optional<std::string> program = services.programPath();
-  ASSERT_TRUE(program.has_value());
-  if (udk_FileExists((*program + ".ini").c_str()) == 1) {
-    GTEST_SKIP() << "a settings file lies beside the test program";
-  }
-  EXPECT_EQ(LocateSettingsFile(services), home / "cfg/Quillbeck/ZETA-7/zeta7_settings_test.ini");
-  struct stat st;
-  EXPECT_EQ(::stat((home / "cfg/Quillbeck/ZETA-7").c_str(), &st), 0);
-  EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace
