@@ -45,35 +45,9 @@ class SimLink : public ::testing::Test {
   }
 };
 
-TEST_F(SimLink, HandshakeReadWriteAndReadBack) {
-  CSimProcess sim;
-  CComPort port;
-  ASSERT_NO_FATAL_FAILURE(Connect(sim, port));
-  EXPECT_EQ(Exchange(port, ""), "ZETA7>");
-  EXPECT_EQ(Exchange(port, "V"), "V1.02.03");
-  EXPECT_EQ(Exchange(port, "R"), kParams17);
-  EXPECT_EQ(Exchange(port, "S 20 4 -1 500"), "OK");
-  EXPECT_EQ(sim.ReceivedLines().back(), "S 20 4 -1 500");
-  EXPECT_EQ(Exchange(port, "R"), "20  4    -1   500");
-  EXPECT_EQ(Exchange(port, "S 47 4 -1 500"), "NG");
-  // Everything the program put on the line, byte for byte.
-  EXPECT_EQ(sim.ReceivedBytes(), "\r\nV\r\nR\r\nS 20 4 -1 500\r\nR\r\nS 47 4 -1 500\r\n");
-}
-
-TEST_F(SimLink, SecondOpenRefusedWhileFirstHoldsThePort) {
-  CSimProcess sim;
-  CComPort first;
-  CComPort second;
-  ASSERT_NO_FATAL_FAILURE(Connect(sim, first));
-  EXPECT_EQ(second.Open(1), 0);
-  EXPECT_EQ(Exchange(first, ""), "ZETA7>");
-  first.Close();
-  ASSERT_EQ(second.Open(1), 1);
-  EXPECT_EQ(Exchange(second, "V"), "V1.02.03");
-}
-
+// The faults the window tests do not already meet, as the exchange sees them.
 TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
-  enum Match { kExact, kCutShort, kPrefix, kCapped, kNot };
+  enum Match { kExact, kCutShort, kPrefix, kCapped };
   const struct {
     std::vector<std::string> args;
     int baud;
@@ -81,21 +55,12 @@ TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
     std::string reply;
     Match match;
   } cases[] = {
-      {{"--r16"}, 38400, "R", "12  3    5  1000", kExact},
-      {{"--r18"}, 38400, "R", "12  3      5  1000", kExact},
-      {{"--r19"}, 38400, "R", "12  3       5  1000", kExact},
-      {{"--silent"}, 38400, "V", "", kExact},
-      {{"--wrong-prompt"}, 38400, "", "ZETA7> ", kExact},
       // With no echo the first line of the answer is taken for the echo: a
       // bare prompt is swallowed whole, and a reply leaves the prompt.
       {{"--no-echo"}, 38400, "", "", kExact},
       {{"--no-echo"}, 38400, "V", "ZETA7>", kExact},
-      {{"--lower-v"}, 38400, "V", "v1.02.03", kExact},
-      {{"--lower-ok"}, 38400, "S 12 3 5 1000", "ok", kExact},
       {{"--nul"}, 38400, "V", std::string("V1.0\0002.03", 9), kExact},
-      {{"--garbage"}, 38400, "", "ZETA7>", kNot},
       {{"--overlong"}, 38400, "V", "V1.02.03", kCapped},
-      {{"--stream"}, 38400, "V", "", kCapped},
       {{"--slow=40"}, 38400, "R", kParams17, kCutShort},
       // Hung up before the exchange's waits end: the unread bytes go with the line.
       {{"--hangup"}, 38400, "V", "", kExact},
@@ -125,9 +90,6 @@ TEST_F(SimLink, FaultsAsTheProgramSeesThem) {
       case kCapped:
         EXPECT_EQ(reply.size(), 255u);
         EXPECT_EQ(reply.substr(0, c.reply.size()), c.reply);
-        break;
-      case kNot:
-        EXPECT_NE(reply, c.reply);
         break;
     }
   }
