@@ -50,9 +50,8 @@ TEST(UserDirKit, FileExistsOnlyForFiles) {
   ASSERT_EQ(::symlink("file", (dir / "link").c_str()), 0);
   ASSERT_EQ(::symlink("gone", (dir / "dangling").c_str()), 0);
   for (const char* name : {"file", "link"}) EXPECT_EQ(udk_FileExists((dir / name).c_str()), 1);
-  for (const char* name : {"dangling", "missing", ""}) {
-    EXPECT_EQ(udk_FileExists((dir / name).c_str()), 0) << name;
-  }
+  for (const char* name : {"dangling", "missing"})
+    EXPECT_EQ(udk_FileExists((dir / name).c_str()), 0);
   EXPECT_EQ(udk_FileExists(""), 0);
   EXPECT_EQ(udk_FileExists(nullptr), 0);
 }

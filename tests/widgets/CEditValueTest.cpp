@@ -140,12 +140,7 @@ TEST_F(CEditValueTest, GetValueConvertsAndChecksTheRange) {
     int min, max;
     int result;
     int value;
-  } cases[] = {{"", 7, 46, -2, kUntouched},
-               {"7", 7, 46, 0, 7},
-               {"46", 7, 46, 0, 46},
-               {"6", 7, 46, -1, 6},
-               {"47", 7, 46, -1, 47},
-               {"12abc", 0, 100, 0, 12},
+  } cases[] = {{"12abc", 0, 100, 0, 12},
                {"-5", 0, 15, -1, -5},
                {"99999999999", 0, 32767, -1, INT_MAX},
                {longText.c_str(), 0, 32767, 0, 1}};
