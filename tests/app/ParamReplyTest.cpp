@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -25,10 +24,8 @@ TEST(ParseReadReplyTest, SplitsAndConvertsOrRejects) {
       {"19 chars", "46 15 10000 3276700", R::kWrongLength, kUntouched},
       {"runs of blanks", "7    0    5   100", R::kOk, {7, 0, 5, 100}},
       {"leading blanks, zeros and signs", "  07 +3 -1 000250", R::kOk, {7, 3, -1, 250}},
-      {"no digits", "ab cd ef ghijklmn", R::kOk, {0, 0, 0, 0}},
       {"fourth field is the whole rest", "7 0 5 100 200 300", R::kOk, {7, 0, 5, 100}},
       {"fourth field only blanks", "1234 12345 12345  ", R::kOk, {1234, 12345, 12345, 0}},
-      {"beyond 32 bits", "1 2 3 99999999999", R::kOk, {1, 2, 3, INT_MAX}},
       {"two tokens", "1234567 123456789", R::kMissingFields, kUntouched},
       {"three tokens, blank, nothing after", "1234 12345 123456 ", R::kMissingFields, kUntouched},
       {"only blanks", std::string(17, ' '), R::kMissingFields, kUntouched},

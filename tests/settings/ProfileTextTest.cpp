@@ -38,18 +38,11 @@ TEST(ProfileText, ParsesIntegersLikeThePlatformRead) {
     const char* text;
     int expected;
   } cases[] = {
-      {"42abc", 42},
-      {"abc", 0},
-      {"", -1},
-      {"   ", -1},
-      {"-17", -17},
-      {"+8", 8},
-      {"-", 0},
-      {"0x10", 0},
-      {"2147483647", INT_MAX},
-      {"2147483648", INT_MAX},
-      {"-2147483648", INT_MIN},
+      // clang-format off
+      {"42abc", 42}, {"abc", 0}, {"", -1}, {"   ", -1}, {"-17", -17}, {"+8", 8}, {"-", 0},
+      {"0x10", 0}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
       {"-99999999999999999999", INT_MIN},
+      // clang-format on
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ProfileParseInt(c.text, -1), c.expected) << '"' << c.text << '"';
