@@ -103,9 +103,40 @@ int CZeta7Dlg::DoModal() {
   return exec();
 }
 
+// The member a template control is bound to, or none for the window's own
+// labels, group box and check box.
+QWidget* CZeta7Dlg::MemberControl(int id) {
+  switch (id) {
+    case IDC_STATIC_VERSION:
+      return &m_staticVersion;
+    case IDC_EDIT_RETRY_INTERVAL:
+      return &m_editRetryInterval;
+    case IDC_EDIT_RETRY_COUNT:
+      return &m_editRetryCount;
+    case IDC_EDIT_ID:
+      return &m_editId;
+    case IDC_EDIT_CHANNEL:
+      return &m_editChannel;
+    case IDC_COMBO_COMPORT:
+      return &m_comboComPort;
+    case IDC_COMBO_BAUDRATE:
+      return &m_comboBaudRate;
+    case IDC_BUTTON_WRITE:
+      return &m_btnWrite;
+    case IDC_BUTTON_READ:
+      return &m_btnRead;
+    case IDC_BUTTON_DISCONNECT:
+      return &m_btnDisconnect;
+    case IDC_BUTTON_CONNECT:
+      return &m_btnConnect;
+    default:
+      return nullptr;
+  }
+}
+
 // Builds the window and its controls from the template. Controls with a
-// member are the members themselves; the labels and the group box belong to
-// the window. Creation order is the tab order.
+// member are the members themselves; the others belong to the window.
+// Creation order is the tab order.
 void CZeta7Dlg::CreateFromTemplate() {
   setObjectName(QStringLiteral("IDD_MAIN_DIALOG"));
   setWindowTitle(Text(kMainDialog.caption));
@@ -119,59 +150,37 @@ void CZeta7Dlg::CreateFromTemplate() {
 
   QWidget* previous = nullptr;
   for (const DialogItem& item : kMainDialogItems) {
-    QWidget* control = nullptr;
+    QWidget* control = MemberControl(item.id);
+    if (control) {
+      control->setParent(this);
+    } else if (item.kind == ControlKind::kCheckBox) {
+      control = m_pCheckInfiniteRetry = new QCheckBox(this);
+    } else if (item.kind == ControlKind::kGroupBox) {
+      control = new QGroupBox(this);
+    } else {
+      control = new QLabel(this);
+    }
+    const QString caption = Text(item.caption);
     QRect rect = dlu.Rect(item.x, item.y, item.w, item.h);
-    switch (item.kind) {
-      case ControlKind::kDropList: {
-        auto* combo = item.id == IDC_COMBO_COMPORT ? &m_comboComPort : &m_comboBaudRate;
-        combo->setParent(this);
-        // The template height is that of the opened list; the closed box
-        // takes the height of a line of text.
-        combo->setMaxVisibleItems(std::max(1, dlu.Y(item.h) / combo->fontMetrics().height() - 1));
-        rect.setHeight(dlu.Y(12) + 2);
-        control = combo;
-        break;
-      }
-      case ControlKind::kPushButton: {
-        QPushButton* button = item.id == IDC_BUTTON_CONNECT      ? &m_btnConnect
-                              : item.id == IDC_BUTTON_DISCONNECT ? &m_btnDisconnect
-                              : item.id == IDC_BUTTON_READ       ? &m_btnRead
-                                                                 : &m_btnWrite;
-        button->setParent(this);
-        button->setText(Text(item.caption));
-        // No default button: Enter presses only the focused button.
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        control = button;
-        break;
-      }
-      case ControlKind::kEdit: {
-        CEditValue* edit = item.id == IDC_EDIT_CHANNEL       ? &m_editChannel
-                           : item.id == IDC_EDIT_ID          ? &m_editId
-                           : item.id == IDC_EDIT_RETRY_COUNT ? &m_editRetryCount
-                                                             : &m_editRetryInterval;
-        edit->setParent(this);
-        control = edit;
-        break;
-      }
-      case ControlKind::kCheckBox:
-        m_pCheckInfiniteRetry = new QCheckBox(Text(item.caption), this);
-        control = m_pCheckInfiniteRetry;
-        break;
-      case ControlKind::kGroupBox:
-        control = new QGroupBox(Text(item.caption), this);
-        break;
-      case ControlKind::kLabel:
-      case ControlKind::kSunkenLabel: {
-        QLabel* label = item.id == IDC_STATIC_VERSION ? &m_staticVersion : new QLabel(this);
-        label->setParent(this);
-        label->setText(Text(item.caption));
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        if (item.kind == ControlKind::kSunkenLabel) {
-          label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        }
-        control = label;
-        break;
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+      // The template height is that of the opened list; the closed box
+      // takes the height of a line of text.
+      combo->setMaxVisibleItems(std::max(1, dlu.Y(item.h) / combo->fontMetrics().height() - 1));
+      rect.setHeight(dlu.Y(12) + 2);
+    } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+      button->setText(caption);
+      // No default button: Enter presses only the focused button.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+    } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
+      check->setText(caption);
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+      group->setTitle(caption);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+      label->setText(caption);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      if (item.kind == ControlKind::kSunkenLabel) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       }
     }
     if (item.name[0] != '\0') control->setObjectName(QString::fromLatin1(item.name));

@@ -56,6 +56,7 @@ class CZeta7Dlg : public QDialog {
 
  private:
   void CreateFromTemplate();
+  QWidget* MemberControl(int id);
   void BuildMessageMap();
 
   // Connection workflow.
