@@ -1,7 +1,10 @@
 // The main window, built against a private settings folder with every message
 // box pre-answered and recorded; where a test needs a unit, the simulated one
 // stands behind COM1.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -316,6 +319,27 @@ TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
   EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
   CComPort other;
   EXPECT_EQ(other.Open(1), 1);
+}
+
+// A speed index outside the list (kept from the settings file) opens the
+// line at 38400 bit/s. The line settings are read through a second handle,
+// which the exclusive open allows only to root.
+TEST_F(DialogTest, SpeedIndexOutsideTheListConnectsAt38400) {
+  for (const auto& [stored, speed] : {std::pair{"-2", B38400}, std::pair{"3", B4800}}) {
+    SCOPED_TRACE(stored);
+    m_sim.Stop();
+    ASSERT_TRUE(m_sim.Start()) << m_sim.Error();
+    WriteFile(Ini(), "[ports]\ncom1=" + m_sim.DevicePath() + "\n[com]\nbps=" + stored + "\n");
+    Open();
+    Click("IDC_BUTTON_CONNECT");
+    EXPECT_EQ(Controls(), kConnected);
+    const int fd = open(m_sim.DevicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) GTEST_SKIP() << "only root may look at a port held exclusively";
+    termios tio{};
+    EXPECT_EQ(tcgetattr(fd, &tio), 0);
+    close(fd);
+    EXPECT_EQ(cfgetospeed(&tio), speed);
+  }
 }
 
 // While a failure is shown the window still looks connected; afterwards it
