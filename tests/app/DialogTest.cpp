@@ -523,6 +523,23 @@ TEST_F(DialogTest, UnitHangingUpMidReplyLeavesTheWindowUsable) {
   EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
 }
 
+// The unit goes away while connected: the next exchange reports it, a new
+// Connect finds no device, and a unit that comes back connects again.
+TEST_F(DialogTest, UnitThatDisappearsAndComesBack) {
+  Connected();
+  m_sim.Stop();
+  Click("IDC_BUTTON_READ");
+  EXPECT_EQ(Shown(), Texts{kCannotTalk});
+  EXPECT_EQ(Controls(), kDisconnected);
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
+  ASSERT_TRUE(m_sim.Start({"--version", "V9"})) << m_sim.Error();
+  SetComMap({{1, m_sim.DevicePath()}});
+  Click("IDC_BUTTON_CONNECT");
+  EXPECT_EQ(Shown(), Texts{});
+  EXPECT_EQ(VersionLine(), "ファームウェアバージョン V9");
+}
+
 TEST_F(DialogTest, EndlessStreamEndsTheExchange) {
   OpenWithUnit({"--stream"});
   Click("IDC_BUTTON_CONNECT");
