@@ -1,12 +1,11 @@
 #include "CZeta7App.h"
 
 #include "CZeta7Dlg.h"
-#include "MessageBoxService.h"
 
 BOOL CZeta7App::InitInstance() {
   {
+    // The dialog makes itself the owner of the application's message boxes.
     CZeta7Dlg dlg;
-    MessageBoxService::SetMainWindow(&dlg);
     dlg.DoModal();
     // Leaving the scope destroys the dialog, which closes the port.
   }

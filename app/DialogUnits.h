@@ -9,14 +9,10 @@
 class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
-  DialogUnits(int baseX, int baseY) : m_nBaseX(baseX), m_nBaseY(baseY) {}
 
   int X(int units) const;
   int Y(int units) const;
   QRect Rect(int x, int y, int w, int h) const;
-
-  int BaseX() const { return m_nBaseX; }
-  int BaseY() const { return m_nBaseY; }
 
  private:
   int m_nBaseX;

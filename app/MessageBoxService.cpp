@@ -59,9 +59,8 @@ int Show(const MessageBoxRequest& request) {
   }
 }
 
-}  // namespace
-
-unsigned MessageBoxService::WithDefaultIcon(unsigned type) {
+// The icon the application box adds when the caller gives none.
+unsigned WithDefaultIcon(unsigned type) {
   if (type & MB_ICONMASK) return type;
   switch (type & MB_TYPEMASK) {
     case MB_OK:
@@ -74,6 +73,8 @@ unsigned MessageBoxService::WithDefaultIcon(unsigned type) {
       return type;
   }
 }
+
+}  // namespace
 
 int MessageBoxService::AppMessageBox(const QString& text, unsigned type) {
   return Show({g_mainWindow.data(), ApplicationName(), text, WithDefaultIcon(type)});

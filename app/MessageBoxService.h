@@ -51,9 +51,6 @@ class MessageBoxService {
   static void SetMainWindow(QWidget* window);
   // Replaces the real box; an empty interceptor restores it.
   static void SetInterceptor(Interceptor interceptor);
-
-  // The icon the application box adds when the caller gives none.
-  static unsigned WithDefaultIcon(unsigned type);
 };
 
 // The program file's name without folder and last extension.

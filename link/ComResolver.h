@@ -19,7 +19,6 @@ using ComMap = std::map<int, std::string>;
 
 // Replaces the explicit COMn -> device map for this process.
 void SetComMap(ComMap map);
-const ComMap& GetComMap();
 
 struct SerialDevice {
   std::string path;     // "/dev/ttyUSB0"

@@ -78,8 +78,6 @@ std::string UsbProduct(const fs::path& ttyDir) {
 
 void SetComMap(ComMap map) { ExplicitMap() = std::move(map); }
 
-const ComMap& GetComMap() { return ExplicitMap(); }
-
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
                                             const std::string& devRoot) {
   const fs::path classDir = fs::path(sysRoot) / "class" / "tty";

@@ -48,7 +48,6 @@ class CSimProcess {
 
   const std::string& DevicePath() const { return m_strDevice; }
   const std::string& Error() const { return m_strError; }
-  pid_t Pid() const { return m_pid; }
 
   // Every byte the unit has received so far, unchanged.
   std::string ReceivedBytes() const;
