@@ -9,7 +9,6 @@
 #include <QThread>
 #include <QWindow>
 
-#include "ComResolver.h"
 #include "DialogUnits.h"
 #include "MainDialogTemplate.h"
 #include "MessageBoxService.h"
@@ -465,7 +464,7 @@ void CZeta7Dlg::LoadSettings() {
 
   m_nComPort = ComPortFromStored(ini.GetInt(kSectionCom, kKeyCom));
   m_nBaudIndex = BaudIndexFromStored(ini.GetInt(kSectionCom, kKeyBps));
-  SetComMap(ReadComMap(ini));
+  m_port.SetComMap(ReadComMap(ini));
 
   UpdateData(false);
 }

@@ -38,6 +38,8 @@ class CZeta7Dlg : public QDialog {
   // Replaces where the settings file is looked for (tests, other platforms);
   // takes effect at Create.
   void SetLocationServices(LocationServices services);
+  // Replaces where COM numbers lead, as a [ports] section would.
+  void SetComMap(ComMap map) { m_port.SetComMap(std::move(map)); }
 
   const std::string& IniPath() const { return m_strIniPath; }
   int ComPort() const { return m_nComPort; }

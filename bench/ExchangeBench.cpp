@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "zeta7-bench-exchange: %s\n", sim.Error().c_str());
       return 1;
     }
-    SetComMap({{1, sim.DevicePath()}});
     CComPort port;
+    port.SetComMap({{1, sim.DevicePath()}});
     if (port.Reopen(1, baud, 8, 0, 0) != 1) {
       std::fprintf(stderr, "zeta7-bench-exchange: cannot open %s\n", sim.DevicePath().c_str());
       return 1;
@@ -88,6 +88,5 @@ int main(int argc, char** argv) {
     port.Close();
     sim.Stop();
   }
-  SetComMap({});
   return 0;
 }

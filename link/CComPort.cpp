@@ -22,7 +22,7 @@ int CComPort::Open(int n) {
   if (n < kMinPort || n > kMaxPort) return 0;
   // Reopen closes first; a direct second Open must not leak the first device.
   Close();
-  PortHandle h = portsys::OpenDevice(n);
+  PortHandle h = portsys::OpenDevice(n, m_comMap);
   if (h == kNoPort) return 0;
   m_handle = h;
   portsys::ApplyLineFormat(m_handle, LineFormat{m_nBaud, m_nByteSize, m_nParity, m_nStopBits});

@@ -11,6 +11,8 @@
 // used from the user-interface thread only.
 #pragma once
 
+#include <utility>
+
 #include "PortSystem.h"
 
 class CComPort {
@@ -47,6 +49,10 @@ class CComPort {
 
   bool IsOpen() const { return m_handle != kNoPort; }
 
+  // Where COM numbers lead on platforms without COMn devices; used from the
+  // next Open on.
+  void SetComMap(ComMap map) { m_comMap = std::move(map); }
+
  private:
   PortHandle m_handle;
   int m_nBaud;
@@ -55,4 +61,5 @@ class CComPort {
   int m_nStopBits;
   int m_bRtsEnabled;
   int m_bDtrEnabled;
+  ComMap m_comMap;
 };

@@ -7,18 +7,14 @@
 // skipped), then ttyUSB, then ttyACM, each by number. One USB adapter on a
 // machine without legacy ports is thus COM1.
 //
-// The explicit map is process-wide and meant for the user-interface thread
-// (the dialog sets it at start-up, CComPort reads it at Open).
+// The explicit map belongs to whoever opens the port (CComPort holds the one
+// the dialog read from its settings file); nothing here keeps state.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
-using ComMap = std::map<int, std::string>;
-
-// Replaces the explicit COMn -> device map for this process.
-void SetComMap(ComMap map);
+#include "PortSystem.h"
 
 struct SerialDevice {
   std::string path;     // "/dev/ttyUSB0"
@@ -31,6 +27,6 @@ struct SerialDevice {
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot = "/sys",
                                             const std::string& devRoot = "/dev");
 
-// Device path for COM port n: the explicit map's entry when it has a
-// non-empty one, else the n-th present device; empty when there is none.
-std::string ResolveComDevice(int n);
+// Device path for COM port n: the map's entry when it has a non-empty one,
+// else the n-th present device; empty when there is none.
+std::string ResolveComDevice(int n, const ComMap& map);

@@ -11,11 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-ComMap& ExplicitMap() {
-  static ComMap map;
-  return map;
-}
-
 // Device name families in COM order.
 constexpr const char* kFamilies[] = {"ttyS", "ttyUSB", "ttyACM"};
 constexpr int kLegacyFamily = 0;
@@ -76,8 +71,6 @@ std::string UsbProduct(const fs::path& ttyDir) {
 
 }  // namespace
 
-void SetComMap(ComMap map) { ExplicitMap() = std::move(map); }
-
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
                                             const std::string& devRoot) {
   const fs::path classDir = fs::path(sysRoot) / "class" / "tty";
@@ -103,8 +96,7 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
   return devices;
 }
 
-std::string ResolveComDevice(int n) {
-  const ComMap& map = ExplicitMap();
+std::string ResolveComDevice(int n, const ComMap& map) {
   auto it = map.find(n);
   if (it != map.end() && !it->second.empty()) return it->second;
   if (n < 1) return {};

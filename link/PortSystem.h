@@ -5,6 +5,9 @@
 // of their own and are called from the thread that owns the port.
 #pragma once
 
+#include <map>
+#include <string>
+
 #ifdef _WIN32
 using PortHandle = void*;
 inline constexpr PortHandle kNoPort = nullptr;
@@ -17,6 +20,10 @@ inline constexpr PortHandle kNoPort = -1;
 // Windows ones (parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits
 // 0 one, 1 one and a half, 2 two). A value the platform cannot express is
 // left as the driver had it.
+// Explicit COM number -> device path entries (the settings file's [ports]
+// section). Platforms whose devices are named COMn ignore it.
+using ComMap = std::map<int, std::string>;
+
 struct LineFormat {
   int baud;
   int byteSize;
@@ -28,7 +35,7 @@ namespace portsys {
 
 // Opens COM port n for reading and writing, held exclusively (no other
 // process, root included, may open it meanwhile); kNoPort on failure.
-PortHandle OpenDevice(int n);
+PortHandle OpenDevice(int n, const ComMap& map);
 // Raw 8-bit line, receiver on, modem status lines ignored, no flow control,
 // parity checking off, DTR and RTS dropped, then the given format. Failures
 // are not reported: a speed or format the driver refuses must not stop the

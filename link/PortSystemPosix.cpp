@@ -103,8 +103,8 @@ int OutputQueued(PortHandle h) {
 
 namespace portsys {
 
-PortHandle OpenDevice(int n) {
-  const std::string path = ResolveComDevice(n);
+PortHandle OpenDevice(int n, const ComMap& map) {
+  const std::string path = ResolveComDevice(n, map);
   if (path.empty()) return kNoPort;
   int fd = RetryInterrupted(
       [&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });

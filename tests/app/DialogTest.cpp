@@ -22,7 +22,6 @@
 #include "CComPort.h"
 #include "CEditValue.h"
 #include "CZeta7Dlg.h"
-#include "ComResolver.h"
 #include "MessageBoxService.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
@@ -53,7 +52,6 @@ class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_dir.isValid());
-    SetComMap({});
     MessageBoxService::SetInterceptor([this](const MessageBoxRequest& request) {
       m_boxes.push_back({request.text.toStdString(), request.type, Controls()});
       if (m_answers.empty()) return static_cast<int>(IDOK);
@@ -65,7 +63,6 @@ class DialogTest : public ::testing::Test {
   void TearDown() override {
     m_dialog.reset();
     MessageBoxService::SetInterceptor({});
-    SetComMap({});
   }
 
   std::string Ini() const { return Path("bin/zeta7.ini"); }
@@ -318,6 +315,7 @@ TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
   EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
   CComPort other;
+  other.SetComMap({{1, m_sim.DevicePath()}});
   EXPECT_EQ(other.Open(1), 1);
 }
 
@@ -377,6 +375,7 @@ TEST_F(DialogTest, HandshakeOutcomes) {
     }
   }
   CComPort other;
+  other.SetComMap({{1, m_sim.DevicePath()}});
   EXPECT_EQ(other.Open(1), 0);
   Click("IDC_BUTTON_CONNECT");
   EXPECT_EQ(Shown(), Texts{kCannotTalk});
@@ -388,6 +387,7 @@ TEST_F(DialogTest, HandshakeOutcomes) {
 TEST_F(DialogTest, OpenFailuresNameThePort) {
   ASSERT_TRUE(m_sim.Start());
   CComPort holder;
+  holder.SetComMap({{9, m_sim.DevicePath()}});
   const std::string devices[] = {"/nonexistent/tty", "/dev/null", m_sim.DevicePath()};
   for (const std::string& device : devices) {
     SCOPED_TRACE(device);
@@ -534,7 +534,7 @@ TEST_F(DialogTest, UnitThatDisappearsAndComesBack) {
   Click("IDC_BUTTON_CONNECT");
   EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
   ASSERT_TRUE(m_sim.Start({"--version", "V9"})) << m_sim.Error();
-  SetComMap({{1, m_sim.DevicePath()}});
+  m_dialog->SetComMap({{1, m_sim.DevicePath()}});
   Click("IDC_BUTTON_CONNECT");
   EXPECT_EQ(Shown(), Texts{});
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V9");

@@ -30,12 +30,9 @@ class ComPortTest : public ::testing::Test {
       GTEST_SKIP() << "no pseudo-terminal available";
     }
     slave_ = name;
-    SetComMap({{1, slave_}});
+    map_ = {{1, slave_}};
   }
-  void TearDown() override {
-    SetComMap({});
-    HangUp();
-  }
+  void TearDown() override { HangUp(); }
   void HangUp() {
     if (master_ != -1) close(master_);
     master_ = -1;
@@ -43,22 +40,27 @@ class ComPortTest : public ::testing::Test {
 
   int master_ = -1;
   std::string slave_;
+  ComMap map_;  // what each port of a test is given
 };
 
 TEST_F(ComPortTest, OnlyNumbersOneTo256Open) {
-  SetComMap({{0, slave_}, {-1, slave_}, {257, slave_}, {256, slave_}});
+  map_ = {{0, slave_}, {-1, slave_}, {257, slave_}, {256, slave_}};
   for (int n : {0, -1, 257}) {
     CComPort port;
+    port.SetComMap(map_);
     EXPECT_EQ(port.Open(n), 0) << n;
     EXPECT_FALSE(port.IsOpen()) << n;
   }
   CComPort port;
+  port.SetComMap(map_);
   EXPECT_EQ(port.Open(256), 1);
 }
 
 TEST_F(ComPortTest, ClosedPortAnswersZero) {
   CComPort fresh;
+  fresh.SetComMap(map_);
   CComPort closed;
+  closed.SetComMap(map_);
   ASSERT_EQ(closed.Open(1), 1);
   closed.Close();
   closed.Close();
@@ -79,12 +81,14 @@ TEST_F(ComPortTest, ClosedPortAnswersZero) {
 TEST_F(ComPortTest, DeviceIsHeldUntilClose) {
   CTempDir dir;
   WriteFile(dir / "notatty", "");
-  SetComMap({{1, slave_}, {2, dir / "notatty"}});
+  map_ = {{1, slave_}, {2, dir / "notatty"}};
   for (int n : {1, 2}) {
     SCOPED_TRACE(n);
     const int expected = n == 1 ? 1 : 0;
     CComPort first;
+    first.SetComMap(map_);
     CComPort second;
+    second.SetComMap(map_);
     EXPECT_EQ(first.Open(n), expected);
     EXPECT_TRUE(first.IsOpen());
     EXPECT_EQ(second.Open(n), 0);
@@ -98,8 +102,9 @@ TEST_F(ComPortTest, DeviceIsHeldUntilClose) {
 // A device node the user may not open fails like an absent one.
 TEST_F(ComPortTest, UnreadableDeviceIsRefused) {
   ASSERT_EQ(chmod(slave_.c_str(), 0), 0);
-  const int result = RunUnprivileged([] {
+  const int result = RunUnprivileged([this] {
     CComPort port;
+    port.SetComMap(map_);
     return port.Open(1) == 0 && !port.IsOpen() && port.ReadByte() == 0 ? 0 : 1;
   });
   ASSERT_NE(result, -1) << "could not run without root's rights";
@@ -108,6 +113,7 @@ TEST_F(ComPortTest, UnreadableDeviceIsRefused) {
 
 TEST_F(ComPortTest, SetRtsGoesByTheLastSetLineControl) {
   CComPort port;
+  port.SetComMap(map_);
   ASSERT_EQ(port.Open(1), 1);
   EXPECT_EQ(port.SetRts(1), 0);  // never set
   // A pseudo-terminal refuses modem control; the results do not change.
@@ -125,6 +131,7 @@ TEST_F(ComPortTest, SetRtsGoesByTheLastSetLineControl) {
 
 TEST_F(ComPortTest, HungUpLineReadsNothingAndExchangesEnd) {
   CComPort port;
+  port.SetComMap(map_);
   ASSERT_EQ(port.Open(1), 1);
   HangUp();
   char buf[4];

@@ -14,8 +14,6 @@ namespace {
 // A fake /sys and /dev in a scratch folder.
 class ComResolverTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetComMap({}); }
-
   std::string sys() const { return dir_ / "sys"; }
   std::string dev() const { return dir_ / "dev"; }
 
@@ -64,16 +62,15 @@ TEST_F(ComResolverTest, RealLegacyPortsThenUsbThenAcmEachByNumber) {
 }
 
 TEST_F(ComResolverTest, ExplicitMapWinsAndAbsentNumbersResolveToNothing) {
-  SetComMap({{1, "/dev/zeta7-mapped"}, {300, "/dev/zeta7-far"}});
-  EXPECT_EQ(ResolveComDevice(1), "/dev/zeta7-mapped");
-  EXPECT_EQ(ResolveComDevice(300), "/dev/zeta7-far");
+  const ComMap map = {{1, "/dev/zeta7-mapped"}, {300, "/dev/zeta7-far"}};
+  EXPECT_EQ(ResolveComDevice(1, map), "/dev/zeta7-mapped");
+  EXPECT_EQ(ResolveComDevice(300, map), "/dev/zeta7-far");
   // No machine has 256 serial devices, and 0 or less is never a port.
-  for (int n : {256, 0, -1}) EXPECT_EQ(ResolveComDevice(n), "") << n;
+  for (int n : {256, 0, -1}) EXPECT_EQ(ResolveComDevice(n, map), "") << n;
 
   // An empty entry falls back to the present devices.
-  SetComMap({{1, ""}});
   const std::vector<SerialDevice> present = ListSerialDevices();
-  EXPECT_EQ(ResolveComDevice(1), present.empty() ? "" : present[0].path);
+  EXPECT_EQ(ResolveComDevice(1, {{1, ""}}), present.empty() ? "" : present[0].path);
 }
 
 }  // namespace

@@ -22,13 +22,12 @@ class SimLink : public ::testing::Test {
   void SetUp() override {
     if (access("/dev/ptmx", R_OK | W_OK) != 0) GTEST_SKIP() << "no pseudo-terminals (/dev/ptmx)";
   }
-  void TearDown() override { SetComMap({}); }
 
   // Starts a unit, makes it COM1 and opens it as the dialog's connect does.
   static void Connect(CSimProcess& sim, CComPort& port, const std::vector<std::string>& args = {},
                       int baud = 38400) {
     ASSERT_TRUE(sim.Start(args)) << sim.Error();
-    SetComMap({{1, sim.DevicePath()}});
+    port.SetComMap({{1, sim.DevicePath()}});
     ASSERT_EQ(port.Reopen(1, baud, 8, 0, 0), 1);
     port.SetLineControl(1, 0);
     port.SetRts(1);
@@ -101,7 +100,7 @@ TEST_F(SimLink, StableLinkOpensTheUnitAndGoesAtExit) {
   CComPort port;
   ASSERT_NO_FATAL_FAILURE(Connect(sim, port, {"--link", link}));
   port.Close();
-  SetComMap({{1, link}});
+  port.SetComMap({{1, link}});
   ASSERT_EQ(port.Open(1), 1);
   EXPECT_EQ(Exchange(port, ""), "ZETA7>");
   port.Close();

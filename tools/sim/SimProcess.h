@@ -2,7 +2,7 @@
 //
 //   CSimProcess sim;
 //   ASSERT_TRUE(sim.Start({"--r18"})) << sim.Error();
-//   SetComMap({{1, sim.DevicePath()}});   // COM1 is now the simulated unit
+//   port.SetComMap({{1, sim.DevicePath()}});   // COM1 is now the simulated unit
 //   ... exchanges ...
 //   EXPECT_EQ(sim.ReceivedLines().back(), "R");
 //

@@ -13,7 +13,6 @@
 #include <cstring>
 
 #include "CZeta7Dlg.h"
-#include "ComResolver.h"
 #include "MessageBoxService.h"
 #include "UserDirKit/UserDirKit.h"
 
@@ -58,7 +57,7 @@ int main(int argc, char** argv) {
   dlg.SetLocationServices(services);
   dlg.Create();
   if (device) {
-    SetComMap({{1, device}});
+    dlg.SetComMap({{1, device}});
     dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_CONNECT"))->click();
     if (read) dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_READ"))->click();
   }
