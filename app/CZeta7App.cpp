@@ -2,10 +2,12 @@
 
 #include "CZeta7Dlg.h"
 
+CZeta7App theApp;
+
 BOOL CZeta7App::InitInstance() {
   {
-    // The dialog makes itself the owner of the application's message boxes.
     CZeta7Dlg dlg;
+    m_pMainWnd = &dlg;
     dlg.DoModal();
     // Leaving the scope destroys the dialog, which closes the port.
   }

@@ -1,14 +1,15 @@
-// CZeta7App: the application object. Start-up runs the main dialog modally
-// and returns FALSE, so no further message loop runs and the program ends.
+// CZeta7App: the application object. Its start-up runs the main dialog
+// modally and returns FALSE, so no further message loop runs and the
+// program ends.
 #pragma once
 
-using BOOL = int;
-inline constexpr BOOL FALSE = 0;
-inline constexpr BOOL TRUE = 1;
+#include "AfxDialog.h"
 
-class CZeta7App {
+class CZeta7App : public CWinApp {
  public:
   CZeta7App() = default;
-  virtual ~CZeta7App() = default;
-  virtual BOOL InitInstance();
+  ~CZeta7App() override = default;
+  BOOL InitInstance() override;
 };
+
+extern CZeta7App theApp;

@@ -1,33 +1,26 @@
 #include "CZeta7Dlg.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QGroupBox>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QScreen>
-#include <QThread>
-#include <QWindow>
+#include <cstdio>
+#include <cstring>
 
-#include "DialogUnits.h"
 #include "MainDialogTemplate.h"
-#include "MessageBoxService.h"
 #include "ParamReply.h"
 #include "SettingsKeys.h"
+#include "Transact.h"
 #include "iniacs.h"
-#include "mainframe.xpm"
 
 namespace {
 
 constexpr int kReplyCap = 256;
 constexpr const char* kTitleVersion = "1.02";
+constexpr int kTitleBuffer = 256;
 constexpr int kWritePauseMs = 10;
 
 constexpr const char* kMsgQuit = "終了しますか？";
-constexpr const char* kMsgOpenFailed = "COM%1がオープンできません。";
+constexpr const char* kMsgOpenFailed = "COM%dがオープンできません。";
 constexpr const char* kMsgNoComm = "ZETA-7と通信できません";
 constexpr const char* kMsgBadComm = "ZETA-7との通信が不正です";
-constexpr const char* kMsgVersionLine = "ファームウェアバージョン %1";
+constexpr const char* kMsgVersionLine = "ファームウェアバージョン %s";
 constexpr const char* kMsgBadData = "受信データが不正です";
 constexpr const char* kMsgConfirmWrite = "パラメータをZETA-7に書き込みます";
 constexpr const char* kMsgEnterParams = "パラメータを入力してください";
@@ -53,289 +46,180 @@ void ApplyLimits(CEditValue& field, const FieldLimits& limits) {
   field.m_nMaxChars = limits.maxChars;
 }
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// Shows the wait cursor while an exchange blocks the window.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-bool IsEnterOrEscape(const QKeyEvent* key) {
-  return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-         key->key() == Qt::Key_Escape;
+std::string Format(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
 }
 
 }  // namespace
 
-CZeta7Dlg::CZeta7Dlg(QWidget* parent)
-    : QDialog(parent),
-      m_bInfiniteRetry(0),
-      m_hIcon(QPixmap(idr_mainframe_xpm)),
+CZeta7Dlg::CZeta7Dlg(CWnd* pParent)
+    : CDialog(IDD_MAIN_DIALOG, pParent),
+      m_bInfiniteRetry(FALSE),
+      m_hIcon(AfxLoadIcon(IDR_MAINFRAME)),
+      // Kept when the settings load is skipped (no program path).
       m_nComPort(1),
-      m_nBaudIndex(0),
-      m_location(SystemLocationServices()) {}
-
-CZeta7Dlg::~CZeta7Dlg() {
-  qApp->removeEventFilter(this);
-  MessageBoxService::SetMainWindow(nullptr);
+      m_nBaudIndex(0) {
+  // The settings file is named from the same path as the application, read
+  // once at start-up.
+  if (const CWinApp* app = AfxGetApp(); app && !app->m_strModulePath.empty()) {
+    const std::string path = app->m_strModulePath;
+    m_services.location.programPath = [path] { return std::optional<std::string>(path); };
+  }
 }
 
-void CZeta7Dlg::SetLocationServices(LocationServices services) { m_location = std::move(services); }
+CZeta7Dlg::~CZeta7Dlg() = default;
+
+void CZeta7Dlg::SetServices(Services services) { m_services = std::move(services); }
 
 int CZeta7Dlg::BaudRateForIndex(int index) {
   return index >= 0 && index < 4 ? kSpeeds[index] : kSpeeds[0];
 }
 
-void CZeta7Dlg::Create() {
-  if (m_bCreated) return;
-  m_bCreated = true;
-  CreateFromTemplate();
-  OnInitDialog();
+const AFX_MSGMAP* CZeta7Dlg::GetMessageMap() const {
+  static const AFX_MSGMAP_ENTRY entries[] = {
+      ON_WM_PAINT(&CZeta7Dlg::OnPaint),
+      ON_WM_QUERYDRAGICON(&CZeta7Dlg::OnQueryDragIcon),
+      ON_BN_CLICKED(IDC_BUTTON_CONNECT, &CZeta7Dlg::OnConnect),
+      ON_BN_CLICKED(IDC_BUTTON_DISCONNECT, &CZeta7Dlg::OnDisconnect),
+      ON_BN_CLICKED(IDC_BUTTON_READ, &CZeta7Dlg::OnReadParams),
+      ON_BN_CLICKED(IDC_BUTTON_WRITE, &CZeta7Dlg::OnWriteParams),
+      ON_WM_CLOSE(&CZeta7Dlg::OnClose),
+      ON_CBN_SELCHANGE(IDC_COMBO_BAUDRATE, &CZeta7Dlg::OnSelchangeBaudRate),
+      ON_CBN_SELCHANGE(IDC_COMBO_COMPORT, &CZeta7Dlg::OnSelchangeComPort),
+      ON_BN_CLICKED(IDC_CHECK_INFINITE_RETRY, &CZeta7Dlg::OnInfiniteRetry),
+      END_MESSAGE_MAP,
+  };
+  static const AFX_MSGMAP map = {CDialog::GetThisMessageMap(), entries};
+  return &map;
 }
 
-int CZeta7Dlg::DoModal() {
-  Create();
-  return exec();
+void CZeta7Dlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_STATIC_VERSION, m_staticVersion);
+  DDX_Control(pDX, IDC_EDIT_RETRY_INTERVAL, m_editRetryInterval);
+  DDX_Control(pDX, IDC_EDIT_RETRY_COUNT, m_editRetryCount);
+  DDX_Control(pDX, IDC_EDIT_ID, m_editId);
+  DDX_Control(pDX, IDC_EDIT_CHANNEL, m_editChannel);
+  DDX_Control(pDX, IDC_COMBO_COMPORT, m_comboComPort);
+  DDX_Control(pDX, IDC_COMBO_BAUDRATE, m_comboBaudRate);
+  DDX_Control(pDX, IDC_BUTTON_WRITE, m_btnWrite);
+  DDX_Control(pDX, IDC_BUTTON_READ, m_btnRead);
+  DDX_Control(pDX, IDC_BUTTON_DISCONNECT, m_btnDisconnect);
+  DDX_Control(pDX, IDC_BUTTON_CONNECT, m_btnConnect);
+  DDX_Check(pDX, IDC_CHECK_INFINITE_RETRY, m_bInfiniteRetry);
 }
 
-// The member a template control is bound to, or none for the window's own
-// labels, group box and check box.
-QWidget* CZeta7Dlg::MemberControl(int id) {
-  switch (id) {
-    case IDC_STATIC_VERSION:
-      return &m_staticVersion;
-    case IDC_EDIT_RETRY_INTERVAL:
-      return &m_editRetryInterval;
-    case IDC_EDIT_RETRY_COUNT:
-      return &m_editRetryCount;
-    case IDC_EDIT_ID:
-      return &m_editId;
-    case IDC_EDIT_CHANNEL:
-      return &m_editChannel;
-    case IDC_COMBO_COMPORT:
-      return &m_comboComPort;
-    case IDC_COMBO_BAUDRATE:
-      return &m_comboBaudRate;
-    case IDC_BUTTON_WRITE:
-      return &m_btnWrite;
-    case IDC_BUTTON_READ:
-      return &m_btnRead;
-    case IDC_BUTTON_DISCONNECT:
-      return &m_btnDisconnect;
-    case IDC_BUTTON_CONNECT:
-      return &m_btnConnect;
-    default:
-      return nullptr;
-  }
-}
+BOOL CZeta7Dlg::OnInitDialog() {
+  CDialog::OnInitDialog();
 
-// Builds the window and its controls from the template. Controls with a
-// member are the members themselves; the others belong to the window.
-// Creation order is the tab order.
-void CZeta7Dlg::CreateFromTemplate() {
-  setObjectName(QStringLiteral("IDD_MAIN_DIALOG"));
-  setWindowTitle(Text(kMainDialog.caption));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  setModal(true);
-  setFont(DialogFont());
-  const DialogUnits dlu(font());
-  setFixedSize(dlu.X(kMainDialog.cx), dlu.Y(kMainDialog.cy));
-
-  QWidget* previous = nullptr;
-  for (const DialogItem& item : kMainDialogItems) {
-    QWidget* control = MemberControl(item.id);
-    if (control) {
-      control->setParent(this);
-    } else if (item.kind == ControlKind::kCheckBox) {
-      control = m_pCheckInfiniteRetry = new QCheckBox(this);
-    } else if (item.kind == ControlKind::kGroupBox) {
-      control = new QGroupBox(this);
-    } else {
-      control = new QLabel(this);
-    }
-    const QString caption = Text(item.caption);
-    QRect rect = dlu.Rect(item.x, item.y, item.w, item.h);
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
-      // The template height is that of the opened list; the closed box
-      // takes the height of a line of text.
-      combo->setMaxVisibleItems(std::max(1, dlu.Y(item.h) / combo->fontMetrics().height() - 1));
-      rect.setHeight(dlu.Y(12) + 2);
-    } else if (auto* button = qobject_cast<QPushButton*>(control)) {
-      button->setText(caption);
-      // No default button: Enter presses only the focused button.
-      button->setAutoDefault(false);
-      button->setDefault(false);
-    } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
-      check->setText(caption);
-    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-      group->setTitle(caption);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-      label->setText(caption);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      if (item.kind == ControlKind::kSunkenLabel) {
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-      }
-    }
-    if (item.name[0] != '\0') control->setObjectName(QString::fromLatin1(item.name));
-    control->setGeometry(rect);
-    if (control->focusPolicy() != Qt::NoFocus) {
-      if (previous) setTabOrder(previous, control);
-      previous = control;
-    }
-  }
-  // Group boxes are painted below the controls they surround.
-  for (QGroupBox* group : findChildren<QGroupBox*>()) group->lower();
-}
-
-void CZeta7Dlg::BuildMessageMap() {
-  connect(&m_btnConnect, &QPushButton::clicked, this, &CZeta7Dlg::OnConnect);
-  connect(&m_btnDisconnect, &QPushButton::clicked, this, &CZeta7Dlg::OnDisconnect);
-  connect(&m_btnRead, &QPushButton::clicked, this, &CZeta7Dlg::OnReadParams);
-  connect(&m_btnWrite, &QPushButton::clicked, this, &CZeta7Dlg::OnWriteParams);
-  // activated is emitted only by the user's choice, not by setCurrentIndex.
-  connect(&m_comboBaudRate, qOverload<int>(&QComboBox::activated), this,
-          &CZeta7Dlg::OnSelchangeBaudRate);
-  connect(&m_comboComPort, qOverload<int>(&QComboBox::activated), this,
-          &CZeta7Dlg::OnSelchangeComPort);
-  connect(m_pCheckInfiniteRetry, &QCheckBox::clicked, this, &CZeta7Dlg::OnInfiniteRetry);
-}
-
-void CZeta7Dlg::DoDataExchange(bool saveAndValidate) {
-  if (saveAndValidate) {
-    m_bInfiniteRetry = m_pCheckInfiniteRetry->isChecked() ? 1 : 0;
-  } else {
-    m_pCheckInfiniteRetry->setChecked(m_bInfiniteRetry != 0);
-  }
-}
-
-bool CZeta7Dlg::UpdateData(bool saveAndValidate) {
-  DoDataExchange(saveAndValidate);
-  return true;
-}
-
-bool CZeta7Dlg::OnInitDialog() {
-  UpdateData(false);
-  BuildMessageMap();
-  qApp->installEventFilter(this);
-  MessageBoxService::SetMainWindow(this);
-
-  setWindowIcon(m_hIcon);
+  SetIcon(m_hIcon, TRUE);
+  SetIcon(m_hIcon, FALSE);
 
   LoadSettings();
 
   // The version line runs along the whole bottom edge.
-  m_staticVersion.setText(QString());
-  const int lineHeight = m_staticVersion.height();
-  m_staticVersion.setGeometry(0, height() - lineHeight, width(), lineHeight);
+  CRect line;
+  CRect client;
+  m_staticVersion.GetWindowRect(&line);
+  GetClientRect(&client);
+  m_staticVersion.SetWindowText("");
+  m_staticVersion.MoveWindow(client.left, client.bottom - line.Height(), client.Width(),
+                             line.Height());
 
   for (int port = 1; port <= kComPortCount; ++port) {
-    m_comboComPort.addItem(QStringLiteral("COM%1").arg(port));
+    m_comboComPort.AddString(Format("COM%d", port).c_str());
   }
-  const int portIndex = m_nComPort - 1;
-  m_comboComPort.setCurrentIndex(portIndex >= 0 && portIndex < kComPortCount ? portIndex : -1);
+  m_comboComPort.SetCurSel(m_nComPort - 1);
 
-  for (const char* entry : kSpeedEntries) m_comboBaudRate.addItem(Text(entry));
-  m_comboBaudRate.setCurrentIndex(m_nBaudIndex >= 0 && m_nBaudIndex < 4 ? m_nBaudIndex : -1);
+  for (const char* entry : kSpeedEntries) m_comboBaudRate.AddString(entry);
+  m_comboBaudRate.SetCurSel(m_nBaudIndex);
 
   ApplyLimits(m_editChannel, kChannelLimits);
   ApplyLimits(m_editId, kIdLimits);
   ApplyLimits(m_editRetryCount, kRetryCountLimits);
   ApplyLimits(m_editRetryInterval, kRetryIntervalLimits);
 
-  m_btnDisconnect.setEnabled(false);
-  m_btnRead.setEnabled(false);
-  m_btnWrite.setEnabled(false);
+  m_btnDisconnect.EnableWindow(FALSE);
+  m_btnRead.EnableWindow(FALSE);
+  m_btnWrite.EnableWindow(FALSE);
 
-  setWindowTitle(windowTitle() + QStringLiteral(" ") + QString::fromLatin1(kTitleVersion));
+  char title[kTitleBuffer];
+  GetWindowText(title, kTitleBuffer);
+  SetWindowText((std::string(title) + " " + kTitleVersion).c_str());
 
-  m_comboComPort.setFocus(Qt::OtherFocusReason);
-  return true;
+  return TRUE;
 }
 
-// ---- Key filter -------------------------------------------------------------
-
-bool CZeta7Dlg::eventFilter(QObject* watched, QEvent* event) {
-  if (PreTranslateMessage(watched, event)) return true;
-  return QDialog::eventFilter(watched, event);
-}
-
-// True for this window's own controls and the opened lists of its
-// drop-downs; message boxes and other windows keep their keys.
-bool CZeta7Dlg::IsOwnKeyTarget(QObject* target) const {
-  if (!target->isWidgetType()) return false;
-  const QWidget* widget = static_cast<QWidget*>(target);
-  const QWidget* window = widget->window();
-  if (window == this) return true;
-  if (window->windowType() == Qt::Popup) {
-    const QWidget* owner = window->parentWidget();
-    return owner == &m_comboComPort || owner == &m_comboBaudRate;
-  }
-  return false;
-}
+// ---- Key filter, minimised window, close request --------------------------
 
 // Enter presses the focused Connect, Disconnect, Read or Write button; every
-// other Enter and every Escape is swallowed, so neither ends the dialog nor
-// closes an opened list. Only the close request ends the dialog.
-bool CZeta7Dlg::PreTranslateMessage(QObject* target, QEvent* event) {
-  if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) {
-    return false;
+// other Enter and every Escape is swallowed, so neither ends the dialog.
+// Only the close request ends it.
+BOOL CZeta7Dlg::PreTranslateMessage(MSG* pMsg) {
+  if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN &&
+      (pMsg->hwnd == m_btnConnect.m_hWnd || pMsg->hwnd == m_btnDisconnect.m_hWnd ||
+       pMsg->hwnd == m_btnWrite.m_hWnd || pMsg->hwnd == m_btnRead.m_hWnd)) {
+    CDialog::PreTranslateMessage(pMsg);
   }
-  const auto* key = static_cast<QKeyEvent*>(event);
-  if (!IsEnterOrEscape(key) || (key->modifiers() & Qt::AltModifier)) return false;
-  if (!IsOwnKeyTarget(target)) return false;
-
-  if (event->type() == QEvent::KeyPress && key->key() != Qt::Key_Escape &&
-      (target == &m_btnConnect || target == &m_btnDisconnect || target == &m_btnWrite ||
-       target == &m_btnRead)) {
-    auto* button = static_cast<QPushButton*>(target);
-    if (button->isEnabled()) button->click();
+  if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
+    return TRUE;
   }
-  return true;
+  return CDialog::PreTranslateMessage(pMsg);
 }
 
-// ---- Close request --------------------------------------------------------
-
-void CZeta7Dlg::closeEvent(QCloseEvent* event) {
-  if (MessageBoxService::AppMessageBox(Text(kMsgQuit), MB_OKCANCEL) != IDOK) {
-    event->ignore();
+void CZeta7Dlg::OnPaint() {
+  if (!IsIconic()) {
+    CDialog::OnPaint();
     return;
   }
-  SaveSettings();
-  QDialog::closeEvent(event);
+  CPaintDC dc(this);
+  dc.EraseIconBackground();
+  CRect rect;
+  GetClientRect(&rect);
+  const int x = (rect.Width() - AfxGetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (rect.Height() - AfxGetSystemMetrics(SM_CYICON) + 1) / 2;
+  dc.DrawIcon(x, y, m_hIcon);
 }
 
-// ---- Exchange -------------------------------------------------------------
+HICON CZeta7Dlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CZeta7Dlg::OnClose() {
+  if (AppMessageBox(kMsgQuit, MB_OKCANCEL) != IDOK) return;
+  SaveSettings();
+  CDialog::OnClose();
+}
+
+// ---- Exchange and boxes -------------------------------------------------------
 
 int CZeta7Dlg::Transact(const char* cmd, char* reply, int cap) {
-  BusyCursor busy;
-  return TransactOn(m_port, m_clock, cmd, reply, cap);
+  CWaitCursor busy;
+  return TransactOn(m_port, *m_services.pClock, cmd, reply, cap);
+}
+
+int CZeta7Dlg::AppMessageBox(const std::string& text, UINT type) {
+  return m_services.pBoxes->AppMessageBox(this, text, type);
 }
 
 // ---- Connection workflow ----------------------------------------------------
 
 void CZeta7Dlg::OnConnect() {
-  m_btnConnect.setEnabled(false);
-  m_comboComPort.setEnabled(false);
-  m_comboBaudRate.setEnabled(false);
+  m_btnConnect.EnableWindow(FALSE);
+  m_comboComPort.EnableWindow(FALSE);
+  m_comboBaudRate.EnableWindow(FALSE);
 
   const int baud = BaudRateForIndex(m_nBaudIndex);
   if (!m_port.Reopen(m_nComPort, baud, 8, 0, 0)) {
-    const QByteArray message = Text(kMsgOpenFailed).arg(m_nComPort).toUtf8();
-    ResetToDisconnected(message.constData());
+    ResetToDisconnected(Format(kMsgOpenFailed, m_nComPort).c_str());
     return;
   }
   m_port.SetLineControl(1, 0);
   m_port.SetRts(1);
 
-  m_btnDisconnect.setEnabled(true);
-  m_btnRead.setEnabled(true);
-  m_btnWrite.setEnabled(true);
+  m_btnDisconnect.EnableWindow(TRUE);
+  m_btnRead.EnableWindow(TRUE);
+  m_btnWrite.EnableWindow(TRUE);
 
   char reply[kReplyCap];
   Transact("", reply, kReplyCap);
@@ -348,36 +232,37 @@ void CZeta7Dlg::OnConnect() {
     ResetToDisconnected(kMsgBadComm);
     return;
   }
-  // The unit's text is ASCII; anything else is shown byte for byte.
-  m_staticVersion.setText(Text(kMsgVersionLine).arg(QString::fromLatin1(reply)));
-  m_btnDisconnect.setFocus(Qt::OtherFocusReason);
+  char line[kReplyCap + 64];
+  std::snprintf(line, sizeof line, kMsgVersionLine, reply);
+  m_staticVersion.SetWindowText(line);
+  m_btnDisconnect.SetFocus();
 }
 
 void CZeta7Dlg::OnDisconnect() {
   m_port.Close();
   ResetToDisconnected(nullptr);
-  m_btnConnect.setFocus(Qt::OtherFocusReason);
+  m_btnConnect.SetFocus();
 }
 
 void CZeta7Dlg::ResetToDisconnected(const char* message) {
-  if (message) MessageBoxService::AppMessageBox(Text(message), MB_OK | MB_ICONSTOP);
-  m_btnDisconnect.setEnabled(false);
-  m_btnRead.setEnabled(false);
-  m_btnWrite.setEnabled(false);
-  m_comboComPort.setEnabled(true);
-  m_comboBaudRate.setEnabled(true);
-  m_btnConnect.setEnabled(true);
+  if (message) AppMessageBox(message, MB_OK | MB_ICONSTOP);
+  m_btnDisconnect.EnableWindow(FALSE);
+  m_btnRead.EnableWindow(FALSE);
+  m_btnWrite.EnableWindow(FALSE);
+  m_comboComPort.EnableWindow(TRUE);
+  m_comboBaudRate.EnableWindow(TRUE);
+  m_btnConnect.EnableWindow(TRUE);
 }
 
-void CZeta7Dlg::OnSelchangeComPort() { m_nComPort = m_comboComPort.currentIndex() + 1; }
+void CZeta7Dlg::OnSelchangeComPort() { m_nComPort = m_comboComPort.GetCurSel() + 1; }
 
-void CZeta7Dlg::OnSelchangeBaudRate() { m_nBaudIndex = m_comboBaudRate.currentIndex(); }
+void CZeta7Dlg::OnSelchangeBaudRate() { m_nBaudIndex = m_comboBaudRate.GetCurSel(); }
 
 // ---- Parameter workflow -----------------------------------------------------
 
 void CZeta7Dlg::OnInfiniteRetry() {
-  UpdateData(true);
-  m_editRetryCount.setEnabled(m_bInfiniteRetry == 0);
+  UpdateData(TRUE);
+  m_editRetryCount.EnableWindow(m_bInfiniteRetry == FALSE);
 }
 
 void CZeta7Dlg::OnReadParams() {
@@ -392,21 +277,21 @@ void CZeta7Dlg::OnReadParams() {
     ResetToDisconnected(kMsgBadData);
     return;
   }
-  m_editChannel.setText(QString::number(params.channel));
-  m_editId.setText(QString::number(params.id));
+  m_editChannel.SetWindowText(Format("%d", params.channel).c_str());
+  m_editId.SetWindowText(Format("%d", params.id).c_str());
   if (params.retryCount == -1) {
-    m_bInfiniteRetry = 1;
+    m_bInfiniteRetry = TRUE;
   } else {
-    m_bInfiniteRetry = 0;
-    m_editRetryCount.setText(QString::number(params.retryCount));
+    m_bInfiniteRetry = FALSE;
+    m_editRetryCount.SetWindowText(Format("%d", params.retryCount).c_str());
   }
-  UpdateData(false);
+  UpdateData(FALSE);
   OnInfiniteRetry();
-  m_editRetryInterval.setText(QString::number(params.retryInterval));
+  m_editRetryInterval.SetWindowText(Format("%d", params.retryInterval).c_str());
 }
 
 void CZeta7Dlg::OnWriteParams() {
-  if (MessageBoxService::AppMessageBox(Text(kMsgConfirmWrite), MB_OKCANCEL) != IDOK) return;
+  if (AppMessageBox(kMsgConfirmWrite, MB_OKCANCEL) != IDOK) return;
 
   UnitParams params{};
   int result = m_editChannel.GetValue(&params.channel);
@@ -420,8 +305,7 @@ void CZeta7Dlg::OnWriteParams() {
   }
   if (result == 0) result = m_editRetryInterval.GetValue(&params.retryInterval);
   if (result != 0) {
-    MessageBoxService::AppMessageBox(Text(result == -2 ? kMsgEnterParams : kMsgOutOfRange),
-                                     MB_OK | MB_ICONSTOP);
+    AppMessageBox(result == -2 ? kMsgEnterParams : kMsgOutOfRange, MB_OK | MB_ICONSTOP);
     return;
   }
 
@@ -431,20 +315,20 @@ void CZeta7Dlg::OnWriteParams() {
     ResetToDisconnected(kMsgNoComm);
     return;
   }
-  m_clock.Sleep(kWritePauseMs);
+  m_services.pClock->Sleep(kWritePauseMs);
   if (std::strcmp(reply, "OK") == 0) {
-    MessageBoxService::AppMessageBox(Text(kMsgWriteDone), MB_OK);
+    AppMessageBox(kMsgWriteDone, MB_OK);
   } else {
-    MessageBoxService::AppMessageBox(Text(kMsgWriteFailed), MB_OK | MB_ICONSTOP);
+    AppMessageBox(kMsgWriteFailed, MB_OK | MB_ICONSTOP);
   }
 }
 
 // ---- Settings -----------------------------------------------------------------
 
 void CZeta7Dlg::LoadSettings() {
-  LocationServices services = m_location;
+  LocationServices services = m_services.location;
   services.showMessage = [this](const std::string& text) {
-    MessageBoxService::WindowMessageBox(this, QString::fromStdString(text), MB_OK);
+    m_services.pBoxes->WindowMessageBox(this, text, MB_OK);
   };
   const std::optional<std::string> path = LocateSettingsFile(services);
   if (!path) return;
@@ -452,29 +336,23 @@ void CZeta7Dlg::LoadSettings() {
 
   iniacs ini;
   ini.SetPath(m_strIniPath);
-  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-  const QRect window = frameGeometry();
-  const int left =
-      PlacementFromStored(ini.GetInt(kSectionPosition, kKeyLeft), work.width(), window.width());
-  const int top =
-      PlacementFromStored(ini.GetInt(kSectionPosition, kKeyTop), work.height(), window.height());
-  move(left, top);
-  show();
-  raise();
+  const CRect work = m_services.pDesktop->GetWorkArea();
+  const CPoint origin = m_services.pDesktop->GetScreenOrigin();
+  CRect window;
+  GetWindowRect(&window);
+  // Centring is measured from the screen origin, not from the work area's
+  // own corner.
+  int left = ini.GetInt(kSectionPosition, kKeyLeft);
+  if (left == -1) left = origin.x + PlacementFromStored(left, work.Width(), window.Width());
+  int top = ini.GetInt(kSectionPosition, kKeyTop);
+  if (top == -1) top = origin.y + PlacementFromStored(top, work.Height(), window.Height());
+  SetWindowPos(left, top, window.Width(), window.Height(), SWP_SHOWWINDOW);
 
   m_nComPort = ComPortFromStored(ini.GetInt(kSectionCom, kKeyCom));
   m_nBaudIndex = BaudIndexFromStored(ini.GetInt(kSectionCom, kKeyBps));
   m_port.SetComMap(ReadComMap(ini));
 
-  UpdateData(false);
-}
-
-// The outer top-left of the restored window, in screen coordinates, also
-// while the window is minimised.
-QPoint CZeta7Dlg::NormalFrameTopLeft() const {
-  if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) return pos();
-  const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
-  return normalGeometry().topLeft() - frameOffset;
+  UpdateData(FALSE);
 }
 
 void CZeta7Dlg::SaveSettings() {
@@ -483,9 +361,12 @@ void CZeta7Dlg::SaveSettings() {
   if (m_strIniPath.empty()) return;
   iniacs ini;
   ini.SetPath(m_strIniPath);
-  const QPoint topLeft = NormalFrameTopLeft();
-  ini.WriteInt(kSectionPosition, kKeyLeft, topLeft.x());
-  ini.WriteInt(kSectionPosition, kKeyTop, topLeft.y());
+  // The restored window's outer top-left in screen coordinates, also while
+  // minimised, so that a window is put back exactly where it was.
+  CRect normal;
+  GetNormalPosition(&normal);
+  ini.WriteInt(kSectionPosition, kKeyLeft, normal.left);
+  ini.WriteInt(kSectionPosition, kKeyTop, normal.top);
   ini.WriteInt(kSectionCom, kKeyCom, m_nComPort);
   ini.WriteInt(kSectionCom, kKeyBps, m_nBaudIndex);
 }

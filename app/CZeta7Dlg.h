@@ -1,45 +1,41 @@
 // CZeta7Dlg: the main window.
 //
-// One fixed-size dialog built from the template in res/: the COM port and
-// speed lists, Connect and Disconnect, the four parameter fields with the
-// infinite-retry box, Read and Write, and the firmware version line. It owns
-// every control, the serial port and the settings path for its whole life.
+// One fixed-size dialog built from the template IDD_MAIN_DIALOG: the COM
+// port and speed lists, Connect and Disconnect, the four parameter fields
+// with the infinite-retry box, Read and Write, and the firmware version
+// line. It owns every control object, the serial port and the settings path
+// for its whole life; the port, declared last, is destroyed first.
 //
 // Being connected is nothing but which of the six connection controls are
-// enabled; every exchange with the unit runs synchronously in the handler that
-// asks for it, on the UI thread, with the busy cursor shown meanwhile.
+// enabled; every exchange with the unit runs synchronously in the handler
+// that asks for it, on the user-interface thread, with the busy cursor shown
+// meanwhile. The clock the exchange waits on, the desktop the window is
+// placed on, the message boxes and the settings location are services the
+// dialog is given (the system's by default), so that tests can replace them.
 #pragma once
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QIcon>
-#include <QLabel>
-#include <QPushButton>
 #include <string>
 
+#include "AfxDialog.h"
+#include "AfxServices.h"
 #include "CComPort.h"
 #include "CEditValue.h"
 #include "SettingsLocation.h"
-#include "Transact.h"
 
-class CZeta7Dlg : public QDialog {
-  Q_OBJECT
+class CZeta7Dlg : public CDialog {
  public:
-  explicit CZeta7Dlg(QWidget* parent = nullptr);
+  struct Services {
+    CClock* pClock = &AfxSystemClock();
+    CDesktop* pDesktop = &AfxSystemDesktop();
+    CMessageBoxes* pBoxes = &AfxSystemMessageBoxes();
+    LocationServices location = SystemLocationServices();
+  };
+
+  explicit CZeta7Dlg(CWnd* pParent = nullptr);
   ~CZeta7Dlg() override;
 
-  // Creates the controls from the template and initialises the dialog; the
-  // window is shown by the settings load. DoModal does this and then runs
-  // the dialog until a confirmed close.
-  void Create();
-  int DoModal();
-
-  // Replaces where the settings file is looked for (tests, other platforms);
-  // takes effect at Create.
-  void SetLocationServices(LocationServices services);
-  // Replaces where COM numbers lead, as a [ports] section would.
-  void SetComMap(ComMap map) { m_port.SetComMap(std::move(map)); }
+  // Takes effect at Create or DoModal.
+  void SetServices(Services services);
 
   const std::string& IniPath() const { return m_strIniPath; }
   int ComPort() const { return m_nComPort; }
@@ -48,18 +44,17 @@ class CZeta7Dlg : public QDialog {
   // Line speed for a speed-list index; any other index means 38400.
   static int BaudRateForIndex(int index);
 
+  BOOL PreTranslateMessage(MSG* pMsg) override;
+
  protected:
-  void DoDataExchange(bool saveAndValidate);
-  bool UpdateData(bool saveAndValidate);
-  bool PreTranslateMessage(QObject* target, QEvent* event);
-  bool OnInitDialog();
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+  const AFX_MSGMAP* GetMessageMap() const override;
 
  private:
-  void CreateFromTemplate();
-  QWidget* MemberControl(int id);
-  void BuildMessageMap();
+  void OnPaint();
+  HICON OnQueryDragIcon();
+  void OnClose();
 
   // Connection workflow.
   void OnConnect();
@@ -75,33 +70,28 @@ class CZeta7Dlg : public QDialog {
 
   void LoadSettings();
   void SaveSettings();
-  QPoint NormalFrameTopLeft() const;
 
   int Transact(const char* cmd, char* reply, int cap);
-  bool IsOwnKeyTarget(QObject* target) const;
+  int AppMessageBox(const std::string& text, UINT type);
 
   // Declared in the order the window's controls are bound; destroyed in
   // reverse, the port first.
-  QLabel m_staticVersion;
+  CStatic m_staticVersion;
   CEditValue m_editRetryInterval;
   CEditValue m_editRetryCount;
   CEditValue m_editId;
   CEditValue m_editChannel;
-  QComboBox m_comboComPort;
-  QComboBox m_comboBaudRate;
-  QPushButton m_btnWrite;
-  QPushButton m_btnRead;
-  QPushButton m_btnDisconnect;
-  QPushButton m_btnConnect;
-  int m_bInfiniteRetry;
-  QIcon m_hIcon;
+  CComboBox m_comboComPort;
+  CComboBox m_comboBaudRate;
+  CButton m_btnWrite;
+  CButton m_btnRead;
+  CButton m_btnDisconnect;
+  CButton m_btnConnect;
+  BOOL m_bInfiniteRetry;
+  HICON m_hIcon;
   std::string m_strIniPath;
   int m_nComPort;
   int m_nBaudIndex;
+  Services m_services;
   CComPort m_port;
-
-  QCheckBox* m_pCheckInfiniteRetry = nullptr;  // template control, owned by the window
-  LocationServices m_location;
-  SystemClock m_clock;
-  bool m_bCreated = false;
 };

@@ -12,8 +12,7 @@
 #include <cstring>
 
 #include "CZeta7Dlg.h"
-#include "MessageBoxService.h"
-#include "UserDirKit/UserDirKit.h"
+#include "DialogDriver.h"
 
 namespace {
 
@@ -47,18 +46,15 @@ int main(int argc, char** argv) {
     dialog.windowHandle()->installEventFilter(&probe);
     return app.exec();
   }
-  MessageBoxService::SetInterceptor(
-      [](const MessageBoxRequest&) { return static_cast<int>(IDOK); });
+  CBoxRecorder boxes;
   QTemporaryDir dir;
   const std::string program = dir.filePath(QStringLiteral("zeta7")).toStdString();
-  LocationServices services;
-  services.programPath = [program] { return std::optional<std::string>(program); };
-  services.fileExists = udk_FileExists;
-  services.getUserAppFolder = udk_GetUserAppFolder;
-  services.makeFolder = udk_MakeFolder;
+  CZeta7Dlg::Services services;
+  services.pBoxes = &boxes;
+  services.location.programPath = [program] { return std::optional<std::string>(program); };
   CZeta7Dlg dlg;
-  dlg.SetLocationServices(services);
+  dlg.SetServices(services);
   dlg.Create();
-  dlg.windowHandle()->installEventFilter(&probe);
+  static_cast<QWidget*>(dlg.GetSafeHwnd())->windowHandle()->installEventFilter(&probe);
   return app.exec();
 }

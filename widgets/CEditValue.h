@@ -4,27 +4,23 @@
 // is shorter than m_nMaxChars) and backspace, and drops every other
 // character silently; text set by the program or pasted through the context
 // menu is not filtered. GetValue converts the text and tests it against
-// [m_nMin, m_nMax]. The owning dialog writes the three limits before the user
-// types; nothing else changes them. User-interface thread only.
+// [m_nMin, m_nMax]. The owning dialog attaches the field to its edit control
+// and writes the three limits before the user types; nothing else changes
+// them. User-interface thread only.
 //
-// Typed characters arrive two ways, and both go through OnChar one
-// character at a time: key presses that carry text, and input-method
-// commits (so a full-width digit or a kana committed by an input method is
-// dropped like a typed letter). A key press that carries a control character
-// other than backspace (Ctrl+C, Ctrl+V, Ctrl+X, Ctrl+Z, ...) is swallowed
-// whole, so those shortcuts do nothing here. Keys that are not characters
-// (arrows, Home, End, Delete, Enter, Escape, Tab) keep the line edit's own
-// behaviour.
+// Typed characters reach OnChar one at a time as WM_CHAR, before the edit
+// control inserts them: the control characters that carry the clipboard
+// and undo shortcuts (Ctrl+C, Ctrl+V, Ctrl+X, Ctrl+Z) are dropped like any
+// other, so those shortcuts do nothing here, and so are input-method
+// commits of anything but digits. Keys that are not characters (arrows,
+// Home, End, Delete, Enter, Escape, Tab) never come here.
 #pragma once
 
-#include <QLineEdit>
+#include "AfxWin.h"
 
-class QString;
-
-class CEditValue : public QLineEdit {
-  Q_OBJECT
+class CEditValue : public CEdit {
  public:
-  explicit CEditValue(QWidget* parent = nullptr);
+  CEditValue() = default;
   ~CEditValue() override;
 
   // 0 valid (value written), -1 out of range (value written), -2 empty
@@ -36,15 +32,8 @@ class CEditValue : public QLineEdit {
   int m_nMaxChars = 0;  // compared as an unsigned count
 
  protected:
-  // Returns true when the character is handed on to the line edit. A digit
-  // passes only while the current text (at most its first 15 bytes are
-  // counted) is shorter than m_nMaxChars, whatever is selected.
-  bool OnChar(unsigned int ch);
-  void keyPressEvent(QKeyEvent* event) override;
-  void inputMethodEvent(QInputMethodEvent* event) override;
-
- private:
-  // The characters a key press would type, or an empty string for a key
-  // that types nothing.
-  static QString TypedText(const QKeyEvent* event);
+  const AFX_MSGMAP* GetMessageMap() const override;
+  // Hands a digit on (while the first 15 bytes of the text are shorter than
+  // m_nMaxChars, whatever is selected) and backspace; drops the rest.
+  void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
 };

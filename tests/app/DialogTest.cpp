@@ -1,190 +1,39 @@
-// The main window, built against a private settings folder with every message
-// box pre-answered and recorded; where a test needs a unit, the simulated one
-// stands behind COM1.
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QListView>
-#include <QPushButton>
-#include <QScreen>
-#include <QTemporaryDir>
-#include <QTest>
-#include <deque>
-#include <memory>
-
-#include "CComPort.h"
-#include "CEditValue.h"
-#include "CZeta7Dlg.h"
-#include "MessageBoxService.h"
-#include "SimProcess.h"
-#include "TestFiles.h"
-#include "UserDirKit/UserDirKit.h"
+// The main window through the dialog framework's test driver, so that the
+// same suite runs on every backend.
+#include "DialogFixture.h"
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
-const char* const kCannotTalk = "ZETA-7と通信できません";
-const char* const kCom1CannotOpen = "COM1がオープンできません。";
-const char* const kConfirmWrite = "パラメータをZETA-7に書き込みます";
-constexpr unsigned kError = MB_OK | MB_ICONSTOP;
-
-// Enabled state of Connect, Disconnect, Read, Write, the COM list and the
-// speed list, '1' for enabled.
-constexpr const char* kDisconnected = "100011";
-constexpr const char* kOpening = "000000";
-constexpr const char* kConnected = "011100";
-
-struct Box {
-  std::string text;
-  unsigned type;
-  std::string controls;  // at the moment the box was up
-};
-
-class DialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_dir.isValid());
-    MessageBoxService::SetInterceptor([this](const MessageBoxRequest& request) {
-      m_boxes.push_back({request.text.toStdString(), request.type, Controls()});
-      if (m_answers.empty()) return static_cast<int>(IDOK);
-      const int answer = m_answers.front();
-      m_answers.pop_front();
-      return answer;
-    });
-  }
-  void TearDown() override {
-    m_dialog.reset();
-    MessageBoxService::SetInterceptor({});
-  }
-
-  std::string Ini() const { return Path("bin/zeta7.ini"); }
-  std::string Path(const char* name) const { return m_dir.filePath(name).toStdString(); }
-
-  LocationServices Services() {
-    LocationServices services;
-    services.programPath = [this] { return std::optional<std::string>(Path("bin/zeta7")); };
-    services.fileExists = [](const char* path) { return udk_FileExists(path); };
-    services.getUserAppFolder = [this](char* buffer, int size) {
-      const int n = std::snprintf(buffer, static_cast<size_t>(size), "%s", m_userFolder.c_str());
-      return n < size ? n : -1;
-    };
-    services.makeFolder = [](const char* folder) { return udk_MakeFolder(folder); };
-    return services;
-  }
-
-  CZeta7Dlg& Open() {
-    m_dialog.reset();
-    m_dialog = std::make_unique<CZeta7Dlg>();
-    m_dialog->SetLocationServices(Services());
-    m_dialog->Create();
-    return *m_dialog;
-  }
-  // Starts the unit with the given switches and opens the window with COM1
-  // mapped to it.
-  CZeta7Dlg& OpenWithUnit(const std::vector<std::string>& args = {}) {
-    m_sim.Stop();
-    EXPECT_TRUE(m_sim.Start(args)) << m_sim.Error();
-    WriteFile(Ini(), "[ports]\ncom1=" + m_sim.DevicePath() + "\n");
-    return Open();
-  }
-  CZeta7Dlg& Connected(const std::vector<std::string>& args = {}) {
-    CZeta7Dlg& dlg = OpenWithUnit(args);
-    Click("IDC_BUTTON_CONNECT");
-    EXPECT_EQ(Controls(), kConnected);
-    return dlg;
-  }
-
-  template <class T = QWidget>
-  T* Control(const char* name) {
-    T* widget = m_dialog->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  QComboBox* Combo(const char* name) { return Control<QComboBox>(name); }
-  CEditValue* Edit(const char* name) { return Control<CEditValue>(name); }
-  QCheckBox* InfiniteRetry() { return Control<QCheckBox>("IDC_CHECK_INFINITE_RETRY"); }
-  std::string VersionLine() { return Control<QLabel>("IDC_STATIC_VERSION")->text().toStdString(); }
-
-  void Click(const char* button) {
-    QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
-  }
-  // A choice made by the user, as opposed to a selection made by the program.
-  void Choose(const char* list, int index) {
-    Combo(list)->setCurrentIndex(index);
-    emit Combo(list)->activated(index);
-  }
-  static void PressKey(QWidget* target, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-  }
-
-  std::string Controls() {
-    std::string pattern;
-    for (const char* name : {"IDC_BUTTON_CONNECT", "IDC_BUTTON_DISCONNECT", "IDC_BUTTON_READ",
-                             "IDC_BUTTON_WRITE", "IDC_COMBO_COMPORT", "IDC_COMBO_BAUDRATE"}) {
-      const QWidget* widget = m_dialog ? m_dialog->findChild<QWidget*>(name) : nullptr;
-      pattern += widget && widget->isEnabled() ? '1' : '0';
-    }
-    return pattern;
-  }
-  // The texts of the boxes shown since the last call.
-  Texts Shown() {
-    Texts texts;
-    for (const Box& box : m_boxes) texts.push_back(box.text);
-    m_boxes.clear();
-    return texts;
-  }
-
-  static constexpr const char* kFields[] = {"IDC_EDIT_CHANNEL", "IDC_EDIT_ID",
-                                            "IDC_EDIT_RETRY_COUNT", "IDC_EDIT_RETRY_INTERVAL"};
-  std::string Fields() {
-    QStringList texts;
-    for (const char* name : kFields) texts << Edit(name)->text();
-    return texts.join(QLatin1Char(' ')).toStdString();
-  }
-  void SetFields(const std::vector<const char*>& values) {
-    for (size_t i = 0; i < values.size(); ++i) Edit(kFields[i])->setText(values[i]);
-  }
-
-  QTemporaryDir m_dir;
-  std::string m_userFolder = Path("user");
-  std::unique_ptr<CZeta7Dlg> m_dialog;
-  std::vector<Box> m_boxes;
-  std::deque<int> m_answers;
-  CSimProcess m_sim;
-};
-
 TEST_F(DialogTest, StartsDisconnectedWithFilledListsAndVersionTitle) {
-  CZeta7Dlg& dlg = Open();
-  EXPECT_EQ(dlg.windowTitle().toStdString(), "ZETA-7設定ユーティリティ 1.02");
-  QComboBox* ports = Combo("IDC_COMBO_COMPORT");
-  ASSERT_EQ(ports->count(), 255);
-  EXPECT_EQ(ports->itemText(254), "COM255");
-  EXPECT_EQ(ports->currentText(), "COM1");
-  ASSERT_EQ(Combo("IDC_COMBO_BAUDRATE")->count(), 4);
-  EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->itemText(3), "4800bps");
-  EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->currentText(), "38400bps");
+  Open();
+  CDialogDriver& d = Driver();
+  EXPECT_EQ(d.Title(), "ZETA-7設定ユーティリティ 1.02");
+  ASSERT_EQ(d.Count(IDC_COMBO_COMPORT), 255);
+  EXPECT_EQ(d.ItemText(IDC_COMBO_COMPORT, 0), "COM1");
+  EXPECT_EQ(d.ItemText(IDC_COMBO_COMPORT, 254), "COM255");
+  EXPECT_EQ(d.Selection(IDC_COMBO_COMPORT), 0);
+  ASSERT_EQ(d.Count(IDC_COMBO_BAUDRATE), 4);
+  const Texts speeds = {"38400bps", "19200bps", "9600bps", "4800bps"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(d.ItemText(IDC_COMBO_BAUDRATE, i), speeds[i]);
+  EXPECT_EQ(d.Selection(IDC_COMBO_BAUDRATE), 0);
 
   EXPECT_EQ(Controls(), kDisconnected);
   EXPECT_EQ(Fields(), "   ");
-  EXPECT_FALSE(InfiniteRetry()->isChecked());
-  EXPECT_EQ(Edit("IDC_EDIT_CHANNEL")->m_nMaxChars, 3);
+  for (int id : kFields) EXPECT_TRUE(d.IsEnabled(id)) << id;
+  EXPECT_TRUE(d.IsEnabled(IDC_CHECK_INFINITE_RETRY));
+  EXPECT_FALSE(d.IsChecked(IDC_CHECK_INFINITE_RETRY));
 
-  QLabel* version = Control<QLabel>("IDC_STATIC_VERSION");
-  EXPECT_EQ(version->text(), "");
-  EXPECT_EQ(version->geometry(),
-            QRect(0, dlg.height() - version->height(), dlg.width(), version->height()));
-  EXPECT_EQ(dlg.focusWidget(), ports);
-  EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
-  EXPECT_TRUE(m_boxes.empty());
+  // The version line is empty and spans the whole bottom edge.
+  const CRect client = d.ClientRect();
+  const CRect line = d.Placement(IDC_STATIC_VERSION);
+  EXPECT_EQ(VersionLine(), "");
+  EXPECT_EQ(line, CRect(0, client.bottom - line.Height(), client.right, client.bottom));
+  EXPECT_GT(line.Height(), 0);
+
+  EXPECT_EQ(d.FocusId(), IDC_COMBO_COMPORT);
+  EXPECT_TRUE(d.IsFixedSize());
+  EXPECT_TRUE(d.IsVisible());
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
 // Values outside the lists leave no selection but are kept for Connect and
@@ -192,152 +41,162 @@ TEST_F(DialogTest, StartsDisconnectedWithFilledListsAndVersionTitle) {
 TEST_F(DialogTest, StoredPortAndSpeedSelectEntriesOrNone) {
   WriteFile(Ini(), "[com]\ncom=255\nbps=3\n");
   Open();
-  EXPECT_EQ(Combo("IDC_COMBO_COMPORT")->currentText(), "COM255");
-  EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->currentText(), "4800bps");
+  EXPECT_EQ(Driver().Selection(IDC_COMBO_COMPORT), 254);
+  EXPECT_EQ(Driver().Selection(IDC_COMBO_BAUDRATE), 3);
 
   WriteFile(Ini(), "[com]\ncom=0\nbps=-2\n");
   CZeta7Dlg& dlg = Open();
-  EXPECT_EQ(Combo("IDC_COMBO_COMPORT")->currentIndex(), -1);
-  EXPECT_EQ(Combo("IDC_COMBO_BAUDRATE")->currentIndex(), -1);
+  EXPECT_EQ(Driver().Selection(IDC_COMBO_COMPORT), -1);
+  EXPECT_EQ(Driver().Selection(IDC_COMBO_BAUDRATE), -1);
   EXPECT_EQ(dlg.ComPort(), 0);
   EXPECT_EQ(dlg.BaudIndex(), -2);
   EXPECT_EQ(CZeta7Dlg::BaudRateForIndex(-2), 38400);
+  EXPECT_EQ(CZeta7Dlg::BaudRateForIndex(4), 38400);
+
+  Click(IDC_BUTTON_CONNECT);
+  EXPECT_EQ(Shown(), Texts{"COM0がオープンできません。"});
 }
 
-// Enter presses the focused button; Enter anywhere else and Escape do nothing.
+// Enter presses the focused button; Enter anywhere else and Escape do
+// nothing, and never end the dialog. Keys with Alt are not the filter's.
 TEST_F(DialogTest, KeysPressOnlyButtons) {
-  CZeta7Dlg& dlg = OpenWithUnit();
-  for (const char* name : {"IDC_EDIT_CHANNEL", "IDC_COMBO_COMPORT", "IDC_CHECK_INFINITE_RETRY"}) {
-    QWidget* widget = Control(name);
-    widget->setFocus();
-    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) PressKey(widget, key);
+  OpenWithUnit();
+  CDialogDriver& d = Driver();
+  for (int id :
+       {IDC_EDIT_CHANNEL, IDC_COMBO_COMPORT, IDC_CHECK_INFINITE_RETRY, IDC_BUTTON_DISCONNECT}) {
+    for (UINT key : {VK_RETURN, VK_ESCAPE}) EXPECT_FALSE(d.PressKey(id, key)) << id;
   }
-  PressKey(&dlg, Qt::Key_Escape);
-  EXPECT_TRUE(m_boxes.empty());
-  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_TRUE(d.PressKey(IDC_EDIT_CHANNEL, VK_RETURN, true));
+  EXPECT_TRUE(d.PressKey(IDC_EDIT_CHANNEL, VK_TAB));
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
+  EXPECT_TRUE(d.IsVisible());
+  EXPECT_FALSE(m_dialog->IsEnded());
+  EXPECT_FALSE(d.IsChecked(IDC_CHECK_INFINITE_RETRY));
   EXPECT_EQ(Controls(), kDisconnected);
 
-  for (const char* name : {"IDC_BUTTON_CONNECT", "IDC_BUTTON_READ", "IDC_BUTTON_DISCONNECT"}) {
-    Control(name)->setFocus();
-    PressKey(Control(name), Qt::Key_Return);
+  for (int id : {IDC_BUTTON_CONNECT, IDC_BUTTON_READ, IDC_BUTTON_DISCONNECT}) {
+    EXPECT_FALSE(d.PressKey(id, VK_RETURN));
   }
   EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\nR\r\n");
   EXPECT_EQ(Fields(), "12 3 5 1000");
   EXPECT_EQ(Controls(), kDisconnected);
-  EXPECT_TRUE(m_boxes.empty());
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
-TEST_F(DialogTest, EscapeLeavesAnOpenedListOpen) {
+TEST_F(DialogTest, EnterAndEscapeLeaveAnOpenedListOpen) {
   Open();
-  QComboBox* ports = Combo("IDC_COMBO_COMPORT");
-  ports->showPopup();
-  QWidget* popup = ports->view()->window();
-  ASSERT_TRUE(popup->isVisible());
-  for (QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyPress}) {
-    QKeyEvent escape(type, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(ports->view(), &escape);
+  Driver().OpenList(IDC_COMBO_COMPORT);
+  ASSERT_TRUE(Driver().IsListOpen(IDC_COMBO_COMPORT));
+  for (UINT key : {VK_ESCAPE, VK_RETURN}) {
+    EXPECT_FALSE(Driver().PressKeyInList(IDC_COMBO_COMPORT, key));
+    EXPECT_TRUE(Driver().IsListOpen(IDC_COMBO_COMPORT));
   }
-  EXPECT_TRUE(popup->isVisible());
-  ports->hidePopup();
+  Driver().CloseList(IDC_COMBO_COMPORT);
+  EXPECT_EQ(Driver().Selection(IDC_COMBO_COMPORT), 0);
 }
 
 // Cancel keeps the window and writes nothing; OK stores all four keys and
 // keeps everything else in the file. Only a user's choice in a list counts.
 TEST_F(DialogTest, CloseQuestion) {
-  const std::string before = "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=1\n";
+  const std::string before = "; mine\n[ports]\ncom3=nowhere\n[com]\ncom=3\nbps=1\n";
   WriteFile(Ini(), before);
   CZeta7Dlg& dlg = Open();
-  m_answers = {IDCANCEL};
-  EXPECT_FALSE(dlg.close());
-  ASSERT_EQ(m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
+  m_boxes.m_answers = {IDCANCEL};
+  Driver().RequestClose();
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].type, kConfirm);
   EXPECT_EQ(Shown(), Texts{"終了しますか？"});
-  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_TRUE(Driver().IsVisible());
+  EXPECT_FALSE(dlg.IsEnded());
   EXPECT_EQ(ReadFile(Ini()), before);
 
-  dlg.move(40, 30);
-  Combo("IDC_COMBO_COMPORT")->setCurrentIndex(4);
-  Choose("IDC_COMBO_BAUDRATE", 2);
-  EXPECT_TRUE(dlg.close());
-  EXPECT_FALSE(dlg.isVisible());
+  Driver().MoveTo(40, 30);
+  static_cast<CComboBox*>(dlg.GetDlgItem(IDC_COMBO_COMPORT))->SetCurSel(4);
+  Driver().Choose(IDC_COMBO_BAUDRATE, 2);
+  Driver().RequestClose();
+  EXPECT_EQ(Shown(), Texts{"終了しますか？"});
+  EXPECT_TRUE(dlg.IsEnded());
+  EXPECT_FALSE(Driver().IsVisible());
   EXPECT_EQ(ReadFile(Ini()),
-            "; mine\n[ports]\ncom3=/dev/null\n[com]\ncom=3\nbps=2\n[position]\nleft=40\ntop=30\n");
+            "; mine\n[ports]\ncom3=nowhere\n[com]\ncom=3\nbps=2\n[position]\nleft=40\ntop=30\n");
 }
 
-TEST_F(DialogTest, StoredPositionRestoresExactlyOrCentres) {
+TEST_F(DialogTest, StoredPositionRestoresExactly) {
   WriteFile(Ini(), "[position]\nleft=123\ntop=77\n");
   for (int run = 0; run < 3; ++run) {
-    EXPECT_EQ(Open().pos(), QPoint(123, 77)) << "run " << run;
-    m_dialog->close();
+    Open();
+    EXPECT_EQ(Driver().WindowRect().left, 123) << "run " << run;
+    EXPECT_EQ(Driver().WindowRect().top, 77) << "run " << run;
+    Driver().RequestClose();
   }
+}
 
-  WriteFile(Ini(), "[position]\ntop=-1\nleft=15\n");
-  CZeta7Dlg& dlg = Open();
-  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-  // The frame is not known before the window is first shown, so the
-  // centring goes by the window's own size.
-  EXPECT_EQ(dlg.pos(), QPoint(15, (work.height() - dlg.height()) / 2));
+// An absent coordinate (or a stored -1) centres the window's outer size over
+// the work area's extent, measured from the screen origin and not from the
+// work area's own corner; each axis is decided by itself.
+TEST_F(DialogTest, AbsentPositionCentresFromTheScreenOrigin) {
+  const struct {
+    CRect work;
+    CPoint origin;
+    const char* stored;
+    bool centreX, centreY;
+  } cases[] = {
+      {CRect(0, 0, 800, 600), CPoint(0, 0), "", true, true},
+      {CRect(100, 40, 900, 640), CPoint(0, 0), "[position]\ntop=-1\nleft=15\n", false, true},
+      {CRect(100, 40, 900, 640), CPoint(0, 0), "[position]\ntop=20\n", true, false},
+      {CRect(1380, 0, 2380, 700), CPoint(1280, 0), "", true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    CFixedDesktop desktop(c.work, c.origin);
+    m_pDesktop = &desktop;
+    WriteFile(Ini(), c.stored);
+    Open();
+    const CRect window = Driver().WindowRect();
+    const int x = c.centreX ? c.origin.x + (c.work.Width() - window.Width()) / 2 : 15;
+    const int y = c.centreY ? c.origin.y + (c.work.Height() - window.Height()) / 2 : 20;
+    EXPECT_EQ(window.left, x);
+    EXPECT_EQ(window.top, y);
+    m_dialog.reset();
+  }
 }
 
 TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
   // No file beside the program: the user folder is made at start.
   EXPECT_EQ(Open().IniPath(), m_userFolder + "/Quillbeck/ZETA-7/zeta7.ini");
-  EXPECT_TRUE(QFileInfo(QString::fromStdString(m_userFolder + "/Quillbeck/ZETA-7")).isDir());
+  EXPECT_TRUE(std::filesystem::is_directory(m_userFolder + "/Quillbeck/ZETA-7"));
 
   m_userFolder = "/proc/no-such-place";
   Open();
-  ASSERT_EQ(m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes[0].type, unsigned{MB_OK});
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].type, unsigned{MB_OK});
   EXPECT_EQ(Shown(), Texts{"ユーザアプリケーションフォルダの生成に失敗しました。"});
   EXPECT_EQ(m_dialog->IniPath(), Ini());
 
-  {
-    CScopedEnv home("HOME", std::nullopt), config("XDG_CONFIG_HOME", std::nullopt);
-    m_dialog = std::make_unique<CZeta7Dlg>();
-    m_dialog->SetLocationServices(SystemLocationServices());
-    m_dialog->Create();
-  }
-  EXPECT_EQ(Shown(), Texts{"Windowsのバージョンの取得もしくは\n"
-                           "アプリケーションフォルダの取得に失敗しました。"});
-  EXPECT_EQ(QFileInfo(QString::fromStdString(m_dialog->IniPath())).fileName(),
-            QCoreApplication::applicationName() + ".ini");
+  m_userFolder.clear();
+  Open();
+  EXPECT_EQ(Shown(), Texts{kMsgUserFolderUnavailable});
+  EXPECT_EQ(m_dialog->IniPath(), Ini());
 }
 
 TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
-  CZeta7Dlg& dlg = Connected();
-  EXPECT_TRUE(m_boxes.empty());
+  Connected();
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
-  EXPECT_EQ(dlg.focusWidget(), Control("IDC_BUTTON_DISCONNECT"));
+  EXPECT_EQ(Driver().FocusId(), IDC_BUTTON_DISCONNECT);
 
-  Click("IDC_BUTTON_DISCONNECT");
+  SetFields({"1", "2", "3", "4"});
+  Click(IDC_BUTTON_DISCONNECT);
   EXPECT_EQ(Controls(), kDisconnected);
-  EXPECT_EQ(dlg.focusWidget(), Control("IDC_BUTTON_CONNECT"));
+  EXPECT_EQ(Driver().FocusId(), IDC_BUTTON_CONNECT);
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
+  EXPECT_EQ(Fields(), "1 2 3 4");
   EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
-  CComPort other;
-  other.SetComMap({{1, m_sim.DevicePath()}});
-  EXPECT_EQ(other.Open(1), 1);
-}
 
-// A speed index outside the list (kept from the settings file) opens the
-// line at 38400 bit/s. The line settings are read through a second handle,
-// which the exclusive open allows only to root.
-TEST_F(DialogTest, SpeedIndexOutsideTheListConnectsAt38400) {
-  for (const auto& [stored, speed] : {std::pair{"-2", B38400}, std::pair{"3", B4800}}) {
-    SCOPED_TRACE(stored);
-    m_sim.Stop();
-    ASSERT_TRUE(m_sim.Start()) << m_sim.Error();
-    WriteFile(Ini(), "[ports]\ncom1=" + m_sim.DevicePath() + "\n[com]\nbps=" + stored + "\n");
-    Open();
-    Click("IDC_BUTTON_CONNECT");
-    EXPECT_EQ(Controls(), kConnected);
-    const int fd = open(m_sim.DevicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) GTEST_SKIP() << "only root may look at a port held exclusively";
-    termios tio{};
-    EXPECT_EQ(tcgetattr(fd, &tio), 0);
-    close(fd);
-    EXPECT_EQ(cfgetospeed(&tio), speed);
-  }
+  // The handshake's waits: 36 + 56 ms for the prompt, 40 + 64 ms for "V".
+  ASSERT_GE(m_clock.m_sleeps.size(), 4u);
+  EXPECT_EQ((std::vector<int>(m_clock.m_sleeps.begin(), m_clock.m_sleeps.begin() + 2)),
+            (std::vector<int>{36, 56}));
 }
 
 // While a failure is shown the window still looks connected; afterwards it
@@ -349,8 +208,9 @@ TEST_F(DialogTest, HandshakeOutcomes) {
     const char* message;  // nullptr: connects
   } cases[] = {
       {{"--wrong-prompt"}, 0, kCannotTalk},
-      {{"--lower-v"}, 0, "ZETA-7との通信が不正です"},
+      {{"--lower-v"}, 0, kBadComm},
       {{"--version", "V"}, 0, nullptr},
+      {{"--version", "V<b>1</b>"}, 0, nullptr},
       {{"--garbage", "--seed", "1"}, 0, kCannotTalk},
       {{"--garbage", "--seed", "2"}, 1, kCannotTalk},
       {{"--garbage", "--seed", "3"}, 2, kCannotTalk},
@@ -358,76 +218,71 @@ TEST_F(DialogTest, HandshakeOutcomes) {
       {{"--silent"}, 0, kCannotTalk},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.args[0] + " at speed " + std::to_string(c.speedIndex));
+    SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " at speed " +
+                 std::to_string(c.speedIndex));
     OpenWithUnit(c.args);
-    Choose("IDC_COMBO_BAUDRATE", c.speedIndex);
-    Click("IDC_BUTTON_CONNECT");
+    Driver().Choose(IDC_COMBO_BAUDRATE, c.speedIndex);
+    Click(IDC_BUTTON_CONNECT);
     if (c.message) {
-      ASSERT_EQ(m_boxes.size(), 1u);
-      EXPECT_EQ(m_boxes[0].type, kError);
-      EXPECT_EQ(m_boxes[0].controls, kConnected);
+      ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+      EXPECT_EQ(m_boxes.m_boxes[0].type, kError);
+      EXPECT_EQ(m_boxes.m_boxes[0].snapshot, kConnected);
       EXPECT_EQ(Shown(), Texts{c.message});
       EXPECT_EQ(Controls(), kDisconnected);
       EXPECT_EQ(VersionLine(), "");
     } else {
       EXPECT_EQ(Shown(), Texts{});
-      EXPECT_EQ(VersionLine(), "ファームウェアバージョン V");
+      EXPECT_EQ(VersionLine(), "ファームウェアバージョン " + c.args[1]);
     }
   }
-  CComPort other;
-  other.SetComMap({{1, m_sim.DevicePath()}});
-  EXPECT_EQ(other.Open(1), 0);
-  Click("IDC_BUTTON_CONNECT");
+  // The last failure left the port open; Connect closes and reopens it.
+  Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{kCannotTalk});
 }
 
-// Every way the port can fail to open names the port, with all six
-// connection controls off while the box is up. A device held by a failed
-// open is let go by the next Connect, so repeated attempts leak nothing.
-TEST_F(DialogTest, OpenFailuresNameThePort) {
-  ASSERT_TRUE(m_sim.Start());
-  CComPort holder;
-  holder.SetComMap({{9, m_sim.DevicePath()}});
-  const std::string devices[] = {"/nonexistent/tty", "/dev/null", m_sim.DevicePath()};
-  for (const std::string& device : devices) {
-    SCOPED_TRACE(device);
-    WriteFile(Ini(), "[ports]\ncom9=" + device + "\n[com]\ncom=9\n");
-    Open();
-    if (device == m_sim.DevicePath()) {
-      ASSERT_EQ(holder.Open(9), 1);
-    }
-    Click("IDC_BUTTON_CONNECT");
-    Click("IDC_BUTTON_CONNECT");
-    ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[1].type, kError);
-    EXPECT_EQ(m_boxes[1].controls, kOpening);
-    EXPECT_EQ(Shown(), Texts(2, "COM9がオープンできません。"));
-    EXPECT_EQ(Controls(), kDisconnected);
-  }
-  holder.Close();
-  Click("IDC_BUTTON_CONNECT");
-  EXPECT_EQ(Shown(), Texts{});
-  EXPECT_EQ(Controls(), kConnected);
+// A COM number with no device behind it names the port, with all six
+// connection controls off while the box is up, and keeps the version line.
+TEST_F(DialogTest, OpenFailureNamesThePort) {
+  Connected();
+  Click(IDC_BUTTON_DISCONNECT);
+  Driver().Choose(IDC_COMBO_COMPORT, 199);
+  Click(IDC_BUTTON_CONNECT);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].type, kError);
+  EXPECT_EQ(m_boxes.m_boxes[0].snapshot, kOpening);
+  EXPECT_EQ(Shown(), Texts{"COM200がオープンできません。"});
+  EXPECT_EQ(Controls(), kDisconnected);
+  EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
 }
 
 TEST_F(DialogTest, ReadFillsTheFieldsAndInfiniteRetryFollowsTheUnit) {
   Connected({"--retry", "-1", "--channel", "7", "--id", "0", "--interval", "32767"});
-  Edit("IDC_EDIT_RETRY_COUNT")->setText("42");
-  Click("IDC_BUTTON_READ");
+  Driver().SetText(IDC_EDIT_RETRY_COUNT, "42");
+  Click(IDC_BUTTON_READ);
   EXPECT_EQ(Shown(), Texts{});
   EXPECT_EQ(Fields(), "7 0 42 32767");
-  EXPECT_TRUE(InfiniteRetry()->isChecked());
-  EXPECT_FALSE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+  EXPECT_TRUE(Driver().IsChecked(IDC_CHECK_INFINITE_RETRY));
+  EXPECT_FALSE(Driver().IsEnabled(IDC_EDIT_RETRY_COUNT));
+  EXPECT_EQ(Controls(), kConnected);
 
-  QTest::mouseClick(InfiniteRetry(), Qt::LeftButton);
-  EXPECT_TRUE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
-  QTest::mouseClick(InfiniteRetry(), Qt::LeftButton);
-  EXPECT_FALSE(Edit("IDC_EDIT_RETRY_COUNT")->isEnabled());
+  Click(IDC_CHECK_INFINITE_RETRY);
+  EXPECT_TRUE(Driver().IsEnabled(IDC_EDIT_RETRY_COUNT));
+  Click(IDC_CHECK_INFINITE_RETRY);
+  EXPECT_FALSE(Driver().IsEnabled(IDC_EDIT_RETRY_COUNT));
 
   // With infinite retry the write sends -1 whatever the retry field holds.
-  Edit("IDC_EDIT_RETRY_COUNT")->clear();
-  Click("IDC_BUTTON_WRITE");
+  Driver().SetText(IDC_EDIT_RETRY_COUNT, "");
+  Click(IDC_BUTTON_WRITE);
   EXPECT_EQ(m_sim.ReceivedLines().back(), "S 7 0 -1 32767");
+
+  // A count read while the box is ticked unticks it.
+  Click(IDC_BUTTON_DISCONNECT);
+  StartUnit({"--retry", "5"});
+  Click(IDC_BUTTON_CONNECT);
+  Click(IDC_BUTTON_READ);
+  EXPECT_FALSE(Driver().IsChecked(IDC_CHECK_INFINITE_RETRY));
+  EXPECT_TRUE(Driver().IsEnabled(IDC_EDIT_RETRY_COUNT));
+  EXPECT_EQ(Driver().Text(IDC_EDIT_RETRY_COUNT), "5");
 }
 
 TEST_F(DialogTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
@@ -435,7 +290,7 @@ TEST_F(DialogTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
     SCOPED_TRACE(width);
     Connected({width});
     SetFields({"1", "2", "3", "4"});
-    Click("IDC_BUTTON_READ");
+    Click(IDC_BUTTON_READ);
     if (std::string(width) == "--r18") {
       EXPECT_EQ(Shown(), Texts{});
       EXPECT_EQ(Fields(), "12 3 5 1000");
@@ -447,20 +302,39 @@ TEST_F(DialogTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
   }
 }
 
-TEST_F(DialogTest, WriteSendsConvertedValuesAndReadBackShowsThem) {
+// The write sends the converted values, then pauses 10 ms before it looks
+// at the reply; the notice comes after the pause.
+TEST_F(DialogTest, WriteSendsConvertedValuesAndPausesBeforeTheVerdict) {
   Connected();
   SetFields({"007", "15", "10000", "0"});
-  Click("IDC_BUTTON_WRITE");
-  ASSERT_EQ(m_boxes.size(), 2u);
-  EXPECT_EQ(m_boxes[0].type, unsigned{MB_OKCANCEL | MB_ICONEXCLAMATION});
-  EXPECT_EQ(m_boxes[1].type, unsigned{MB_OK | MB_ICONEXCLAMATION});
+  size_t sleepsAtNotice = 0;
+  m_boxes.m_snapshot = [&] {
+    sleepsAtNotice = m_clock.m_sleeps.size();
+    return Controls();
+  };
+  m_clock.m_sleeps.clear();
+  Click(IDC_BUTTON_WRITE);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 2u);
+  EXPECT_EQ(m_boxes.m_boxes[0].type, kConfirm);
+  EXPECT_EQ(m_boxes.m_boxes[1].type, kNotice);
+  EXPECT_EQ(m_boxes.m_boxes[1].snapshot, kConnected);
   EXPECT_EQ(Shown(), (Texts{kConfirmWrite, "書き込み終了"}));
   EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\nS 7 15 10000 0\r\n");
 
+  // "S 7 15 10000 0" CR LF is 16 bytes: 4 * 16 + 28 and 8 * 16 + 40 ms, the
+  // byte pauses, then the 10 ms pause, all before the notice.
+  const std::vector<int>& sleeps = m_clock.m_sleeps;
+  ASSERT_GE(sleeps.size(), 3u);
+  EXPECT_EQ(sleeps[0], 92);
+  EXPECT_EQ(sleeps[1], 168);
+  EXPECT_EQ(sleeps.back(), 10);
+  EXPECT_EQ(sleepsAtNotice, sleeps.size());
+  for (size_t i = 2; i + 1 < sleeps.size(); ++i) EXPECT_EQ(sleeps[i], 4) << i;
+
   SetFields({"", "", "", ""});
-  Click("IDC_BUTTON_READ");
+  Click(IDC_BUTTON_READ);
   EXPECT_EQ(Fields(), "7 15 10000 0");
-  EXPECT_FALSE(InfiniteRetry()->isChecked());
+  EXPECT_FALSE(Driver().IsChecked(IDC_CHECK_INFINITE_RETRY));
 }
 
 // Validation stops at the first failing field; nothing reaches the unit and
@@ -477,29 +351,31 @@ TEST_F(DialogTest, WriteValidationRefusesBeforeSending) {
       {{"47", "", "1", "1"}, kRange},     {{"7", "16", "1", "1"}, kRange},
       {{"7", "1", "", "1"}, kEmpty},      {{"7", "1", "10001", "1"}, kRange},
       {{"7", "1", "1", "32768"}, kRange}, {{"7", "1", "1", ""}, kEmpty},
+      {{"abc", "1", "1", "1"}, kRange},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
     SetFields(c.fields);
-    Click("IDC_BUTTON_WRITE");
-    ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[1].type, kError);
+    Click(IDC_BUTTON_WRITE);
+    ASSERT_EQ(m_boxes.m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes.m_boxes[1].type, kError);
     EXPECT_EQ(Shown(), (Texts{kConfirmWrite, c.message}));
   }
   SetFields({"12", "3", "5", "1000"});
-  m_answers = {IDCANCEL};
-  Click("IDC_BUTTON_WRITE");
+  m_boxes.m_answers = {IDCANCEL};
+  Click(IDC_BUTTON_WRITE);
   EXPECT_EQ(Shown(), Texts{kConfirmWrite});
   EXPECT_EQ(m_sim.ReceivedBytes().find("S "), std::string::npos);
   EXPECT_EQ(Controls(), kConnected);
+  EXPECT_EQ(Fields(), "12 3 5 1000");
 }
 
 TEST_F(DialogTest, WriteRefusedByTheUnitStaysConnected) {
   Connected({"--lower-ok"});
   SetFields({"12", "3", "5", "1000"});
-  Click("IDC_BUTTON_WRITE");
-  ASSERT_EQ(m_boxes.size(), 2u);
-  EXPECT_EQ(m_boxes[1].type, kError);
+  Click(IDC_BUTTON_WRITE);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 2u);
+  EXPECT_EQ(m_boxes.m_boxes[1].type, kError);
   EXPECT_EQ(Shown(), (Texts{kConfirmWrite, "書き込みに失敗しました"}));
   EXPECT_EQ(Controls(), kConnected);
 }
@@ -508,19 +384,19 @@ TEST_F(DialogTest, WriteRefusedByTheUnitStaysConnected) {
 
 TEST_F(DialogTest, UnitHangingUpMidReplyLeavesTheWindowUsable) {
   OpenWithUnit({"--hangup"});
-  Click("IDC_BUTTON_CONNECT");
+  Click(IDC_BUTTON_CONNECT);
   // The hang-up usually discards what came through and the handshake fails;
   // should the first half have been read in time, the window connects and
   // the next exchange finds the line dead.
-  if (m_boxes.empty()) {
-    Click("IDC_BUTTON_READ");
+  if (m_boxes.m_boxes.empty()) {
+    Click(IDC_BUTTON_READ);
     EXPECT_EQ(Shown(), Texts{kCannotTalk});
   } else {
-    EXPECT_EQ(Shown(), Texts{"ZETA-7との通信が不正です"});
+    EXPECT_EQ(Shown(), Texts{kBadComm});
   }
   EXPECT_EQ(Controls(), kDisconnected);
-  Click("IDC_BUTTON_CONNECT");
-  EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
+  Click(IDC_BUTTON_CONNECT);
+  EXPECT_EQ(Shown(), Texts{"COM1がオープンできません。"});
 }
 
 // The unit goes away while connected: the next exchange reports it, a new
@@ -528,23 +404,22 @@ TEST_F(DialogTest, UnitHangingUpMidReplyLeavesTheWindowUsable) {
 TEST_F(DialogTest, UnitThatDisappearsAndComesBack) {
   Connected();
   m_sim.Stop();
-  Click("IDC_BUTTON_READ");
+  Click(IDC_BUTTON_READ);
   EXPECT_EQ(Shown(), Texts{kCannotTalk});
   EXPECT_EQ(Controls(), kDisconnected);
-  Click("IDC_BUTTON_CONNECT");
-  EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
-  ASSERT_TRUE(m_sim.Start({"--version", "V9"})) << m_sim.Error();
-  m_dialog->SetComMap({{1, m_sim.DevicePath()}});
-  Click("IDC_BUTTON_CONNECT");
+  Click(IDC_BUTTON_CONNECT);
+  EXPECT_EQ(Shown(), Texts{"COM1がオープンできません。"});
+  StartUnit({"--version", "V9"});
+  Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{});
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V9");
 }
 
 TEST_F(DialogTest, EndlessStreamEndsTheExchange) {
   OpenWithUnit({"--stream"});
-  Click("IDC_BUTTON_CONNECT");
-  Click("IDC_BUTTON_READ");
-  EXPECT_FALSE(m_boxes.empty());
+  Click(IDC_BUTTON_CONNECT);
+  Click(IDC_BUTTON_READ);
+  EXPECT_FALSE(m_boxes.m_boxes.empty());
   EXPECT_EQ(Controls(), kDisconnected);
 }
 
@@ -555,10 +430,11 @@ TEST_F(DialogTest, GarbageSettingsFileGivesDefaultsAndKeepsItsBytes) {
   CZeta7Dlg& dlg = Open();
   EXPECT_EQ(dlg.ComPort(), 1);
   EXPECT_EQ(dlg.BaudIndex(), 0);
-  EXPECT_EQ(dlg.x(), 0);  // "abc" reads as 0
+  EXPECT_EQ(Driver().WindowRect().left, 0);  // "abc" reads as 0
 
-  dlg.move(50, 60);
-  ASSERT_TRUE(dlg.close());
+  Driver().MoveTo(50, 60);
+  Driver().RequestClose();
+  ASSERT_TRUE(dlg.IsEnded());
   EXPECT_EQ(ReadFile(Ini()), garbage + "\n\r\r[position]\nleft=50\ntop=60\n[com]\ncom=1\nbps=0\n");
 }
 
@@ -567,13 +443,16 @@ TEST_F(DialogTest, GarbageSettingsFileGivesDefaultsAndKeepsItsBytes) {
 TEST_F(DialogTest, TwoCopiesClosingOneAfterTheOtherLastOneWins) {
   WriteFile(Ini(), "; shared\n[com]\ncom=2\n");
   CZeta7Dlg& first = Open();
+  CDialogDriver firstDriver(first);
   auto second = std::make_unique<CZeta7Dlg>();
-  second->SetLocationServices(Services());
+  second->SetServices(Services());
   second->Create();
-  first.move(11, 12);
-  second->move(21, 22);
-  ASSERT_TRUE(first.close());
-  ASSERT_TRUE(second->close());
+  CDialogDriver secondDriver(*second);
+  firstDriver.MoveTo(11, 12);
+  secondDriver.MoveTo(21, 22);
+  firstDriver.RequestClose();
+  secondDriver.RequestClose();
+  ASSERT_TRUE(first.IsEnded() && second->IsEnded());
   EXPECT_EQ(ReadFile(Ini()), "; shared\n[com]\ncom=2\nbps=0\n[position]\nleft=21\ntop=22\n");
 }
 

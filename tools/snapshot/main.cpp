@@ -8,13 +8,30 @@
 // are answered OK and printed on standard error. The settings file is not
 // written.
 #include <QApplication>
+#include <QPixmap>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "CZeta7Dlg.h"
-#include "MessageBoxService.h"
+#include "DialogDriver.h"
+#include "MainDialogTemplate.h"
 #include "UserDirKit/UserDirKit.h"
+
+namespace {
+
+// Answers every box with OK and prints it.
+class PrintedBoxes : public CMessageBoxes {
+ protected:
+  int Show(const MessageBoxRequest& request) override {
+    std::fprintf(stderr, "box: %s\n", request.text.c_str());
+    return IDOK;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -33,36 +50,32 @@ int main(int argc, char** argv) {
     }
   }
 
-  MessageBoxService::SetInterceptor([](const MessageBoxRequest& request) {
-    std::fprintf(stderr, "box: %s\n", request.text.toUtf8().constData());
-    return static_cast<int>(IDOK);
-  });
-
   // A private settings place, so the picture does not depend on (or change)
-  // the user's own settings.
+  // the user's own settings; with a device, COM1 leads to it.
   QTemporaryDir dir;
   const std::string program = dir.filePath(QStringLiteral("zeta7")).toStdString();
-  LocationServices services;
-  services.programPath = [program] { return std::optional<std::string>(program); };
-  services.fileExists = udk_FileExists;
+  if (device) std::ofstream(program + ".ini") << "[ports]\ncom1=" << device << "\n";
+  PrintedBoxes boxes;
+  CZeta7Dlg::Services services;
+  services.pBoxes = &boxes;
+  services.location.programPath = [program] { return std::optional<std::string>(program); };
   const std::string userFolder = dir.filePath(QStringLiteral("user")).toStdString();
-  services.getUserAppFolder = [userFolder](char* buffer, int size) {
+  services.location.getUserAppFolder = [userFolder](char* buffer, int size) {
     if (static_cast<int>(userFolder.size()) >= size) return -1;
     std::memcpy(buffer, userFolder.c_str(), userFolder.size() + 1);
     return static_cast<int>(userFolder.size());
   };
-  services.makeFolder = udk_MakeFolder;
 
   CZeta7Dlg dlg;
-  dlg.SetLocationServices(services);
+  dlg.SetServices(services);
   dlg.Create();
   if (device) {
-    dlg.SetComMap({{1, device}});
-    dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_CONNECT"))->click();
-    if (read) dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_READ"))->click();
+    CDialogDriver driver(dlg);
+    driver.Click(IDC_BUTTON_CONNECT);
+    if (read) driver.Click(IDC_BUTTON_READ);
   }
   QApplication::processEvents();
-  const QPixmap picture = dlg.grab();
+  const QPixmap picture = static_cast<QWidget*>(dlg.GetSafeHwnd())->grab();
   if (!picture.save(QString::fromLocal8Bit(argv[1]))) {
     std::fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;

@@ -20,4 +20,5 @@ class DialogUnits {
 };
 
 // The dialog font: the template's face, with a substitute where it is absent.
-QFont DialogFont();
+struct DialogTemplate;
+QFont DialogFont(const DialogTemplate& dialogTemplate);

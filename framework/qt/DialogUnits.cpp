@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QStringList>
 
-#include "MainDialogTemplate.h"
+#include "DialogTemplate.h"
 
 namespace {
 
@@ -28,16 +28,16 @@ int DialogUnits::Y(int units) const { return MulDiv(units, m_nBaseY, 8); }
 
 QRect DialogUnits::Rect(int x, int y, int w, int h) const { return QRect(X(x), Y(y), X(w), Y(h)); }
 
-QFont DialogFont() {
+QFont DialogFont(const DialogTemplate& dialogTemplate) {
   // The template's Japanese fixed-pitch Gothic face is a Windows font; IPA
   // Gothic is the closest face that Linux distributions ship.
-  const QString face = QString::fromUtf8(kMainDialog.fontFace);
+  const QString face = QString::fromUtf8(dialogTemplate.fontFace);
   QStringList substitutes;
   substitutes << QStringLiteral("IPAGothic") << QStringLiteral("Noto Sans Mono CJK JP")
               << QStringLiteral("monospace");
   QFont::insertSubstitutions(face, substitutes);
   QFont font(face);
-  font.setPointSize(kMainDialog.fontPoints);
+  font.setPointSize(dialogTemplate.fontPoints);
   font.setStyleHint(QFont::TypeWriter);
   return font;
 }

@@ -1,0 +1,5 @@
+#include "UnitOnCom.h"
+
+std::string ComMappingText(int n, const std::string& device) {
+  return "[ports]\ncom" + std::to_string(n) + "=" + device + "\n";
+}

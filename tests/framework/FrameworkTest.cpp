@@ -1,0 +1,198 @@
+// The dialog framework's own rules, on a small test dialog: message maps
+// (derived entries first, Default() for the platform's handling), the
+// close request, the data exchange, texts cut on character boundaries, the
+// application box's icon rule and the application name.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "AfxDialog.h"
+#include "DialogDriver.h"
+
+namespace {
+
+constexpr int kButton = 10;
+constexpr int kCheck = 11;
+constexpr int kList = 12;
+constexpr int kLabel = 13;
+constexpr DialogItem kItems[] = {
+    {kButton, "IDC_B", ControlKind::kPushButton, "押す", 5, 5, 40, 15, 0x50010000u},
+    {kCheck, "IDC_C", ControlKind::kCheckBox, "check", 5, 25, 40, 10, 0x50010003u},
+    {kList, "IDC_L", ControlKind::kDropList, "", 50, 5, 40, 60, 0x50210003u},
+    {kLabel, "", ControlKind::kLabel, "ラベル", 50, 25, 40, 15, 0x50020200u},
+};
+constexpr DialogTemplate kTestDialog = {7,           "テスト", "ＭＳ ゴシック", 9,      100, 50,
+                                        0x90CA00C0u, 0,        0x0411,          kItems, 4};
+
+class CTestDlg : public CDialog {
+ public:
+  CTestDlg() : CDialog(kTestDialog) {}
+
+  std::string m_strLog;
+  bool m_bAllowClose = false;
+  int m_nChecked = 0;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override { DDX_Check(pDX, kCheck, m_nChecked); }
+  const AFX_MSGMAP* GetMessageMap() const override {
+    static const AFX_MSGMAP_ENTRY entries[] = {
+        ON_BN_CLICKED(kButton, &CTestDlg::OnButton),
+        ON_BN_CLICKED(kCheck, &CTestDlg::OnCheck),
+        ON_CBN_SELCHANGE(kList, &CTestDlg::OnList),
+        ON_WM_CLOSE(&CTestDlg::OnClose),
+        END_MESSAGE_MAP,
+    };
+    static const AFX_MSGMAP map = {CDialog::GetThisMessageMap(), entries};
+    return &map;
+  }
+
+ private:
+  void OnButton() { m_strLog += "button "; }
+  void OnCheck() {
+    UpdateData(TRUE);
+    m_strLog += "check=" + std::to_string(m_nChecked) + " ";
+  }
+  void OnList() { m_strLog += "list "; }
+  void OnClose() {
+    m_strLog += "close ";
+    if (m_bAllowClose) CDialog::OnClose();
+  }
+};
+
+class FrameworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dialog.Create());
+    m_dialog.SetWindowPos(0, 0, 200, 100, SWP_SHOWWINDOW);
+  }
+  CTestDlg m_dialog;
+  CDialogDriver m_driver{m_dialog};
+};
+
+TEST_F(FrameworkTest, NotificationsReachTheirHandlers) {
+  m_driver.Click(kButton);
+  m_driver.Click(kCheck);
+  m_driver.Click(kCheck);
+  static_cast<CComboBox*>(m_dialog.GetDlgItem(kList))->AddString("a");
+  static_cast<CComboBox*>(m_dialog.GetDlgItem(kList))->AddString("b");
+  static_cast<CComboBox*>(m_dialog.GetDlgItem(kList))->SetCurSel(1);  // the program's: no notice
+  m_driver.Choose(kList, 0);
+  EXPECT_EQ(m_dialog.m_strLog, "button check=1 check=0 list ");
+}
+
+// Enter and Escape keep the standard handling in a dialog without a key
+// filter of its own: Enter on a push button presses it, elsewhere it is OK.
+TEST_F(FrameworkTest, StandardKeysPressButtonsAndEndTheDialog) {
+  EXPECT_FALSE(m_driver.PressKey(kButton, VK_RETURN));
+  EXPECT_EQ(m_dialog.m_strLog, "button ");
+  EXPECT_FALSE(m_dialog.IsEnded());
+  EXPECT_FALSE(m_driver.PressKey(kCheck, VK_RETURN));
+  EXPECT_TRUE(m_dialog.IsEnded());
+  EXPECT_EQ(m_dialog.DoModal(), IDOK);
+
+  CTestDlg second;
+  second.Create();
+  CDialogDriver(second).PressKey(kList, VK_ESCAPE);
+  EXPECT_EQ(second.DoModal(), IDCANCEL);
+}
+
+// A handler that does not ask for the default keeps the window; one that
+// does ends the dialog as Cancel.
+TEST_F(FrameworkTest, CloseRequestEndsOnlyWhenTheHandlerSaysSo) {
+  m_driver.RequestClose();
+  EXPECT_TRUE(m_driver.IsVisible());
+  EXPECT_FALSE(m_dialog.IsEnded());
+  m_dialog.m_bAllowClose = true;
+  m_driver.RequestClose();
+  EXPECT_EQ(m_dialog.m_strLog, "close close ");
+  EXPECT_FALSE(m_driver.IsVisible());
+  EXPECT_EQ(m_dialog.DoModal(), IDCANCEL);
+}
+
+TEST_F(FrameworkTest, DataExchangeRunsBothWays) {
+  m_dialog.m_nChecked = BST_CHECKED;
+  m_dialog.UpdateData(FALSE);
+  EXPECT_TRUE(m_driver.IsChecked(kCheck));
+  m_driver.Click(kCheck);
+  EXPECT_EQ(m_dialog.m_nChecked, BST_UNCHECKED);
+}
+
+// Texts are UTF-8 inside the program; a buffer too small for the whole
+// text gets as many whole characters as fit.
+TEST_F(FrameworkTest, WindowTextIsCutBetweenCharacters) {
+  const struct {
+    int size;
+    const char* expected;
+  } cases[] = {{0, ""},   {1, ""},     {3, ""},        {4, "テ"},
+               {6, "テ"}, {7, "テス"}, {10, "テスト"}, {64, "テスト"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    char buffer[64] = "untouched";
+    const int n = m_dialog.GetWindowText(buffer, c.size);
+    if (c.size == 0) {
+      EXPECT_EQ(n, 0);
+      EXPECT_STREQ(buffer, "untouched");
+    } else {
+      EXPECT_STREQ(buffer, c.expected);
+      EXPECT_EQ(n, static_cast<int>(std::string(c.expected).size()));
+    }
+  }
+  m_dialog.SetWindowText("テスト 1.02");
+  EXPECT_EQ(m_driver.Title(), "テスト 1.02");
+}
+
+// Texts from outside (a unit, the file system) are shown as they are.
+TEST_F(FrameworkTest, MarkupIsShownAsText) {
+  CWnd* label = m_dialog.GetDlgItem(kLabel);
+  ASSERT_NE(label, nullptr);
+  label->SetWindowText("V<b>1</b> <img src=x>");
+  EXPECT_EQ(label->GetWindowTextString(), "V<b>1</b> <img src=x>");
+  EXPECT_TRUE(m_driver.IsPlainText(kLabel));
+}
+
+TEST(MessageBoxes, AppBoxAddsTheIconTheCallerLeftOut) {
+  const struct {
+    UINT type;
+    UINT shown;
+  } cases[] = {
+      {MB_OK, MB_OK | MB_ICONEXCLAMATION},
+      {MB_OKCANCEL, MB_OKCANCEL | MB_ICONEXCLAMATION},
+      {MB_YESNO, MB_YESNO | MB_ICONQUESTION},
+      {MB_YESNOCANCEL, MB_YESNOCANCEL | MB_ICONQUESTION},
+      {MB_OK | MB_ICONSTOP, MB_OK | MB_ICONSTOP},
+      {0x5u, 0x5u},  // retry/cancel: no icon of its own
+  };
+  CBoxRecorder boxes;
+  for (const auto& c : cases) {
+    boxes.AppMessageBox(nullptr, "x", c.type);
+    boxes.WindowMessageBox(nullptr, "x", c.type);
+  }
+  ASSERT_EQ(boxes.m_boxes.size(), 2 * std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(boxes.m_boxes[2 * i].type, cases[i].shown) << i;
+    EXPECT_EQ(boxes.m_boxes[2 * i + 1].type, cases[i].type) << i;
+  }
+}
+
+// The application name that captions every box comes from the program's
+// own path, once, without its folder and last extension.
+TEST(ApplicationName, ComesFromTheProgramPath) {
+  const struct {
+    const char* path;
+    const char* name;
+  } cases[] = {{"/opt/zeta7/bin/ZETA-7設定ユーティリティ", "ZETA-7設定ユーティリティ"},
+               {"/x/a.b.exe", "a.b"},
+               {"plain", "plain"}};
+  for (const auto& c : cases) {
+    CWinApp app;
+    AfxInitAppName(&app, c.path);
+    EXPECT_EQ(AfxGetAppName(), c.name);
+    EXPECT_EQ(app.m_strModulePath, c.path);
+    CBoxRecorder boxes;
+    boxes.AppMessageBox(nullptr, "x");
+    EXPECT_EQ(boxes.m_boxes.at(0).caption, c.name);
+  }
+  EXPECT_EQ(AfxGetApp(), nullptr);
+}
+
+}  // namespace

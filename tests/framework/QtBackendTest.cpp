@@ -1,0 +1,118 @@
+// What the Qt backend must get right about Qt's own key events: the texts
+// platforms attach (or do not) to Delete, Backspace, keypad digits and
+// Ctrl+letter, the clipboard and undo shortcuts, and input-method
+// composition, all on a numeric field in a one-field dialog.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QTest>
+
+#include "AfxDialog.h"
+#include "CEditValue.h"
+
+namespace {
+
+constexpr int kFieldId = 100;
+constexpr DialogItem kFieldItems[] = {
+    {kFieldId, "IDC_FIELD", ControlKind::kEdit, "", 5, 5, 60, 15, 0x50810080u}};
+constexpr DialogTemplate kFieldDialog = {1,           "field", "ＭＳ ゴシック", 9,           80, 30,
+                                         0x90CA00C0u, 0,       0x0411,          kFieldItems, 1};
+
+class CFieldDlg : public CDialog {
+ public:
+  CFieldDlg() : CDialog(kFieldDialog) {}
+  CEditValue m_edit;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, kFieldId, m_edit); }
+};
+
+class QtBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dialog.Create();
+    m_dialog.m_edit.m_nMaxChars = 3;
+    m_pEdit = static_cast<QLineEdit*>(m_dialog.m_edit.GetSafeHwnd());
+    m_pEdit->setFocus();
+  }
+  void Press(Qt::Key key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::sendKeyEvent(QTest::Click, m_pEdit, key, text, mods);
+  }
+  std::string Text() const { return m_pEdit->text().toStdString(); }
+
+  CFieldDlg m_dialog;
+  QLineEdit* m_pEdit = nullptr;
+};
+
+TEST_F(QtBackendTest, KeysAsPlatformsDeliverThem) {
+  const QString none;
+  const QString del(QChar(0x7f));  // the text some platforms attach to Delete
+  const struct {
+    const char* name;
+    const char* initial;
+    bool atStart;
+    Qt::Key key;
+    QString text;
+    Qt::KeyboardModifiers mods;
+    const char* expected;
+  } cases[] = {
+      {"keypad digit", "1", false, Qt::Key_2, "2", Qt::KeypadModifier, "12"},
+      {"backspace with text", "123", false, Qt::Key_Backspace, "\b", {}, "12"},
+      {"backspace without text", "123", false, Qt::Key_Backspace, none, {}, "12"},
+      {"delete without text", "123", true, Qt::Key_Delete, none, {}, "23"},
+      {"delete with DEL text", "123", true, Qt::Key_Delete, del, {}, "23"},
+      {"arrow then digit", "12", true, Qt::Key_Right, none, {}, "12"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_pEdit->setText(c.initial);
+    if (c.atStart) m_pEdit->setCursorPosition(0);
+    Press(c.key, c.text, c.mods);
+    EXPECT_EQ(Text(), c.expected);
+  }
+}
+
+TEST_F(QtBackendTest, ClipboardAndUndoShortcutsDoNothing) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText("99");
+  if (clipboard->text() != "99") GTEST_SKIP() << "no clipboard on this platform";
+
+  // The control character as X11 delivers it, and an empty text as other
+  // platforms may.
+  const std::pair<Qt::Key, QString> presses[] = {
+      {Qt::Key_C, QString(QChar(3))},  {Qt::Key_V, QString(QChar(22))},
+      {Qt::Key_X, QString(QChar(24))}, {Qt::Key_Z, QString(QChar(26))},
+      {Qt::Key_V, QString()},          {Qt::Key_Z, QString()}};
+  for (const auto& p : presses) {
+    SCOPED_TRACE("key " + std::to_string(p.first) + " text length " +
+                 std::to_string(p.second.size()));
+    // One typed digit gives the undo stack something to undo.
+    m_pEdit->setText("12");
+    Press(Qt::Key_3, "3");
+    m_pEdit->selectAll();
+    Press(p.first, p.second, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "123");                          // not pasted over, cut or undone
+    EXPECT_EQ(clipboard->text().toStdString(), "99");  // not copied or cut
+  }
+}
+
+// Composing text is not field text; a dropped commit ends the composition
+// and a later digit lands with no trace of it.
+TEST_F(QtBackendTest, CompositionPassesAndDroppedCommitsLeaveNoTrace) {
+  m_pEdit->setText("1");
+  QInputMethodEvent compose(QString::fromUtf8("けん"), {});
+  QApplication::sendEvent(m_pEdit, &compose);
+  EXPECT_EQ(Text(), "1");
+  for (const char* commit : {"県", "5"}) {
+    QInputMethodEvent event(QString(), {});
+    event.setCommitString(QString::fromUtf8(commit));
+    QApplication::sendEvent(m_pEdit, &event);
+  }
+  EXPECT_EQ(Text(), "15");
+  EXPECT_EQ(m_pEdit->cursorPosition(), 2);
+}
+
+}  // namespace
