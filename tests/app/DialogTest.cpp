@@ -350,7 +350,7 @@ TEST_F(DialogTest, HandshakeOutcomes) {
   } cases[] = {
       {{"--wrong-prompt"}, 0, kCannotTalk},
       {{"--lower-v"}, 0, "ZETA-7との通信が不正です"},
-      {{"--version", "V"}, 0, nullptr},
+      {{"--unit-version", "V"}, 0, nullptr},
       {{"--garbage", "--seed", "1"}, 0, kCannotTalk},
       {{"--garbage", "--seed", "2"}, 1, kCannotTalk},
       {{"--garbage", "--seed", "3"}, 2, kCannotTalk},
@@ -533,7 +533,7 @@ TEST_F(DialogTest, UnitThatDisappearsAndComesBack) {
   EXPECT_EQ(Controls(), kDisconnected);
   Click("IDC_BUTTON_CONNECT");
   EXPECT_EQ(Shown(), Texts{kCom1CannotOpen});
-  ASSERT_TRUE(m_sim.Start({"--version", "V9"})) << m_sim.Error();
+  ASSERT_TRUE(m_sim.Start({"--unit-version", "V9"})) << m_sim.Error();
   m_dialog->SetComMap({{1, m_sim.DevicePath()}});
   Click("IDC_BUTTON_CONNECT");
   EXPECT_EQ(Shown(), Texts{});
