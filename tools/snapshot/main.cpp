@@ -1,37 +1,40 @@
 // zeta7-snapshot: renders the main window to a PNG file, for looking at the
-// layout without a display.
-//
-//   zeta7-snapshot OUT.png [--device PATH [--read]]
+// layout without a display (usage: --help).
 //
 // With --device the window connects to the unit on PATH (as COM1) and, with
 // --read, reads its parameters before the picture is taken. Message boxes
 // are answered OK and printed on standard error. The settings file is not
 // written.
 #include <QApplication>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
 
 #include "CZeta7Dlg.h"
 #include "MessageBoxService.h"
+#include "SnapshotArgs.h"
 #include "UserDirKit/UserDirKit.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: zeta7-snapshot OUT.png [--device PATH [--read]]\n");
+  SnapshotArgs args;
+  std::string error;
+  if (!ParseSnapshotArgs(argc, argv, args, error)) {
+    std::fprintf(stderr, "zeta7-snapshot: %s\n%s", error.c_str(), SnapshotUsage().c_str());
     return 2;
   }
-  const char* device = nullptr;
-  bool read = false;
-  for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--device") == 0 && i + 1 < argc) {
-      device = argv[++i];
-    } else if (std::strcmp(argv[i], "--read") == 0) {
-      read = true;
-    }
+  if (args.help) {
+    std::printf("%s", SnapshotUsage().c_str());
+    return 0;
   }
+  if (args.version) {
+    std::printf("zeta7-snapshot %s\n", ZETA7_VERSION_STRING);
+    return 0;
+  }
+
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
 
   MessageBoxService::SetInterceptor([](const MessageBoxRequest& request) {
     std::fprintf(stderr, "box: %s\n", request.text.toUtf8().constData());
@@ -56,17 +59,20 @@ int main(int argc, char** argv) {
   CZeta7Dlg dlg;
   dlg.SetLocationServices(services);
   dlg.Create();
-  if (device) {
-    dlg.SetComMap({{1, device}});
+  if (!args.device.empty()) {
+    dlg.SetComMap({{1, args.device}});
     dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_CONNECT"))->click();
-    if (read) dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_READ"))->click();
+    if (args.read) dlg.findChild<QPushButton*>(QStringLiteral("IDC_BUTTON_READ"))->click();
   }
   QApplication::processEvents();
   const QPixmap picture = dlg.grab();
-  if (!picture.save(QString::fromLocal8Bit(argv[1]))) {
-    std::fprintf(stderr, "cannot write %s\n", argv[1]);
+  // Through a temporary file: a failed write leaves no half picture behind.
+  const char* output = args.output.c_str();
+  QSaveFile file(QString::fromLocal8Bit(output));
+  if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
+    std::fprintf(stderr, "zeta7-snapshot: cannot write %s\n", output);
     return 1;
   }
-  std::printf("%s: %dx%d\n", argv[1], picture.width(), picture.height());
+  std::printf("%s: %dx%d\n", output, picture.width(), picture.height());
   return 0;
 }
