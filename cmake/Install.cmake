@@ -1,14 +1,16 @@
 # Installed layout and the Debian package (Linux).
 #
-#   bin/ZETA-7設定ユーティリティ      the program; its file name is its application name
-#   bin/zeta7                         a link to it, for typing
+#   libexec/zeta7/ZETA-7設定ユーティリティ  the program; its file name is its application name
+#   lib/zeta7/libUserDirKit.so              private: nothing outside this package links it
+#   bin/zeta7                               a link to the program, the command to type
 #   bin/zeta7-sim, zeta7-ports, zeta7-snapshot, zeta7ctl
-#   lib/zeta7/libUserDirKit.so        private: nothing outside this package links it
 #   share/applications, share/icons/hicolor, share/metainfo, share/man/man1, share/doc/zeta7
 #
-# The build tree keeps everything in build/bin with RUNPATH $ORIGIN; installed
-# executables find the library through a RUNPATH relative to bin/, so the tree
-# works under any prefix and from a DESTDIR staging folder.
+# The program is not in bin/ because file names in PATH must be ASCII (Debian
+# policy 10.10); bin/zeta7 stands in for it. The build tree keeps everything
+# in build/bin with RUNPATH $ORIGIN; installed executables find the library
+# through a RUNPATH relative to their own folder, so the tree works under any
+# prefix and from a DESTDIR staging folder.
 if(WIN32)
   return()
 endif()
@@ -16,6 +18,7 @@ endif()
 include(GNUInstallDirs)
 
 set(ZETA7_PRIVATE_LIBDIR "lib/zeta7")
+set(ZETA7_PROGRAM_DIR "${CMAKE_INSTALL_LIBEXECDIR}/zeta7")
 set(ZETA7_MAINTAINER "ZETA-7 settings utility developers <zeta7-dev@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 set(ZETA7_ICON_SIZES 16 22 24 32 48 64 128 256)
@@ -23,15 +26,25 @@ set(ZETA7_ICON_SIZES 16 22 24 32 48 64 128 256)
 # is the one the per-user settings folder already carries.
 set(ZETA7_APP_ID com.quillbeck.zeta7)
 
+# The RUNPATHs and the command link are relative to the prefix.
+foreach(dir CMAKE_INSTALL_BINDIR CMAKE_INSTALL_LIBEXECDIR)
+  if(IS_ABSOLUTE "${${dir}}")
+    message(FATAL_ERROR "${dir} must be relative to the install prefix")
+  endif()
+endforeach()
 file(RELATIVE_PATH _zeta7_bin_to_lib "/${CMAKE_INSTALL_BINDIR}" "/${ZETA7_PRIVATE_LIBDIR}")
-set(_zeta7_programs zeta7 zeta7-sim zeta7-ports zeta7-snapshot)
+file(RELATIVE_PATH _zeta7_program_to_lib "/${ZETA7_PROGRAM_DIR}" "/${ZETA7_PRIVATE_LIBDIR}")
+file(RELATIVE_PATH _zeta7_bin_to_program "/${CMAKE_INSTALL_BINDIR}" "/${ZETA7_PROGRAM_DIR}")
+set(_zeta7_tools zeta7-sim zeta7-ports zeta7-snapshot)
 if(TARGET zeta7ctl)
-  list(APPEND _zeta7_programs zeta7ctl)
+  list(APPEND _zeta7_tools zeta7ctl)
 endif()
-set_target_properties(${_zeta7_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_bin_to_lib}")
+set_target_properties(${_zeta7_tools} PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_bin_to_lib}")
+set_target_properties(zeta7 PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_program_to_lib}")
 set_target_properties(UserDirKit PROPERTIES INSTALL_RPATH "")
 
-install(TARGETS ${_zeta7_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS ${_zeta7_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zeta7 RUNTIME DESTINATION ${ZETA7_PROGRAM_DIR})
 install(TARGETS UserDirKit LIBRARY DESTINATION ${ZETA7_PRIVATE_LIBDIR} NAMELINK_SKIP)
 
 # Paths below are taken at install time: CMAKE_INSTALL_PREFIX may differ from
@@ -39,24 +52,22 @@ install(TARGETS UserDirKit LIBRARY DESTINATION ${ZETA7_PRIVATE_LIBDIR} NAMELINK_
 # only stages the files.
 install(CODE "
   set(_zeta7_bindir \"${CMAKE_INSTALL_BINDIR}\")
+  set(_zeta7_program_target \"${_zeta7_bin_to_program}/$<TARGET_FILE_NAME:zeta7>\")
   set(_zeta7_datadir \"${CMAKE_INSTALL_DATADIR}\")
-  set(_zeta7_program \"$<TARGET_FILE_NAME:zeta7>\")
   set(_zeta7_desktop_in \"${PROJECT_SOURCE_DIR}/res/zeta7.desktop.in\")
   set(_zeta7_app_id \"${ZETA7_APP_ID}\")
 ")
 install(CODE [[
-  if(NOT IS_ABSOLUTE "${_zeta7_bindir}")
-    set(_zeta7_bindir "${CMAKE_INSTALL_PREFIX}/${_zeta7_bindir}")
-  endif()
+  set(_zeta7_bindir "${CMAKE_INSTALL_PREFIX}/${_zeta7_bindir}")
   if(NOT IS_ABSOLUTE "${_zeta7_datadir}")
     set(_zeta7_datadir "${CMAKE_INSTALL_PREFIX}/${_zeta7_datadir}")
   endif()
 
   # The link is relative, so a staged tree moved elsewhere keeps working.
   set(_zeta7_link "$ENV{DESTDIR}${_zeta7_bindir}/zeta7")
-  message(STATUS "Installing: ${_zeta7_link} -> ${_zeta7_program}")
+  message(STATUS "Installing: ${_zeta7_link} -> ${_zeta7_program_target}")
   file(REMOVE "${_zeta7_link}")
-  file(CREATE_LINK "${_zeta7_program}" "${_zeta7_link}" SYMBOLIC)
+  file(CREATE_LINK "${_zeta7_program_target}" "${_zeta7_link}" SYMBOLIC)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_zeta7_link}")
 
   # Exec starts the program through the ASCII link: the window then carries
@@ -125,6 +136,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INST
 
 # cpack -G DEB
 set(CPACK_PACKAGE_NAME zeta7)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quillbeck")
 set(CPACK_PACKAGE_CONTACT "${ZETA7_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "settings utility for the ZETA-7 radio unit")
@@ -150,4 +162,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 # Qt's own Japanese strings for the standard buttons.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/CPackProject.cmake)
 include(CPack)
