@@ -115,8 +115,11 @@ check_window() {
   grep -q "^title=$program_name " <<<"$title" || fail "window title: $title"
 }
 
+# The desktop entry starts bin/zeta7 of the prefix it was installed under.
 check_data() {
   local share=$1 size
+  grep -qxF "Exec=\"${share%/share}/bin/zeta7\"" "$share/applications/com.quillbeck.zeta7.desktop" ||
+    fail "the desktop entry does not start ${share%/share}/bin/zeta7"
   desktop-file-validate "$share/applications/com.quillbeck.zeta7.desktop"
   appstreamcli validate --no-net "$share/metainfo/com.quillbeck.zeta7.metainfo.xml"
   for size in 16 22 24 32 48 64 128 256; do
@@ -142,8 +145,6 @@ stage="$work/stage prefix"  # a blank in the path, as users' folders have
 cmake --install build --prefix "$stage" >/dev/null
 [ "$(readlink -f "$stage/bin/zeta7")" = "$(readlink -f "$stage/libexec/zeta7/$program_name")" ] ||
   fail "bin/zeta7 does not lead to the program"
-grep -qxF "Exec=\"$stage/bin/zeta7\"" "$stage/share/applications/com.quillbeck.zeta7.desktop" ||
-  fail "the desktop entry does not start $stage/bin/zeta7"
 check_runpaths "$stage/bin/"* "$stage/lib/zeta7/"*
 check_tools "$stage/bin"
 check_snapshot "$stage/bin"
