@@ -150,6 +150,10 @@ The package also holds zeta7-sim, a simulated unit on a pseudo-terminal for
 trying the utility without hardware, zeta7-ports, which lists the serial
 devices behind each COM number, and zeta7-snapshot, which renders the window
 to a PNG file.")
+if(TARGET zeta7ctl)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION
+         "\nzeta7ctl reads and writes units from the command line and from scripts.")
+endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_NAME zeta7)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
