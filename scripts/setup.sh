@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           fonts-ipafont-gothic clang libclang-rt-14-dev clang-format xvfb xauth)
+# scripts/package-test.sh: the .deb's dependency list and checks of what gets installed
+packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -209,8 +209,8 @@ TEST_F(DialogTest, HandshakeOutcomes) {
   } cases[] = {
       {{"--wrong-prompt"}, 0, kCannotTalk},
       {{"--lower-v"}, 0, kBadComm},
-      {{"--version", "V"}, 0, nullptr},
-      {{"--version", "V<b>1</b>"}, 0, nullptr},
+      {{"--unit-version", "V"}, 0, nullptr},
+      {{"--unit-version", "V<b>1</b>"}, 0, nullptr},
       {{"--garbage", "--seed", "1"}, 0, kCannotTalk},
       {{"--garbage", "--seed", "2"}, 1, kCannotTalk},
       {{"--garbage", "--seed", "3"}, 2, kCannotTalk},
@@ -409,7 +409,7 @@ TEST_F(DialogTest, UnitThatDisappearsAndComesBack) {
   EXPECT_EQ(Controls(), kDisconnected);
   Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{"COM1がオープンできません。"});
-  StartUnit({"--version", "V9"});
+  StartUnit({"--unit-version", "V9"});
   Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{});
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V9");

@@ -64,25 +64,35 @@ TEST(SimUnit, StoresOnlyWellFormedInRangeParameters) {
 TEST(SimArgs, ParsesAndRejects) {
   SimOptions options;
   bool help = false;
+  bool version = true;
   std::string error;
-  const char* args[] = {"--baud=4800", "--slow",    "--r18", "--retry",
-                        "-1",          "--version", "V9",    "--help"};
-  ASSERT_TRUE(ParseSimArgs(8, args, options, help, error)) << error;
+  const char* args[] = {"--baud=4800", "--slow",         "--r18", "--retry",
+                        "-1",          "--unit-version", "V9",    "--help"};
+  ASSERT_TRUE(ParseSimArgs(8, args, options, help, version, error)) << error;
   EXPECT_EQ(options.baud, 4800);
   EXPECT_EQ(options.slowGapMs, 10);
   EXPECT_EQ(options.paramWidth, 18);
   EXPECT_EQ(options.retry, -1);
   EXPECT_EQ(options.version, "V9");
   EXPECT_TRUE(help);
+  EXPECT_FALSE(version);
+
+  // --version is the program's own; the unit's reply has its own option.
+  const char* versionArgs[] = {"--version"};
+  ASSERT_TRUE(ParseSimArgs(1, versionArgs, options, help, version, error)) << error;
+  EXPECT_TRUE(version);
+  EXPECT_FALSE(help);
+  EXPECT_EQ(options.version, "V9");
 
   // clang-format off
   const char* const bad[][2] = {{"--baud", "0"}, {"--baud", nullptr}, {"--slow=x", nullptr},
                                 {"--silent=1", nullptr}, {"--bogus", nullptr}, {"--link", ""},
-                                {"--interval", "99999999999"}};
+                                {"--interval", "99999999999"}, {"--version=V9", nullptr},
+                                {"--unit-version", nullptr}};
   // clang-format on
   for (const auto& argv : bad) {
     error.clear();
-    EXPECT_FALSE(ParseSimArgs(argv[1] ? 2 : 1, argv, options, help, error)) << argv[0];
+    EXPECT_FALSE(ParseSimArgs(argv[1] ? 2 : 1, argv, options, help, version, error)) << argv[0];
     EXPECT_FALSE(error.empty()) << argv[0];
   }
 }

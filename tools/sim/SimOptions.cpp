@@ -35,7 +35,8 @@ Line:
 Unit:
   --channel N --id N --retry N --interval N
                     parameters at start (default 12, 3, 5, 1000)
-  --version TEXT    version reply (default V1.02.03)
+  --unit-version TEXT
+                    version reply (default V1.02.03)
   --r16 --r18 --r19 "R" reply of 16, 18 or 19 characters instead of 17
 Faults:
   --silent          neither echo nor answer
@@ -52,12 +53,14 @@ Faults:
                     (with --slow the program is then still reading)
   --seed N          seed of --garbage (default 1)
   --help            this text
+  --version         the version of zeta7-sim
 )";
 }
 
-bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& help,
+bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& help, bool& version,
                   std::string& error) {
   help = false;
+  version = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -98,6 +101,8 @@ bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& 
     bool ok = true;
     if (arg == "--help" || arg == "-h") {
       help = true;
+    } else if (arg == "--version") {
+      ok = flag(version);
     } else if (arg == "--baud") {
       if (!takeValue()) return false;
       if (value == "line") {
@@ -123,7 +128,7 @@ bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& 
       ok = takeInt(options.retry);
     } else if (arg == "--interval") {
       ok = takeInt(options.interval);
-    } else if (arg == "--version") {
+    } else if (arg == "--unit-version") {
       ok = takeValue();
       options.version = value;
     } else if (arg == "--r16" || arg == "--r18" || arg == "--r19") {

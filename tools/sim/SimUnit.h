@@ -54,8 +54,8 @@ struct SimOptions {
 
 // Parses the command line (argv[0] excluded) into options. Returns false
 // with a message in error for an unknown or malformed option. --help sets
-// help and returns true.
-bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& help,
+// help, --version sets version, and both return true.
+bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& help, bool& version,
                   std::string& error);
 // The --help text.
 std::string SimUsage();

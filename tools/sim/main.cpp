@@ -21,6 +21,7 @@
 #include <string>
 
 #include "SimUnit.h"
+#include "version.h"
 
 namespace {
 
@@ -298,13 +299,18 @@ int Run(const SimOptions& options) {
 int main(int argc, char** argv) {
   SimOptions options;
   bool help = false;
+  bool version = false;
   std::string error;
-  if (!ParseSimArgs(argc - 1, argv + 1, options, help, error)) {
+  if (!ParseSimArgs(argc - 1, argv + 1, options, help, version, error)) {
     std::fprintf(stderr, "zeta7-sim: %s\n%s", error.c_str(), SimUsage().c_str());
     return 2;
   }
   if (help) {
     std::printf("%s", SimUsage().c_str());
+    return 0;
+  }
+  if (version) {
+    std::printf("zeta7-sim %s\n", ZETA7_VERSION_STRING);
     return 0;
   }
   return Run(options);

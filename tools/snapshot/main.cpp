@@ -1,7 +1,5 @@
 // zeta7-snapshot: renders the main window to a PNG file, for looking at the
-// layout without a display.
-//
-//   zeta7-snapshot OUT.png [--device PATH [--read]]
+// layout without a display (usage: --help).
 //
 // With --device the window connects to the unit on PATH (as COM1) and, with
 // --read, reads its parameters before the picture is taken. Message boxes
@@ -9,6 +7,7 @@
 // written.
 #include <QApplication>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdio>
@@ -18,7 +17,8 @@
 #include "CZeta7Dlg.h"
 #include "DialogDriver.h"
 #include "MainDialogTemplate.h"
-#include "UserDirKit/UserDirKit.h"
+#include "SnapshotArgs.h"
+#include "version.h"
 
 namespace {
 
@@ -34,27 +34,31 @@ class PrintedBoxes : public CMessageBoxes {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: zeta7-snapshot OUT.png [--device PATH [--read]]\n");
+  SnapshotArgs args;
+  std::string error;
+  if (!ParseSnapshotArgs(argc, argv, args, error)) {
+    std::fprintf(stderr, "zeta7-snapshot: %s\n%s", error.c_str(), SnapshotUsage().c_str());
     return 2;
   }
-  const char* device = nullptr;
-  bool read = false;
-  for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--device") == 0 && i + 1 < argc) {
-      device = argv[++i];
-    } else if (std::strcmp(argv[i], "--read") == 0) {
-      read = true;
-    }
+  if (args.help) {
+    std::printf("%s", SnapshotUsage().c_str());
+    return 0;
   }
+  if (args.version) {
+    std::printf("zeta7-snapshot %s\n", ZETA7_VERSION_STRING);
+    return 0;
+  }
+
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
 
   // A private settings place, so the picture does not depend on (or change)
   // the user's own settings; with a device, COM1 leads to it.
   QTemporaryDir dir;
   const std::string program = dir.filePath(QStringLiteral("zeta7")).toStdString();
-  if (device) std::ofstream(program + ".ini") << "[ports]\ncom1=" << device << "\n";
+  if (!args.device.empty()) {
+    std::ofstream(program + ".ini") << "[ports]\ncom1=" << args.device << "\n";
+  }
   PrintedBoxes boxes;
   CZeta7Dlg::Services services;
   services.pBoxes = &boxes;
@@ -69,17 +73,20 @@ int main(int argc, char** argv) {
   CZeta7Dlg dlg;
   dlg.SetServices(services);
   dlg.Create();
-  if (device) {
+  if (!args.device.empty()) {
     CDialogDriver driver(dlg);
     driver.Click(IDC_BUTTON_CONNECT);
-    if (read) driver.Click(IDC_BUTTON_READ);
+    if (args.read) driver.Click(IDC_BUTTON_READ);
   }
   QApplication::processEvents();
   const QPixmap picture = static_cast<QWidget*>(dlg.GetSafeHwnd())->grab();
-  if (!picture.save(QString::fromLocal8Bit(argv[1]))) {
-    std::fprintf(stderr, "cannot write %s\n", argv[1]);
+  // Through a temporary file: a failed write leaves no half picture behind.
+  const char* output = args.output.c_str();
+  QSaveFile file(QString::fromLocal8Bit(output));
+  if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
+    std::fprintf(stderr, "zeta7-snapshot: cannot write %s\n", output);
     return 1;
   }
-  std::printf("%s: %dx%d\n", argv[1], picture.width(), picture.height());
+  std::printf("%s: %dx%d\n", output, picture.width(), picture.height());
   return 0;
 }

@@ -1,0 +1,170 @@
+# Installed layout and the Debian package (Linux).
+#
+#   libexec/zeta7/ZETA-7設定ユーティリティ  the program; its file name is its application name
+#   lib/zeta7/libUserDirKit.so              private: nothing outside this package links it
+#   bin/zeta7                               a link to the program, the command to type
+#   bin/zeta7-sim, zeta7-ports, zeta7-snapshot, zeta7ctl
+#   share/applications, share/icons/hicolor, share/metainfo, share/man/man1, share/doc/zeta7
+#
+# The program is not in bin/ because file names in PATH must be ASCII (Debian
+# policy 10.10); bin/zeta7 stands in for it. The build tree keeps everything
+# in build/bin with RUNPATH $ORIGIN; installed executables find the library
+# through a RUNPATH relative to their own folder, so the tree works under any
+# prefix and from a DESTDIR staging folder.
+if(WIN32)
+  return()
+endif()
+
+include(GNUInstallDirs)
+
+set(ZETA7_PRIVATE_LIBDIR "lib/zeta7")
+set(ZETA7_PROGRAM_DIR "${CMAKE_INSTALL_LIBEXECDIR}/zeta7")
+set(ZETA7_MAINTAINER "ZETA-7 settings utility developers <zeta7-dev@example.org>"
+    CACHE STRING "Maintainer named in the Debian package and its changelog")
+set(ZETA7_ICON_SIZES 16 22 24 32 48 64 128 256)
+# Names the desktop entry and the AppStream component alike; the maker's name
+# is the one the per-user settings folder already carries.
+set(ZETA7_APP_ID com.quillbeck.zeta7)
+
+# The RUNPATHs and the command link are relative to the prefix.
+foreach(dir CMAKE_INSTALL_BINDIR CMAKE_INSTALL_LIBEXECDIR)
+  if(IS_ABSOLUTE "${${dir}}")
+    message(FATAL_ERROR "${dir} must be relative to the install prefix")
+  endif()
+endforeach()
+file(RELATIVE_PATH _zeta7_bin_to_lib "/${CMAKE_INSTALL_BINDIR}" "/${ZETA7_PRIVATE_LIBDIR}")
+file(RELATIVE_PATH _zeta7_program_to_lib "/${ZETA7_PROGRAM_DIR}" "/${ZETA7_PRIVATE_LIBDIR}")
+file(RELATIVE_PATH _zeta7_bin_to_program "/${CMAKE_INSTALL_BINDIR}" "/${ZETA7_PROGRAM_DIR}")
+set(_zeta7_tools zeta7-sim zeta7-ports zeta7-snapshot)
+if(TARGET zeta7ctl)
+  list(APPEND _zeta7_tools zeta7ctl)
+endif()
+set_target_properties(${_zeta7_tools} PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_bin_to_lib}")
+set_target_properties(zeta7 PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_program_to_lib}")
+set_target_properties(UserDirKit PROPERTIES INSTALL_RPATH "")
+
+install(TARGETS ${_zeta7_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zeta7 RUNTIME DESTINATION ${ZETA7_PROGRAM_DIR})
+install(TARGETS UserDirKit LIBRARY DESTINATION ${ZETA7_PRIVATE_LIBDIR} NAMELINK_SKIP)
+
+# Paths below are taken at install time: CMAKE_INSTALL_PREFIX may differ from
+# the configured one (cmake --install --prefix, CPack's /usr), and DESTDIR
+# only stages the files.
+install(CODE "
+  set(_zeta7_bindir \"${CMAKE_INSTALL_BINDIR}\")
+  set(_zeta7_program_target \"${_zeta7_bin_to_program}/$<TARGET_FILE_NAME:zeta7>\")
+  set(_zeta7_datadir \"${CMAKE_INSTALL_DATADIR}\")
+  set(_zeta7_desktop_in \"${PROJECT_SOURCE_DIR}/res/zeta7.desktop.in\")
+  set(_zeta7_app_id \"${ZETA7_APP_ID}\")
+")
+install(CODE [[
+  set(_zeta7_bindir "${CMAKE_INSTALL_PREFIX}/${_zeta7_bindir}")
+  if(NOT IS_ABSOLUTE "${_zeta7_datadir}")
+    set(_zeta7_datadir "${CMAKE_INSTALL_PREFIX}/${_zeta7_datadir}")
+  endif()
+
+  # The link is relative, so a staged tree moved elsewhere keeps working.
+  set(_zeta7_link "$ENV{DESTDIR}${_zeta7_bindir}/zeta7")
+  message(STATUS "Installing: ${_zeta7_link} -> ${_zeta7_program_target}")
+  file(REMOVE "${_zeta7_link}")
+  file(CREATE_LINK "${_zeta7_program_target}" "${_zeta7_link}" SYMBOLIC)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_zeta7_link}")
+
+  # Exec starts the program through the ASCII link: the window then carries
+  # WM_CLASS "zeta7" (Qt takes it from argv[0]), which StartupWMClass names,
+  # while the program still finds its Japanese name through /proc/self/exe.
+  # The path is quoted as one argument of the Exec key, then escaped as a
+  # desktop-entry string.
+  set(_zeta7_exec "${_zeta7_bindir}/zeta7")
+  if(_zeta7_exec MATCHES "[\n\r]")
+    message(FATAL_ERROR "The install prefix holds a line break; a desktop entry cannot start it.")
+  endif()
+  string(REGEX REPLACE "([\"`$\\])" "\\\\\\1" _zeta7_exec "${_zeta7_exec}")
+  string(REPLACE "\\" "\\\\" _zeta7_exec "${_zeta7_exec}")
+  string(REPLACE "%" "%%" _zeta7_exec "${_zeta7_exec}")
+  set(ZETA7_EXEC "\"${_zeta7_exec}\"")
+  set(_zeta7_desktop "$ENV{DESTDIR}${_zeta7_datadir}/applications/${_zeta7_app_id}.desktop")
+  message(STATUS "Installing: ${_zeta7_desktop}")
+  configure_file("${_zeta7_desktop_in}" "${_zeta7_desktop}" @ONLY)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_zeta7_desktop}")
+]])
+
+# Icons from the one source picture.
+set(_zeta7_icon_dir ${CMAKE_BINARY_DIR}/icons)
+set(_zeta7_icons)
+foreach(size IN LISTS ZETA7_ICON_SIZES)
+  list(APPEND _zeta7_icons ${_zeta7_icon_dir}/${size}x${size}/apps/zeta7.png)
+endforeach()
+add_custom_command(OUTPUT ${_zeta7_icons}
+  COMMAND zeta7-icons ${PROJECT_SOURCE_DIR}/res/mainframe.xpm ${_zeta7_icon_dir} zeta7 ${ZETA7_ICON_SIZES}
+  DEPENDS zeta7-icons ${PROJECT_SOURCE_DIR}/res/mainframe.xpm
+  COMMENT "Making the hicolor icons from mainframe.xpm"
+  VERBATIM)
+add_custom_target(zeta7_icons ALL DEPENDS ${_zeta7_icons})
+install(DIRECTORY ${_zeta7_icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+
+# Man pages, compressed as Debian wants them; man reads them either way.
+file(GLOB _zeta7_man_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/*.1)
+set(_zeta7_man_pages)
+foreach(page IN LISTS _zeta7_man_sources)
+  get_filename_component(name ${page} NAME)
+  set(out ${CMAKE_BINARY_DIR}/man/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${page} ${out}
+    DEPENDS ${page}
+    VERBATIM)
+  list(APPEND _zeta7_man_pages ${out})
+endforeach()
+add_custom_target(zeta7_man ALL DEPENDS ${_zeta7_man_pages})
+install(FILES ${_zeta7_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# AppStream metainfo and the changelog carry the project version.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/${ZETA7_APP_ID}.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/packaging/${ZETA7_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/${ZETA7_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${CMAKE_BINARY_DIR}/packaging/changelog
+          ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
+  VERBATIM)
+add_custom_target(zeta7_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# cpack -G DEB
+set(CPACK_PACKAGE_NAME zeta7)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Quillbeck")
+set(CPACK_PACKAGE_CONTACT "${ZETA7_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "settings utility for the ZETA-7 radio unit")
+set(CPACK_PACKAGE_DESCRIPTION
+"A small Qt dialog that talks to a ZETA-7 radio unit over a serial port:
+it checks the unit's command prompt, shows its firmware version, and reads
+and writes the unit's radio channel, unit ID, retry count and retry interval.
+The window's texts are Japanese.
+.
+The package also holds zeta7-sim, a simulated unit on a pseudo-terminal for
+trying the utility without hardware, zeta7-ports, which lists the serial
+devices behind each COM number, and zeta7-snapshot, which renders the window
+to a PNG file.")
+if(TARGET zeta7ctl)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION
+         "\nzeta7ctl reads and writes units from the command line and from scripts.")
+endif()
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_NAME zeta7)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZETA7_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+# Not linked, but loaded: the Japanese font the dialog is laid out for and
+# Qt's own Japanese strings for the standard buttons.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/CPackProject.cmake)
+include(CPack)

@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# Tests what a user installs: the tree `cmake --install` makes under a staging
+# prefix, then the .deb, installed with apt-get on this machine and removed
+# again at the end (also when a check fails).
+#
+# Uses the build/ folder of scripts/test.sh (same options, so nothing is
+# reconfigured). Needs root or sudo for apt-get; meant for a CI machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+started=$SECONDS
+
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+work=$(mktemp -d)
+deb_installed=0
+sim_pid=""
+cleanup() {
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
+  if ((deb_installed)); then
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get purge -y -qq zeta7 >/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "package-test: $*" >&2
+  exit 1
+}
+
+# The programs get a private HOME: nothing reads or writes the user's settings.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+unset XDG_RUNTIME_DIR
+mkdir -p "$HOME"
+
+./scripts/setup.sh
+cmake -S . -B build -G Ninja -DWITH_WERROR=ON >/dev/null
+cmake --build build
+version=$(sed -n 's/^#define ZETA7_VERSION_STRING "\(.*\)"$/\1/p' build/res/version.h)
+[ -n "$version" ] || fail "no version in build/res/version.h"
+program_name="ZETA-7設定ユーティリティ"
+
+# A staged tree must hold no path of the build: every RUNPATH is relative.
+check_runpaths() {
+  local file runpath
+  for file in "$@"; do
+    runpath=$(readelf -d "$file" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+    # shellcheck disable=SC2016  # a literal $ORIGIN
+    case "$runpath" in
+      "" | '$ORIGIN'*) ;;
+      *) fail "$file: RUNPATH $runpath" ;;
+    esac
+    if ldd "$(readlink -f "$file")" | grep -q "not found"; then
+      ldd "$(readlink -f "$file")" >&2
+      fail "$file: a library is not found"
+    fi
+  done
+}
+
+# Every installed tool answers --help; those that have one print the version.
+check_tools() {
+  local bin=$1 tool
+  for tool in zeta7-sim zeta7-snapshot zeta7-ports zeta7ctl; do
+    [ -e "$bin/$tool" ] || continue
+    "$bin/$tool" --help >/dev/null || fail "$tool --help"
+  done
+  for tool in zeta7-sim zeta7-snapshot; do
+    [ "$("$bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version"
+  done
+}
+
+# The window drawn headless, connected to the simulated unit and read: any
+# message box would mean the installed pieces do not fit together.
+check_snapshot() {
+  local bin=$1 picture="$work/window.png" errors="$work/snapshot.err" device rc=0
+  rm -f "$picture" "$work/sim-tty"
+  coproc SIM { exec "$bin/zeta7-sim" --link "$work/sim-tty" --quit-on-eof; }
+  # shellcheck disable=SC2153  # set by coproc
+  sim_pid=$SIM_PID
+  read -r -t 5 device <&"${SIM[0]}" || fail "the installed zeta7-sim did not start"
+  QT_QPA_PLATFORM=offscreen "$bin/zeta7-snapshot" "$picture" --device "$work/sim-tty" --read \
+    >/dev/null 2>"$errors" || rc=$?
+  kill "$sim_pid" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
+  sim_pid=""
+  ((rc == 0)) || fail "zeta7-snapshot exited $rc: $(cat "$errors")"
+  ! grep '^box:' "$errors" || fail "zeta7-snapshot on $device showed a message box"
+  file "$picture" | grep -q "PNG image data" || fail "zeta7-snapshot wrote no PNG"
+}
+
+# Started through bin/zeta7 as the desktop entry starts it, the window's
+# WM_CLASS must be what StartupWMClass names and its title the Japanese name.
+check_window() {
+  local exe=$1 desktop=$2 wm_class title
+  wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+  # shellcheck disable=SC2016  # expanded by the inner shell
+  title=$(xvfb-run -a bash -c '
+    "$1" 2>/dev/null &
+    pid=$!
+    for _ in $(seq 100); do
+      for id in $(xwininfo -root -children | awk "/^ +0x/ {print \$1}"); do
+        name=$(xprop -id "$id" _NET_WM_NAME 2>/dev/null)
+        case "$name" in *ZETA-7*)
+          xprop -id "$id" WM_CLASS | sed "s/.*, \"\(.*\)\"$/class=\1/"
+          echo "$name" | sed "s/^[^\"]*\"\(.*\)\"$/title=\1/"
+          kill $pid
+          exit 0;;
+        esac
+      done
+      sleep 0.1
+    done
+    kill $pid
+    exit 1' _ "$exe") || fail "$exe showed no window under Xvfb"
+  grep -qx "class=$wm_class" <<<"$title" || fail "WM_CLASS is not $wm_class: $title"
+  grep -q "^title=$program_name " <<<"$title" || fail "window title: $title"
+}
+
+# The desktop entry starts bin/zeta7 of the prefix it was installed under.
+check_data() {
+  local share=$1 size
+  grep -qxF "Exec=\"${share%/share}/bin/zeta7\"" "$share/applications/com.quillbeck.zeta7.desktop" ||
+    fail "the desktop entry does not start ${share%/share}/bin/zeta7"
+  desktop-file-validate "$share/applications/com.quillbeck.zeta7.desktop"
+  appstreamcli validate --no-net "$share/metainfo/com.quillbeck.zeta7.metainfo.xml"
+  for size in 16 22 24 32 48 64 128 256; do
+    file "$share/icons/hicolor/${size}x$size/apps/zeta7.png" | grep -q ", $size x $size," ||
+      fail "no $size px icon"
+  done
+}
+
+# Checked in the staged tree only: container images often keep dpkg from
+# unpacking manuals and documentation.
+check_docs() {
+  local share=$1 page
+  for page in "$share"/man/man1/*.1.gz; do
+    [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)" ] ||
+      fail "$page: man warns"
+  done
+  [ -e "$share/man/man1/zeta7.1.gz" ] || fail "no man page for zeta7"
+  [ -s "$share/doc/zeta7/copyright" ] || fail "no copyright file"
+}
+
+echo "== staged install"
+stage="$work/stage prefix"  # a blank in the path, as users' folders have
+cmake --install build --prefix "$stage" >/dev/null
+[ "$(readlink -f "$stage/bin/zeta7")" = "$(readlink -f "$stage/libexec/zeta7/$program_name")" ] ||
+  fail "bin/zeta7 does not lead to the program"
+check_runpaths "$stage/bin/"* "$stage/lib/zeta7/"*
+check_tools "$stage/bin"
+check_snapshot "$stage/bin"
+check_data "$stage/share"
+check_docs "$stage/share"
+check_window "$stage/bin/zeta7" "$stage/share/applications/com.quillbeck.zeta7.desktop"
+
+echo "== Debian package"
+rm -f build/zeta7_*.deb
+(cd build && cpack -G DEB >/dev/null)
+deb=$(ls build/zeta7_*.deb)
+echo "$deb: $(stat -c %s "$deb") bytes"
+echo "Depends: $(dpkg-deb -f "$deb" Depends)"
+lintian --fail-on error "$deb" || fail "lintian finds errors"
+contents=$(dpkg-deb -c "$deb")
+for path in ./usr/share/man/man1/zeta7.1.gz ./usr/share/doc/zeta7/copyright \
+  ./usr/share/doc/zeta7/changelog.gz; do
+  grep -q " $path$" <<<"$contents" || fail "the package lacks $path"
+done
+dpkg-query -W -f='${Status}' zeta7 2>/dev/null | grep -q "ok installed" &&
+  fail "zeta7 is installed already; this test would remove it"
+deb_installed=1
+# A machine whose package lists were never fetched cannot resolve Depends.
+DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "./$deb" >/dev/null 2>&1 || {
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "./$deb" >/dev/null
+}
+check_runpaths /usr/bin/zeta7 /usr/bin/zeta7-sim /usr/bin/zeta7-snapshot /usr/bin/zeta7-ports
+check_tools /usr/bin
+check_snapshot /usr/bin
+check_data /usr/share
+check_window /usr/bin/zeta7 /usr/share/applications/com.quillbeck.zeta7.desktop
+DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get remove -y -qq zeta7 >/dev/null
+deb_installed=0
+for path in /usr/bin/zeta7 /usr/lib/zeta7 /usr/libexec/zeta7; do
+  [ ! -e "$path" ] || fail "apt-get remove left $path behind"
+done
+$sudo_cmd dpkg --purge zeta7 >/dev/null  # forget the removed package entirely
+
+echo "package test passed in $((SECONDS - started)) s"
