@@ -139,6 +139,16 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& name) 
   ::closedir(dir);
 }
 
+// Gives the file open on fd the owner and group of the file it replaces;
+// false when the system refuses (then it keeps at least the group where the
+// caller belongs to it).
+bool KeepOwner(int fd, const struct stat& old) {
+  if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return true;
+  if (::fchown(fd, old.st_uid, old.st_gid) == 0) return true;
+  const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  return groupOnly == 0 && old.st_uid == ::geteuid();
+}
+
 }  // namespace
 
 ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
@@ -183,12 +193,14 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
 
   mode_t mode;
   struct stat st;
+  bool replacing = false;
   if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return false;
     // A file its owner made read-only stays as it is, as it would on Windows;
     // renaming over it would otherwise succeed in a writable folder.
     if (::access(target.c_str(), W_OK) != 0) return false;
     mode = st.st_mode & 07777;
+    replacing = true;
   } else if (errno == ENOENT) {
     mode = 0666 & ~CurrentUmask();
   } else {
@@ -200,7 +212,13 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   const int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);
   if (fd < 0) return false;
 
-  bool ok = WriteAll(fd, text.data(), text.size()) && FsyncRetrying(fd) && ::fchmod(fd, mode) == 0;
+  // The new file takes the old one's owner, group and mode before any byte
+  // is written, so that a save by another user (root through sudo, say)
+  // leaves the file as usable by its owner as it was. Only root may give a
+  // file away; a refused fchown leaves it ours, which is all anyone else
+  // could have.
+  if (replacing) KeepOwner(fd, st);
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text.data(), text.size()) && FsyncRetrying(fd);
   // close() is not retried on EINTR: on Linux the descriptor is gone anyway.
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;

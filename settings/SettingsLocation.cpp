@@ -24,6 +24,16 @@ void Show(const LocationServices& services, const char* text) {
 
 }  // namespace
 
+std::string ProgramPathFromLink(const std::string& link,
+                                const std::function<bool(const std::string&)>& exists) {
+  static const std::string kDeleted = " (deleted)";
+  if (link.size() <= kDeleted.size() ||
+      link.compare(link.size() - kDeleted.size(), kDeleted.size(), kDeleted) != 0 || exists(link)) {
+    return link;
+  }
+  return link.substr(0, link.size() - kDeleted.size());
+}
+
 std::string BaseNameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

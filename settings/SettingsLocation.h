@@ -40,6 +40,12 @@ LocationServices SystemLocationServices();
 // the file beside the program wins.
 std::optional<std::string> LocateSettingsFile(const LocationServices& services);
 
+// The program's path from what the system's link to the running program
+// says: a program file replaced or removed while it runs reads as
+// "<path> (deleted)", and its settings still belong to <path>.
+std::string ProgramPathFromLink(const std::string& link,
+                                const std::function<bool(const std::string&)>& exists);
+
 // "dir/name.ext" -> "name"; "a.b.c" -> "a.b"; no extension -> the whole name.
 // A leading dot is part of the name, not an extension: ".x" -> ".x".
 std::string BaseNameOf(const std::string& path);

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -7,12 +8,19 @@
 
 namespace {
 
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::optional<std::string> ReadOwnPath() {
   std::vector<char> buf(256);
   for (;;) {
     const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
     if (n <= 0) return std::nullopt;
-    if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
+    if (static_cast<size_t>(n) < buf.size()) {
+      return ProgramPathFromLink(std::string(buf.data(), static_cast<size_t>(n)), PathExists);
+    }
     buf.resize(buf.size() * 2);  // no fixed bound: grow until it fits
   }
 }

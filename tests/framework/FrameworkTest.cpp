@@ -4,6 +4,7 @@
 // application box's icon rule and the application name.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "AfxDialog.h"
@@ -193,6 +194,18 @@ TEST(ApplicationName, ComesFromTheProgramPath) {
     EXPECT_EQ(boxes.m_boxes.at(0).caption, c.name);
   }
   EXPECT_EQ(AfxGetApp(), nullptr);
+}
+
+// A dialog that goes away unhooks itself as the main window, and only
+// itself.
+TEST(ApplicationName, MainWindowIsClearedOnlyByItself) {
+  CWinApp app;
+  auto main = std::make_unique<CTestDlg>();
+  app.m_pMainWnd = main.get();
+  { CTestDlg other; }
+  EXPECT_EQ(AfxGetMainWnd(), main.get());
+  main.reset();
+  EXPECT_EQ(AfxGetMainWnd(), nullptr);
 }
 
 }  // namespace

@@ -99,6 +99,21 @@ TEST_F(ComPortTest, DeviceIsHeldUntilClose) {
   }
 }
 
+// Open on a port that holds a device lets that device go first.
+TEST_F(ComPortTest, OpenAgainLetsTheFirstDeviceGo) {
+  CTempDir dir;
+  WriteFile(dir / "notatty", "");
+  map_ = {{1, slave_}, {2, dir / "notatty"}};
+  CComPort port;
+  port.SetComMap(map_);
+  CComPort other;
+  other.SetComMap(map_);
+  ASSERT_EQ(port.Open(1), 1);
+  EXPECT_EQ(other.Open(1), 0);
+  EXPECT_EQ(port.Open(2), 0);  // held, but not a terminal
+  EXPECT_EQ(other.Open(1), 1);
+}
+
 // A device node the user may not open fails like an absent one.
 TEST_F(ComPortTest, UnreadableDeviceIsRefused) {
   ASSERT_EQ(chmod(slave_.c_str(), 0), 0);

@@ -52,6 +52,33 @@ TEST_F(IniacsTest, NewFileFollowsTheUmaskAndAnOldFileKeepsItsMode) {
   EXPECT_EQ(EntryCount(m_dir.Path()), 1);
 }
 
+// A save by root (the tool once run through sudo) leaves a user's file the
+// user's, with its mode, so that the user's own later saves still work.
+TEST_F(IniacsTest, SaveByAnotherUserKeepsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can save a file that another user owns";
+  constexpr uid_t kNobody = 65534;
+  WriteFile(m_strIni, "; theirs\n[com]\ncom=1\n");
+  ASSERT_EQ(::chown(m_strIni.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chmod(m_strIni.c_str(), 0640), 0);
+  m_ini.WriteInt("com", "com", 4);
+  struct stat st;
+  ASSERT_EQ(::stat(m_strIni.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_EQ(st.st_gid, kNobody);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadFile(m_strIni), "; theirs\n[com]\ncom=4\n");
+
+  ASSERT_EQ(::chmod(m_dir.Path().c_str(), 0777), 0);
+  const int result = RunUnprivileged([this] {
+    iniacs ini;
+    ini.SetPath(m_strIni);
+    ini.WriteInt("com", "bps", 2);
+    return ini.GetInt("com", "bps") == 2 ? 0 : 1;
+  });
+  ASSERT_NE(result, -1) << "could not run without root's rights";
+  EXPECT_EQ(result, 0) << "the owner can no longer save";
+}
+
 TEST_F(IniacsTest, WriteThroughASymlinkChangesItsTargetAndKeepsTheLink) {
   const std::string real = m_dir / "real/settings.ini";
   WriteFile(real, "[com]\ncom=1\n");

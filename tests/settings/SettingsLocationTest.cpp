@@ -96,6 +96,16 @@ TEST(SettingsLocation, FileIsNamedAfterTheProgram) {
   for (const auto& c : cases) EXPECT_EQ(BaseNameOf(c[0]), c[1]) << c[0];
 }
 
+// A program replaced while it runs (an upgrade) keeps its settings file.
+TEST(SettingsLocation, ReplacedProgramKeepsItsName) {
+  const auto none = [](const std::string&) { return false; };
+  const auto all = [](const std::string&) { return true; };
+  EXPECT_EQ(ProgramPathFromLink("/opt/zeta7 (deleted)", none), "/opt/zeta7");
+  EXPECT_EQ(ProgramPathFromLink("/opt/zeta7 (deleted)", all), "/opt/zeta7 (deleted)");
+  EXPECT_EQ(ProgramPathFromLink("/opt/zeta7", none), "/opt/zeta7");
+  EXPECT_EQ(ProgramPathFromLink(" (deleted)", none), " (deleted)");
+}
+
 TEST(SettingsLocation, LongPathsAreNeitherCutNorOverread) {
   CFakeServices fake;
   const std::string deepProgram = "/" + std::string(3000, 'd') + "/" + std::string(400, 'n');
