@@ -7,7 +7,7 @@
 
 class CZeta7App : public CWinApp {
  public:
-  CZeta7App() = default;
+  CZeta7App();
   ~CZeta7App() override = default;
   BOOL InitInstance() override;
 };

@@ -93,6 +93,9 @@ class CWinApp : public CCmdTarget {
 
   HICON LoadIcon(int nIDResource) const;
 
+  // What --help prints below the usage line; --version prints the name and
+  // the program's version. Both work without a display.
+  std::string m_strHelpText;
   // Fixed at start-up: the name and the path it came from.
   std::string m_strAppName;
   std::string m_strModulePath;

@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          fonts-ipafont-gothic clang libclang-rt-14-dev clang-format xvfb xauth)
+          fonts-ipafont-gothic qt6-translations-l10n clang libclang-rt-14-dev clang-format
+          xvfb xauth)
 # scripts/package-test.sh: the .deb's dependency list and checks of what gets installed
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 missing=()

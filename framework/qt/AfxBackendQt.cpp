@@ -22,17 +22,20 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTranslator>
 #include <QWindow>
 #include <map>
 
 #include "AfxBackend.h"
 #include "AfxDialog.h"
+#include "AfxQt.h"
 #include "DialogUnits.h"
 
 namespace {
@@ -335,6 +338,20 @@ QWidget* MakeControl(const DialogItem& item, QWidget* parent) {
 }
 
 }  // namespace
+
+bool AfxLoadToolkitTranslations() {
+  static QTranslator* translator = nullptr;
+  if (translator) return true;
+  auto* loaded = new QTranslator(qApp);
+  if (!loaded->load(QStringLiteral("qtbase_ja"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete loaded;
+    return false;
+  }
+  QApplication::installTranslator(loaded);
+  translator = loaded;
+  return true;
+}
 
 namespace afxbackend {
 

@@ -2,14 +2,14 @@
 // framework runs it. The Japanese translation of Qt's own texts is loaded so
 // that the standard buttons of every box read as the rest of the window.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "AfxDialog.h"
+#include "AfxQt.h"
 #include "SettingsLocation.h"
+#include "version.h"
 
 namespace {
 
@@ -36,15 +36,27 @@ int main(int argc, char** argv) {
   AfxInitAppName(app, path.value_or(std::string()));
   g_programName = app->m_strAppName;
 
+  // The only options are the ones that tell about the program; everything
+  // else is the toolkit's.
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      const std::string command = argv[0];
+      std::printf("使い方: %s [--help | --version]\n\n%s",
+                  command.substr(command.rfind('/') + 1).c_str(), app->m_strHelpText.c_str());
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("%s %s\n", g_programName.c_str(), ZETA7_VERSION_STRING);
+      return 0;
+    }
+  }
+
   const QtMessageHandler previous = qInstallMessageHandler(NoDisplayHandler);
   QApplication qtApp(argc, argv);
   qInstallMessageHandler(previous);
 
-  QTranslator translator;
-  if (translator.load(QStringLiteral("qtbase_ja"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&translator);
-  }
+  AfxLoadToolkitTranslations();
   if (app->InitInstance()) return app->Run();
   return 0;
 }

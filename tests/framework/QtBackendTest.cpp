@@ -4,13 +4,18 @@
 // composition, all on a numeric field in a one-field dialog.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include "AfxDialog.h"
+#include "AfxQt.h"
+#include "AfxServices.h"
 #include "CEditValue.h"
 
 namespace {
@@ -116,3 +121,27 @@ TEST_F(QtBackendTest, CompositionPassesAndDroppedCommitsLeaveNoTrace) {
 }
 
 }  // namespace
+
+// The real message box: Qt's own buttons in Japanese, the text as plain
+// text, the flavour's icon, and Escape answering Cancel.
+TEST(QtMessageBox, JapaneseButtonsPlainTextAndCancelOnEscape) {
+  if (!AfxLoadToolkitTranslations()) GTEST_SKIP() << "Qt's Japanese translation is not installed";
+  QStringList buttons;
+  Qt::TextFormat format = Qt::AutoText;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* button : box->buttons()) buttons << button->text();
+    format = box->textFormat();
+    icon = box->icon();
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+  const int answer =
+      AfxSystemMessageBoxes().AppMessageBox(nullptr, "<b>終了しますか？</b>", MB_OKCANCEL);
+  EXPECT_EQ(answer, IDCANCEL);
+  buttons.sort();
+  EXPECT_EQ(buttons.join(QLatin1Char('|')).toStdString(), "OK|キャンセル");
+  EXPECT_EQ(format, Qt::PlainText);
+  EXPECT_EQ(icon, QMessageBox::Warning);
+}
