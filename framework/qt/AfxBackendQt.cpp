@@ -10,6 +10,8 @@
 // turns the characters typed into an edit, and input-method commits, into
 // WM_CHAR messages one character at a time, so the edit's own handler
 // decides what is inserted.
+#include <qdrawutil.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +27,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -74,6 +77,29 @@ class AfxQtDialog : public QDialog {
 
  private:
   CDialog* m_pOwner;
+};
+
+// A group box drawn as the dialog manager draws one: the frame's top line
+// runs through the middle of the caption, which interrupts it, so the
+// controls placed inside the template's rectangle sit inside the frame.
+class AfxQtGroupBox : public QGroupBox {
+ public:
+  AfxQtGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int lineY = metrics.height() / 2;
+    // An etched line, as the dialog manager's frame (the style's own group
+    // frame leaves room for a caption above it).
+    qDrawShadeRect(&painter, QRect(0, lineY, width(), height() - lineY), palette(), true, 1, 0);
+    const int indent = metrics.averageCharWidth();
+    const QRect caption(indent, 0, metrics.horizontalAdvance(title()) + indent, metrics.height());
+    painter.fillRect(caption, palette().window());
+    style()->drawItemText(&painter, caption, Qt::AlignCenter, palette(), isEnabled(), title(),
+                          QPalette::WindowText);
+  }
 };
 
 void SendCommand(QWidget* control, UINT code) {
@@ -298,6 +324,29 @@ CRect ToCRect(const QRect& r) {
   return CRect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
 }
 
+// A label whose text is wider than its box may use the empty space to its
+// right, up to the next control on its row, rather than cut its last
+// characters off (the substitute font is a little wider than the
+// template's).
+void WidenCutLabels(const DialogTemplate& tmpl, const std::vector<QWidget*>& controls) {
+  for (size_t i = 0; i < controls.size(); ++i) {
+    auto* label = qobject_cast<QLabel*>(controls[i]);
+    if (!label || tmpl.items[i].kind != ControlKind::kLabel) continue;
+    const QRect box = label->geometry();
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 1;
+    if (needed <= box.width()) continue;
+    int limit = label->parentWidget()->width();
+    for (QWidget* other : controls) {
+      const QRect r = other->geometry();
+      if (other == label || qobject_cast<QGroupBox*>(other)) continue;
+      if (r.left() >= box.right() && r.top() <= box.bottom() && r.bottom() >= box.top()) {
+        limit = std::min(limit, r.left());
+      }
+    }
+    label->resize(std::min(needed, limit - box.left()), box.height());
+  }
+}
+
 QWidget* MakeControl(const DialogItem& item, QWidget* parent) {
   const QString caption = QString::fromUtf8(item.caption);
   switch (item.kind) {
@@ -321,7 +370,7 @@ QWidget* MakeControl(const DialogItem& item, QWidget* parent) {
     case ControlKind::kEdit:
       return new QLineEdit(parent);
     case ControlKind::kGroupBox:
-      return new QGroupBox(caption, parent);
+      return new AfxQtGroupBox(caption, parent);
     case ControlKind::kLabel:
     case ControlKind::kSunkenLabel: {
       auto* label = new QLabel(caption, parent);
@@ -531,6 +580,7 @@ HWND CreateDialogWindow(CDialog* owner, const DialogTemplate& tmpl, HWND parent,
   }
   // Group boxes are painted below the controls they surround.
   for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) group->lower();
+  WidenCutLabels(tmpl, dialog->m_controls);
   return H(dialog);
 }
 

@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "AfxDialog.h"
 #include "AfxQt.h"
@@ -144,4 +146,31 @@ TEST(QtMessageBox, JapaneseButtonsPlainTextAndCancelOnEscape) {
   EXPECT_EQ(buttons.join(QLatin1Char('|')).toStdString(), "OK|キャンセル");
   EXPECT_EQ(format, Qt::PlainText);
   EXPECT_EQ(icon, QMessageBox::Warning);
+}
+
+// A label whose text does not fit its box takes the empty space to its
+// right, never more than up to the next control of its row.
+TEST(QtLayout, CutLabelsUseTheSpaceUpToTheNextControl) {
+  static constexpr DialogItem kItems[] = {
+      {-1, "", ControlKind::kLabel, "リトライ間隔[msec]", 5, 5, 70, 15, 0x50020200u},
+      {200, "IDC_EDIT", ControlKind::kEdit, "", 80, 5, 40, 15, 0x50810080u},
+      {-1, "", ControlKind::kLabel, "とても長いラベルのテキストです", 5, 30, 20, 15, 0x50020200u},
+      {201, "IDC_RIGHT", ControlKind::kEdit, "", 40, 30, 40, 15, 0x50810080u},
+      {-1, "", ControlKind::kLabel, "短い", 5, 55, 70, 15, 0x50020200u},
+  };
+  static constexpr DialogTemplate kTemplate = {
+      2, "labels", "ＭＳ ゴシック", 9, 130, 80, 0x90CA00C0u, 0, 0x0411, kItems, 5};
+  CDialog dialog(kTemplate);
+  ASSERT_TRUE(dialog.Create());
+  auto* window = static_cast<QWidget*>(dialog.GetSafeHwnd());
+  QList<QLabel*> labels = window->findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 3);
+  std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+  const QWidget* edit = window->findChild<QWidget*>(QStringLiteral("IDC_EDIT"));
+  const QWidget* right = window->findChild<QWidget*>(QStringLiteral("IDC_RIGHT"));
+  const int needed = labels[0]->fontMetrics().horizontalAdvance(labels[0]->text());
+  EXPECT_GE(labels[0]->width(), std::min(needed, edit->x() - labels[0]->x()));
+  EXPECT_LE(labels[0]->geometry().right(), edit->x());
+  EXPECT_EQ(labels[1]->x() + labels[1]->width(), right->x());  // stopped at the edit
+  EXPECT_GT(labels[2]->width(), labels[2]->fontMetrics().horizontalAdvance(labels[2]->text()));
 }
