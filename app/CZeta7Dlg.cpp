@@ -193,13 +193,81 @@ void CZeta7Dlg::OnClose() {
 
 // ---- Exchange and boxes -------------------------------------------------------
 
-int CZeta7Dlg::Transact(const char* cmd, char* reply, int cap) {
-  CWaitCursor busy;
-  return TransactOn(m_port, *m_services.pClock, cmd, reply, cap);
+namespace {
+
+// The port as the exchange sees it, keeping every byte read after the
+// command went out.
+class HearingPort {
+ public:
+  HearingPort(CComPort& port, std::string& heard) : m_port(port), m_heard(heard) {}
+  int ReadByte() {
+    const int r = m_port.ReadByte();
+    if (m_bSent && (r & 0x100)) m_heard += static_cast<char>(r & 0xFF);
+    return r;
+  }
+  int WriteString(const char* s) {
+    m_bSent = true;
+    return m_port.WriteString(s);
+  }
+
+ private:
+  CComPort& m_port;
+  std::string& m_heard;
+  bool m_bSent = false;
+};
+
+// Bytes as a technician can read them: printable ASCII as it is, the rest
+// as C escapes; long answers are cut.
+std::string Escaped(const std::string& bytes) {
+  constexpr size_t kShown = 96;
+  std::string text;
+  for (size_t i = 0; i < bytes.size() && i < kShown; ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    switch (c) {
+      case '\r':
+        text += "\\r";
+        break;
+      case '\n':
+        text += "\\n";
+        break;
+      case '\t':
+        text += "\\t";
+        break;
+      case '\\':
+        text += "\\\\";
+        break;
+      default:
+        if (c >= 0x20 && c < 0x7F) {
+          text += static_cast<char>(c);
+        } else {
+          char hex[8];
+          std::snprintf(hex, sizeof hex, "\\x%02X", c);
+          text += hex;
+        }
+    }
+  }
+  if (bytes.size() > kShown) text += "…";
+  return text;
 }
 
-int CZeta7Dlg::AppMessageBox(const std::string& text, UINT type) {
-  return m_services.pBoxes->AppMessageBox(this, text, type);
+}  // namespace
+
+int CZeta7Dlg::Transact(const char* cmd, char* reply, int cap) {
+  CWaitCursor busy;
+  m_strHeard.clear();
+  HearingPort port(m_port, m_strHeard);
+  return TransactOn(port, *m_services.pClock, cmd, reply, cap);
+}
+
+std::string CZeta7Dlg::ExchangeDetail() const {
+  const std::string heard = m_strHeard.empty() ? "受信: なし"
+                                               : "受信: \"" + Escaped(m_strHeard) + "\" (" +
+                                                     std::to_string(m_strHeard.size()) + " バイト)";
+  return heard + "\n回線速度: " + std::to_string(m_nLineSpeed) + " bit/s";
+}
+
+int CZeta7Dlg::AppMessageBox(const std::string& text, UINT type, const std::string& detail) {
+  return m_services.pBoxes->AppMessageBox(this, text, type, detail);
 }
 
 // ---- Connection workflow ----------------------------------------------------
@@ -210,6 +278,7 @@ void CZeta7Dlg::OnConnect() {
   m_comboBaudRate.EnableWindow(FALSE);
 
   const int baud = BaudRateForIndex(m_nBaudIndex);
+  m_nLineSpeed = baud;
   if (!m_port.Reopen(m_nComPort, baud, 8, 0, 0)) {
     ResetToDisconnected(Format(kMsgOpenFailed, m_nComPort).c_str());
     return;
@@ -224,12 +293,12 @@ void CZeta7Dlg::OnConnect() {
   char reply[kReplyCap];
   Transact("", reply, kReplyCap);
   if (std::strcmp(reply, "ZETA7>") != 0) {
-    ResetToDisconnected(kMsgNoComm);
+    ResetToDisconnected(kMsgNoComm, ExchangeDetail());
     return;
   }
   Transact("V", reply, kReplyCap);
   if (reply[0] != 'V') {
-    ResetToDisconnected(kMsgBadComm);
+    ResetToDisconnected(kMsgBadComm, ExchangeDetail());
     return;
   }
   char line[kReplyCap + 64];
@@ -244,8 +313,8 @@ void CZeta7Dlg::OnDisconnect() {
   m_btnConnect.SetFocus();
 }
 
-void CZeta7Dlg::ResetToDisconnected(const char* message) {
-  if (message) AppMessageBox(message, MB_OK | MB_ICONSTOP);
+void CZeta7Dlg::ResetToDisconnected(const char* message, const std::string& detail) {
+  if (message) AppMessageBox(message, MB_OK | MB_ICONSTOP, detail);
   m_btnDisconnect.EnableWindow(FALSE);
   m_btnRead.EnableWindow(FALSE);
   m_btnWrite.EnableWindow(FALSE);
@@ -269,12 +338,12 @@ void CZeta7Dlg::OnReadParams() {
   char reply[kReplyCap];
   const int count = Transact("R", reply, kReplyCap);
   if (count == 0) {
-    ResetToDisconnected(kMsgNoComm);
+    ResetToDisconnected(kMsgNoComm, ExchangeDetail());
     return;
   }
   UnitParams params{};
   if (ParseReadReply(reply, count, &params) != ReadReplyResult::kOk) {
-    ResetToDisconnected(kMsgBadData);
+    ResetToDisconnected(kMsgBadData, ExchangeDetail());
     return;
   }
   m_editChannel.SetWindowText(Format("%d", params.channel).c_str());
@@ -312,14 +381,14 @@ void CZeta7Dlg::OnWriteParams() {
   const std::string command = FormatWriteCommand(params);
   char reply[kReplyCap];
   if (Transact(command.c_str(), reply, kReplyCap) == 0) {
-    ResetToDisconnected(kMsgNoComm);
+    ResetToDisconnected(kMsgNoComm, ExchangeDetail());
     return;
   }
   m_services.pClock->Sleep(kWritePauseMs);
   if (std::strcmp(reply, "OK") == 0) {
     AppMessageBox(kMsgWriteDone, MB_OK);
   } else {
-    AppMessageBox(kMsgWriteFailed, MB_OK | MB_ICONSTOP);
+    AppMessageBox(kMsgWriteFailed, MB_OK | MB_ICONSTOP, ExchangeDetail());
   }
 }
 
@@ -327,8 +396,8 @@ void CZeta7Dlg::OnWriteParams() {
 
 void CZeta7Dlg::LoadSettings() {
   LocationServices services = m_services.location;
-  services.showMessage = [this](const std::string& text) {
-    m_services.pBoxes->WindowMessageBox(this, text, MB_OK);
+  services.showMessage = [this](const std::string& text, const std::string& detail) {
+    m_services.pBoxes->WindowMessageBox(this, text, MB_OK, detail);
   };
   const std::optional<std::string> path = LocateSettingsFile(services);
   if (!path) return;

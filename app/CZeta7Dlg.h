@@ -61,7 +61,10 @@ class CZeta7Dlg : public CDialog {
   void OnDisconnect();
   void OnSelchangeComPort();
   void OnSelchangeBaudRate();
-  void ResetToDisconnected(const char* message);
+  void ResetToDisconnected(const char* message, const std::string& detail = {});
+  // What the last exchange heard from the unit and at which speed, for the
+  // lines below a failure's message.
+  std::string ExchangeDetail() const;
 
   // Parameter workflow.
   void OnInfiniteRetry();
@@ -72,7 +75,7 @@ class CZeta7Dlg : public CDialog {
   void SaveSettings();
 
   int Transact(const char* cmd, char* reply, int cap);
-  int AppMessageBox(const std::string& text, UINT type);
+  int AppMessageBox(const std::string& text, UINT type, const std::string& detail = {});
 
   // Declared in the order the window's controls are bound; destroyed in
   // reverse, the port first.
@@ -93,5 +96,7 @@ class CZeta7Dlg : public CDialog {
   int m_nComPort;
   int m_nBaudIndex;
   Services m_services;
+  std::string m_strHeard;  // every byte the last exchange read after sending
+  int m_nLineSpeed = 0;    // bit/s of the last Connect
   CComPort m_port;
 };

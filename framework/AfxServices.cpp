@@ -25,12 +25,14 @@ UINT CMessageBoxes::WithDefaultIcon(UINT type) {
   }
 }
 
-int CMessageBoxes::AppMessageBox(CWnd* owner, const std::string& text, UINT type) {
-  return Show({owner, AfxGetAppName(), text, WithDefaultIcon(type)});
+int CMessageBoxes::AppMessageBox(CWnd* owner, const std::string& text, UINT type,
+                                 const std::string& detail) {
+  return Show({owner, AfxGetAppName(), text, WithDefaultIcon(type), detail});
 }
 
-int CMessageBoxes::WindowMessageBox(CWnd* owner, const std::string& text, UINT type) {
-  return Show({owner, AfxGetAppName(), text, type});
+int CMessageBoxes::WindowMessageBox(CWnd* owner, const std::string& text, UINT type,
+                                    const std::string& detail) {
+  return Show({owner, AfxGetAppName(), text, type, detail});
 }
 
 int CMessageBoxes::Show(const MessageBoxRequest& request) {

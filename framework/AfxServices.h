@@ -34,8 +34,9 @@ class CDesktop {
 struct MessageBoxRequest {
   CWnd* owner;
   std::string caption;
-  std::string text;  // UTF-8, shown as plain text
-  UINT type;         // buttons | icon
+  std::string text;    // UTF-8, shown as plain text
+  UINT type;           // buttons | icon
+  std::string detail;  // shown below the text, smaller; may be empty
 };
 
 class CMessageBoxes {
@@ -46,9 +47,11 @@ class CMessageBoxes {
   // caller names no icon, OK and OK/Cancel boxes get the exclamation icon,
   // Yes/No sets the question icon. Returns the answer (IDOK, IDCANCEL ...);
   // closing a box that has Cancel without a button answers IDCANCEL.
-  int AppMessageBox(CWnd* owner, const std::string& text, UINT type = MB_OK);
+  int AppMessageBox(CWnd* owner, const std::string& text, UINT type = MB_OK,
+                    const std::string& detail = {});
   // A window's own box: the given type as it is, no icon added.
-  int WindowMessageBox(CWnd* owner, const std::string& text, UINT type = MB_OK);
+  int WindowMessageBox(CWnd* owner, const std::string& text, UINT type = MB_OK,
+                       const std::string& detail = {});
 
   // The icon rule of the application box.
   static UINT WithDefaultIcon(UINT type);

@@ -18,8 +18,8 @@ std::string FolderPartOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-void Show(const LocationServices& services, const char* text) {
-  if (services.showMessage) services.showMessage(text);
+void Show(const LocationServices& services, const char* text, const std::string& detail = {}) {
+  if (services.showMessage) services.showMessage(text, detail);
 }
 
 }  // namespace
@@ -71,7 +71,9 @@ std::optional<std::string> LocateSettingsFile(const LocationServices& services) 
   if (folder.back() != '/') folder += '/';
   folder += kFolderSuffix;
   if (services.makeFolder(folder.c_str()) != 0) {
-    Show(services, kMsgUserFolderNotCreated);
+    const std::string reason = services.lastErrorText ? services.lastErrorText() : std::string();
+    Show(services, kMsgUserFolderNotCreated,
+         "フォルダ: " + folder + (reason.empty() ? "" : "\n理由: " + reason));
     return beside;
   }
   return folder + base + kSettingsExtension;

@@ -21,9 +21,13 @@ struct LocationServices {
   std::function<int(const char* path)> fileExists;
   std::function<int(char* buffer, int size)> getUserAppFolder;
   std::function<int(const char* folder)> makeFolder;
-  // Shows a message in the dialog's plain box (no icon, OK). May be left
-  // empty, then messages are dropped.
-  std::function<void(const std::string& text)> showMessage;
+  // The system's reason for the last failed call above, in words; may be
+  // left empty.
+  std::function<std::string()> lastErrorText;
+  // Shows a message in the dialog's plain box (no icon, OK), with what a
+  // technician needs to know below it (may be empty). May be left empty,
+  // then messages are dropped.
+  std::function<void(const std::string& text, const std::string& detail)> showMessage;
 };
 
 // The size of the buffer handed to getUserAppFolder: far above any path the

@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "SettingsLocation.h"
@@ -33,5 +35,6 @@ LocationServices SystemLocationServices() {
   services.fileExists = udk_FileExists;
   services.getUserAppFolder = udk_GetUserAppFolder;
   services.makeFolder = udk_MakeFolder;
+  services.lastErrorText = [] { return std::string(std::strerror(errno)); };
   return services;
 }

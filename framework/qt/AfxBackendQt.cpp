@@ -673,6 +673,13 @@ int ShowMessageBox(const MessageBoxRequest& request) {
   QWidget* owner = request.owner ? W(request.owner->m_hWnd) : nullptr;
   QMessageBox box(icon, Q(request.caption), Q(request.text), QMessageBox::NoButton, owner);
   box.setTextFormat(Qt::PlainText);
+  if (!request.detail.empty()) {
+    box.setInformativeText(Q(request.detail));
+    // Shown as it is, like the text: it may quote what a unit sent.
+    if (auto* detail = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+      detail->setTextFormat(Qt::PlainText);
+    }
+  }
   const UINT buttons = request.type & MB_TYPEMASK;
   switch (buttons) {
     case MB_OKCANCEL:

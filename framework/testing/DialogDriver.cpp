@@ -70,8 +70,8 @@ std::vector<std::string> CBoxRecorder::TakeTexts() {
 }
 
 int CBoxRecorder::Show(const MessageBoxRequest& request) {
-  m_boxes.push_back(
-      {request.caption, request.text, request.type, m_snapshot ? m_snapshot() : std::string()});
+  m_boxes.push_back({request.caption, request.text, request.type,
+                     m_snapshot ? m_snapshot() : std::string(), request.detail});
   if (m_answers.empty()) return IDOK;
   const int answer = m_answers.front();
   m_answers.pop_front();

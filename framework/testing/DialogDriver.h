@@ -83,6 +83,7 @@ class CBoxRecorder : public CMessageBoxes {
     std::string text;
     UINT type;
     std::string snapshot;
+    std::string detail;
   };
 
   std::vector<Box> m_boxes;

@@ -170,6 +170,10 @@ TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
   Open();
   ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes.m_boxes[0].type, unsigned{MB_OK});
+  EXPECT_EQ(
+      m_boxes.m_boxes[0].detail.rfind("フォルダ: /proc/no-such-place/Quillbeck/ZETA-7/\n理由: ", 0),
+      0u)
+      << m_boxes.m_boxes[0].detail;
   EXPECT_EQ(Shown(), Texts{"ユーザアプリケーションフォルダの生成に失敗しました。"});
   EXPECT_EQ(m_dialog->IniPath(), Ini());
 
@@ -238,6 +242,31 @@ TEST_F(DialogTest, HandshakeOutcomes) {
   // The last failure left the port open; Connect closes and reopens it.
   Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{kCannotTalk});
+}
+
+// Below a handshake or exchange failure: what came back, escaped, and the
+// line speed; the message itself stays as it is.
+TEST_F(DialogTest, FailuresSayWhatCameBackAndAtWhichSpeed) {
+  OpenWithUnit({"--silent"});
+  Driver().Choose(IDC_COMBO_BAUDRATE, 1);
+  Click(IDC_BUTTON_CONNECT);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].text, kCannotTalk);
+  EXPECT_EQ(m_boxes.m_boxes[0].detail, "受信: なし\n回線速度: 19200 bit/s");
+  Shown();
+
+  OpenWithUnit({"--wrong-prompt"});
+  Click(IDC_BUTTON_CONNECT);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].detail, "受信: \"\\r\\nZETA7> \" (9 バイト)\n回線速度: 38400 bit/s");
+  Shown();
+
+  Connected({"--r16"});
+  Click(IDC_BUTTON_READ);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].text, "受信データが不正です");
+  EXPECT_NE(m_boxes.m_boxes[0].detail.find("\\r\\n"), std::string::npos)
+      << m_boxes.m_boxes[0].detail;
 }
 
 // A COM number with no device behind it names the port, with all six

@@ -18,6 +18,7 @@ struct CFakeServices {
   int folderCalls = 0;
   std::vector<std::string> makeCalls;
   std::vector<std::string> messages;
+  std::vector<std::string> details;
 
   LocationServices Services() {
     LocationServices s;
@@ -35,7 +36,10 @@ struct CFakeServices {
       makeCalls.push_back(folder);
       return makeResult;
     };
-    s.showMessage = [this](const std::string& text) { messages.push_back(text); };
+    s.showMessage = [this](const std::string& text, const std::string& detail) {
+      messages.push_back(text);
+      details.push_back(detail);
+    };
     return s;
   }
 };
@@ -78,6 +82,10 @@ TEST(SettingsLocation, BesideTheProgramOrInTheUserFolder) {
                                   : std::vector<std::string>{});
     EXPECT_EQ(fake.messages,
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    if (c.make != 0) {
+      EXPECT_EQ(fake.details,
+                std::vector<std::string>{"フォルダ: /home/u/.config/Quillbeck/ZETA-7/"});
+    }
   }
 
   CFakeServices noProgram;
