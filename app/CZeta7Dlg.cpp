@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ComResolver.h"
 #include "MainDialogTemplate.h"
 #include "ParamReply.h"
 #include "SettingsKeys.h"
@@ -130,6 +131,11 @@ BOOL CZeta7Dlg::OnInitDialog() {
 
   for (int port = 1; port <= kComPortCount; ++port) {
     m_comboComPort.AddString(Format("COM%d", port).c_str());
+  }
+  // Which entries lead to a device, and to which: the entries' own texts
+  // stay "COM%d".
+  for (const auto& [port, device] : DescribeComPorts(kComPortCount, m_port.GetComMap())) {
+    m_comboComPort.SetItemTip(port - 1, device.c_str());
   }
   m_comboComPort.SetCurSel(m_nComPort - 1);
 

@@ -43,6 +43,8 @@ void ComboSelect(HWND hWnd, int index);  // outside the list: no selection
 int ComboSelection(HWND hWnd);
 int ComboCount(HWND hWnd);
 std::string ComboText(HWND hWnd, int index);
+void ComboSetTip(HWND hWnd, int index, const std::string& text);
+std::string ComboTip(HWND hWnd, int index);
 int CheckState(HWND hWnd);
 void SetCheckState(HWND hWnd, int state);
 

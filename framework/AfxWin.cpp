@@ -192,6 +192,14 @@ std::string CComboBox::GetLBText(int nIndex) const {
   return m_hWnd ? afxbackend::ComboText(m_hWnd, nIndex) : std::string();
 }
 
+void CComboBox::SetItemTip(int nIndex, const char* text) {
+  if (m_hWnd) afxbackend::ComboSetTip(m_hWnd, nIndex, text ? text : "");
+}
+
+std::string CComboBox::GetItemTip(int nIndex) const {
+  return m_hWnd ? afxbackend::ComboTip(m_hWnd, nIndex) : std::string();
+}
+
 CWaitCursor::CWaitCursor() { afxbackend::BeginWaitCursor(); }
 CWaitCursor::~CWaitCursor() { afxbackend::EndWaitCursor(); }
 

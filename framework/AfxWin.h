@@ -204,6 +204,9 @@ class CComboBox : public CWnd {
   int GetCurSel() const;
   int GetCount() const;
   std::string GetLBText(int nIndex) const;
+  // A hint shown while the pointer rests on the entry in the opened list.
+  void SetItemTip(int nIndex, const char* text);
+  std::string GetItemTip(int nIndex) const;
 };
 
 // The busy cursor for as long as the object lives.

@@ -52,6 +52,7 @@ class CComPort {
   // Where COM numbers lead on platforms without COMn devices; used from the
   // next Open on.
   void SetComMap(ComMap map) { m_comMap = std::move(map); }
+  const ComMap& GetComMap() const { return m_comMap; }
 
  private:
   PortHandle m_handle;

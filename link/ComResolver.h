@@ -27,6 +27,13 @@ struct SerialDevice {
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot = "/sys",
                                             const std::string& devRoot = "/dev");
 
+// What each COM number from 1 to count leads to, for the numbers that lead
+// to a present device: "/dev/ttyUSB0 (FT232R USB UART)", or the path alone
+// where the device has no product name. Looks at the system once.
+std::map<int, std::string> DescribeComPorts(int count, const ComMap& map,
+                                            const std::string& sysRoot = "/sys",
+                                            const std::string& devRoot = "/dev");
+
 // Device path for COM port n: the map's entry when it has a non-empty one,
 // else the n-th present device; empty when there is none.
 std::string ResolveComDevice(int n, const ComMap& map);

@@ -96,6 +96,34 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
   return devices;
 }
 
+std::map<int, std::string> DescribeComPorts(int count, const ComMap& map,
+                                            const std::string& sysRoot,
+                                            const std::string& devRoot) {
+  const std::vector<SerialDevice> devices = ListSerialDevices(sysRoot, devRoot);
+  std::map<int, std::string> described;
+  for (int n = 1; n <= count; ++n) {
+    std::string path;
+    auto it = map.find(n);
+    if (it != map.end() && !it->second.empty()) {
+      path = it->second;
+    } else if (static_cast<size_t>(n) <= devices.size()) {
+      path = devices[static_cast<size_t>(n) - 1].path;
+    }
+    std::error_code ec;
+    if (path.empty() || !fs::exists(path, ec)) continue;
+    // The product of a mapped path that names a listed device (by-id links
+    // included) is that device's.
+    std::string product;
+    const fs::path real = fs::canonical(path, ec);
+    for (const SerialDevice& d : devices) {
+      std::error_code dec;
+      if (!ec && fs::canonical(d.path, dec) == real) product = d.product;
+    }
+    described[n] = product.empty() ? path : path + " (" + product + ")";
+  }
+  return described;
+}
+
 std::string ResolveComDevice(int n, const ComMap& map) {
   auto it = map.find(n);
   if (it != map.end() && !it->second.empty()) return it->second;

@@ -530,6 +530,14 @@ std::string ComboText(HWND hWnd, int index) {
   return U(static_cast<QComboBox*>(W(hWnd))->itemText(index));
 }
 
+void ComboSetTip(HWND hWnd, int index, const std::string& text) {
+  static_cast<QComboBox*>(W(hWnd))->setItemData(index, Q(text), Qt::ToolTipRole);
+}
+
+std::string ComboTip(HWND hWnd, int index) {
+  return U(static_cast<QComboBox*>(W(hWnd))->itemData(index, Qt::ToolTipRole).toString());
+}
+
 int CheckState(HWND hWnd) {
   auto* button = qobject_cast<QAbstractButton*>(W(hWnd));
   return button && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;

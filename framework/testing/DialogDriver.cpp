@@ -30,6 +30,10 @@ std::string CDialogDriver::ItemText(int id, int index) const {
   return static_cast<CComboBox&>(Control(id)).GetLBText(index);
 }
 
+std::string CDialogDriver::ItemTip(int id, int index) const {
+  return static_cast<CComboBox&>(Control(id)).GetItemTip(index);
+}
+
 int CDialogDriver::FocusId() const {
   CWnd* focus = CWnd::GetFocus();
   return focus ? focus->GetDlgCtrlID() : 0;

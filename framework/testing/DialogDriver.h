@@ -56,6 +56,7 @@ class CDialogDriver {
   int Selection(int id) const;
   int Count(int id) const;
   std::string ItemText(int id, int index) const;
+  std::string ItemTip(int id, int index) const;
   int FocusId() const;
   CRect Rect(int id) const;       // screen coordinates
   CRect Placement(int id) const;  // in the dialog's client coordinates

@@ -183,6 +183,15 @@ TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
   EXPECT_EQ(m_dialog->IniPath(), Ini());
 }
 
+// Entries that lead to a present device name it as a hint; the rest have
+// none, and every entry's text stays "COM%d".
+TEST_F(DialogTest, ComListHintsNameTheDevices) {
+  OpenWithUnit();
+  EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 0), UnitLink());
+  EXPECT_EQ(Driver().ItemText(IDC_COMBO_COMPORT, 0), "COM1");
+  EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 254), "");
+}
+
 TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
   Connected();
   EXPECT_TRUE(m_boxes.m_boxes.empty());

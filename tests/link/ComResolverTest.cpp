@@ -73,4 +73,18 @@ TEST_F(ComResolverTest, ExplicitMapWinsAndAbsentNumbersResolveToNothing) {
   EXPECT_EQ(ResolveComDevice(1, {{1, ""}}), present.empty() ? "" : present[0].path);
 }
 
+// The window's hints: what each number leads to, with the product where the
+// device (also through a by-id link) has one; numbers leading nowhere, or
+// to a path that is not there, have none.
+TEST_F(ComResolverTest, DescriptionsNameDeviceAndProduct) {
+  AddTty("ttyUSB2", "devices/usb1/1-3/1-3:1.0/ttyUSB2");
+  WriteFile(sys() + "/devices/usb1/1-3/product", "FT232R USB UART\n");
+  const std::string byId = dir_ / "by-id-link";
+  fs::create_symlink(dev() + "/ttyUSB2", byId);
+  const ComMap map = {{3, byId}, {4, dir_ / "unplugged"}};
+  const std::map<int, std::string> expected = {{1, dev() + "/ttyUSB2 (FT232R USB UART)"},
+                                               {3, byId + " (FT232R USB UART)"}};
+  EXPECT_EQ(DescribeComPorts(255, map, sys(), dev()), expected);
+}
+
 }  // namespace
