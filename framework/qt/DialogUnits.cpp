@@ -1,5 +1,6 @@
 #include "DialogUnits.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
 
@@ -31,12 +32,19 @@ QRect DialogUnits::Rect(int x, int y, int w, int h) const { return QRect(X(x), Y
 QFont DialogFont(const DialogTemplate& dialogTemplate) {
   // The template's Japanese fixed-pitch Gothic face is a Windows font; IPA
   // Gothic is the closest face that Linux distributions ship.
+  // Asking the font database which face it has is much cheaper than letting
+  // a missing face go through the system's fallback search.
   const QString face = QString::fromUtf8(dialogTemplate.fontFace);
-  QStringList substitutes;
-  substitutes << QStringLiteral("IPAGothic") << QStringLiteral("Noto Sans Mono CJK JP")
-              << QStringLiteral("monospace");
-  QFont::insertSubstitutions(face, substitutes);
-  QFont font(face);
+  const QString candidates[] = {face, QStringLiteral("IPAGothic"),
+                                QStringLiteral("Noto Sans Mono CJK JP")};
+  QString chosen = QStringLiteral("monospace");
+  for (const QString& candidate : candidates) {
+    if (QFontDatabase::hasFamily(candidate)) {
+      chosen = candidate;
+      break;
+    }
+  }
+  QFont font(chosen);
   font.setPointSize(dialogTemplate.fontPoints);
   font.setStyleHint(QFont::TypeWriter);
   return font;
