@@ -83,9 +83,9 @@ template <class Port, class Clock>
 FastReply FastTransactOn(Port& port, Clock& clock, const char* cmd, char* reply, int cap,
                          int timeoutMs) {
   using fast_detail::EndsWithPrompt;
+  using fast_detail::IsByte;
   using fast_detail::NextByteBy;
   using transact_detail::ByteOf;
-  using fast_detail::IsByte;
   if (cap < 1) return {0, FastEnd::kCap};
   reply[0] = '\0';
 
