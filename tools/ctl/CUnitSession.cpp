@@ -71,7 +71,8 @@ bool CUnitSession::Connect() {
   if (!m_port.Reopen(kPathSlot, m_options.baud, 8, 0, 0)) {
     m_port.Close();
     m_bFailedBeforeUnit = true;
-    const PortDiagnosis d = DiagnoseDevice(m_target.device);
+    PortDiagnosis d = DiagnoseDevice(m_target.device);
+    d.mapKey = m_target.mapKey;
     const std::string first = m_target.comNumber != 0
                                   ? Format(kTextOpenFailed, m_target.comNumber)
                                   : Format(kTextPathOpenFailed, m_target.device);

@@ -27,6 +27,7 @@ struct UnitTarget {
   std::string name;    // "COM3" or the path as given
   int comNumber = 0;   // 0 for a path
   std::string device;  // the resolved path
+  std::string mapKey;  // "com3" when the [ports] map gave the path
 };
 
 struct SessionOptions {

@@ -35,13 +35,19 @@ std::string CanonicalOrSelf(const std::string& path) {
   return ec ? path : c.string();
 }
 
+std::string MapKey(int n, const ComMap& map) {
+  const auto it = map.find(n);
+  return it != map.end() && !it->second.empty() ? "com" + std::to_string(n) : std::string();
+}
+
 // Resolves every port before anything is sent; false with the message.
 bool ResolveTargets(const CtlCommand& c, const ComMap& map, std::vector<UnitTarget>* targets,
                     std::string* error) {
   if (c.all) {
     for (int n : ListedComNumbers(map, ListSerialDevices().size())) {
       const std::string device = ResolveComDevice(n, map);
-      if (!device.empty()) targets->push_back({"COM" + std::to_string(n), n, device});
+      if (!device.empty())
+        targets->push_back({"COM" + std::to_string(n), n, device, MapKey(n, map)});
     }
   }
   for (const std::string& name : c.ports) {
@@ -55,9 +61,9 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, std::vector<UnitTarg
         *error = std::string(first) + " " + name + ": " + DescribeProblem(d);
         return false;
       }
-      targets->push_back({name, n, device});
+      targets->push_back({name, n, device, MapKey(n, map)});
     } else if (name.find('/') != std::string::npos) {
-      targets->push_back({name, 0, name});
+      targets->push_back({name, 0, name, {}});
     } else {
       *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
       return false;
