@@ -49,6 +49,7 @@ class CBatchSink {
         break;
     }
     ++m_nDone;
+    m_counts.records.push_back(r);
     ClearProgress();
     const std::string json = RecordJson(r) + "\n";
     if (m_output.record != nullptr) {
@@ -57,10 +58,12 @@ class CBatchSink {
     }
     if (m_output.json) {
       std::fwrite(json.data(), 1, json.size(), stdout);
-    } else if (r.outcome == UnitOutcome::kOk) {
+    } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
       std::printf("%s\n", HumanLine(r).c_str());
     }
-    if (r.outcome != UnitOutcome::kOk) std::fprintf(stderr, "%s\n", HumanLine(r).c_str());
+    if (r.outcome != UnitOutcome::kOk && m_output.human) {
+      std::fprintf(stderr, "%s\n", HumanLine(r).c_str());
+    }
     std::fflush(stdout);
     DrawProgress();
   }

@@ -19,6 +19,7 @@
 struct BatchOutput {
   std::FILE* record = nullptr;  // --record, opened for appending
   bool json = false;
+  bool human = true;  // a line per unit when not json (failures go to stderr)
   bool progress = false;
   int columns = 0;
 };
@@ -28,6 +29,7 @@ struct BatchCounts {
   int failed = 0;
   int interrupted = 0;
   int skipped = 0;
+  std::vector<UnitRecord> records;  // in the order the units ended
 };
 
 // The work for one unit; returns whether it succeeded. The session's record
