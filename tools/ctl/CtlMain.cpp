@@ -141,6 +141,7 @@ int ComNumberOfName(const char* name) {
 }
 
 int CtlMain(int argc, const char* const* argv) {
+  PrepareConsole();
   CtlCommand c;
   std::string error;
   if (!ParseCtlArgs(argc - 1, argv + 1, &c, &error)) return UsageError(error);

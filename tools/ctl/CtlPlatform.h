@@ -7,6 +7,10 @@
 #include <atomic>
 #include <ctime>
 
+// Makes the console show the UTF-8 texts and the progress line; first thing
+// at start-up.
+void PrepareConsole();
+
 // From now on Ctrl+C (and a request to terminate) only sets *flag. The flag
 // must outlive the process's handling of signals.
 void InstallInterruptHandler(std::atomic<bool>* flag);

@@ -16,6 +16,9 @@ void OnInterrupt(int) {
 
 }  // namespace
 
+// A terminal here takes UTF-8 and the erase-line sequence as it is.
+void PrepareConsole() {}
+
 void InstallInterruptHandler(std::atomic<bool>* flag) {
   g_interrupted = flag;
   struct sigaction sa;
