@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "SettingsKeys.h"
@@ -14,12 +15,23 @@
 
 namespace {
 
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The window program beside this tool (the build tree) or where the install
+// puts it; beside when neither is there.
 std::optional<std::string> WindowProgramPath(const LocationServices& real) {
   const std::optional<std::string> own = real.programPath();
   if (!own) return std::nullopt;
   const size_t slash = own->find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? std::string() : own->substr(0, slash + 1);
-  return folder + ZETA7_WINDOW_PROGRAM;
+  const std::string beside = folder + ZETA7_WINDOW_PROGRAM;
+  const std::string installed =
+      folder + ZETA7_WINDOW_FOLDER_FROM_TOOLS + "/" + ZETA7_WINDOW_PROGRAM;
+  if (IsFile(beside) || !IsFile(installed)) return beside;
+  return std::filesystem::path(installed).lexically_normal().string();
 }
 
 // The window makes the folder at its start; a tool only names the file the
