@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <vector>
 
 #include "ComResolver.h"
 #include "PortDiagnosis.h"
@@ -128,10 +130,18 @@ bool HasGroup(gid_t gid) {
   return false;
 }
 
+// getgrgid_r: the batch of zeta7ctl diagnoses ports from several threads.
 std::string GroupName(gid_t gid) {
-  const group* g = getgrgid(gid);
-  return g != nullptr ? g->gr_name : std::to_string(gid);
+  std::vector<char> buf(16 * 1024);
+  group g{};
+  group* found = nullptr;
+  if (getgrgid_r(gid, &g, buf.data(), buf.size(), &found) != 0 || found == nullptr) {
+    return std::to_string(gid);
+  }
+  return found->gr_name;
 }
+
+std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
 void FindHolder(PortDiagnosis& d, const struct stat& st) {
   const std::string canonical = Canonical(d.device);
@@ -145,7 +155,7 @@ void Probe(PortDiagnosis& d) {
   struct stat st;
   if (stat(d.device.c_str(), &st) != 0) {
     d.problem = ProblemOfErrno(errno);
-    if (d.problem != PortProblem::kMissing) d.systemError = std::strerror(errno);
+    if (d.problem != PortProblem::kMissing) d.systemError = SystemText(errno);
     return;
   }
   const int fd = RetryInterrupted(
@@ -154,7 +164,7 @@ void Probe(PortDiagnosis& d) {
     const int err = errno;
     d.problem = ProblemOfErrno(err);
     if (d.problem == PortProblem::kNotTerminal) d.problem = PortProblem::kOther;
-    if (d.problem == PortProblem::kOther) d.systemError = std::strerror(err);
+    if (d.problem == PortProblem::kOther) d.systemError = SystemText(err);
     if (d.problem == PortProblem::kPermission) {
       d.group = GroupName(st.st_gid);
       d.inGroup = HasGroup(st.st_gid);
@@ -170,7 +180,7 @@ void Probe(PortDiagnosis& d) {
     if (RetryInterrupted([&] { return tcgetattr(fd, &t); }) == -1) {
       d.problem = ProblemOfErrno(errno) == PortProblem::kNotTerminal ? PortProblem::kNotTerminal
                                                                      : PortProblem::kOther;
-      if (d.problem == PortProblem::kOther) d.systemError = std::strerror(errno);
+      if (d.problem == PortProblem::kOther) d.systemError = SystemText(errno);
     }
   }
   close(fd);

@@ -194,6 +194,12 @@ TEST_F(CtlSimTest, InterruptFinishesTheExchangesInFlightAndRecordsEveryUnit) {
     EXPECT_EQ(lines, std::vector<std::string>(full.begin(), full.begin() + lines.size()));
   }
   EXPECT_EQ(sims_[0]->ReceivedLines(), std::vector<std::string>(full.begin(), full.begin() + 4));
+  bool unverifiedNoted = false;
+  for (const std::string& record : records) {
+    unverifiedNoted = unverifiedNoted ||
+                      (Has(record, "\"port\":\"COM1\"") && Has(record, "書き込み後、読み戻しの前"));
+  }
+  EXPECT_TRUE(unverifiedNoted) << ReadFile(dir_ / "rec.jsonl");
 }
 
 // --all takes every port that answers the prompt; one that does not is not

@@ -118,6 +118,7 @@ bool CUnitSession::WriteParams(const UnitParams& params) {
   const std::string command = FormatWriteCommand(params);
   std::string reply, reason;
   if (!Exchange(command.c_str(), &reply, &reason)) return false;
+  m_bWriteSent = true;
   if (reply.empty()) return Fail(kTextNoComm, reason);
   if (m_options.pace == Pace::kFixed) m_sleeper.Sleep(kWritePauseMs);
   if (std::strcmp(reply.c_str(), "OK") != 0) {
@@ -181,7 +182,8 @@ void CUnitSession::Finish(bool ok) {
     m_record.error.clear();
   } else if (m_bInterrupted) {
     m_record.outcome = UnitOutcome::kInterrupted;
-    m_record.error = std::string(kTextInterrupted) + " " + Where();
+    m_record.error = std::string(kTextInterrupted) + " " + Where() +
+                     (m_bWriteSent ? ": 書き込み後、読み戻しの前" : "");
   } else {
     m_record.outcome = UnitOutcome::kFailed;
   }

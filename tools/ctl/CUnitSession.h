@@ -76,4 +76,5 @@ class CUnitSession {
   long long m_llStartMs;
   bool m_bFailedBeforeUnit = false;
   bool m_bInterrupted = false;
+  bool m_bWriteSent = false;  // an "S" went out: an interrupt then leaves it unverified
 };

@@ -92,6 +92,7 @@ class CBatchSink {
   void ClearProgress() {
     if (!m_bShown) return;
     std::printf("\r\033[K");
+    std::fflush(stdout);  // before a line on stderr lands on the same terminal
     m_bShown = false;
   }
 
