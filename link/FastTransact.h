@@ -12,11 +12,12 @@
 // prompt ends when the line then stays silent for one pause. Any other reply
 // without CR ends at the time-out (or when the line is lost) with what came.
 //
-// The stored text is what TransactOn stores whenever the unit's answer is
-// framed as the unit frames it (echo, reply, CR, prompt) and is complete
-// within the time-out; TransactOn, which reads only after its sleeps, cuts a
-// reply at the first 4 ms gap and misses one that starts late, which this
-// one takes whole. The drain, echo and CR bounds are TransactOn's.
+// Where the unit's answer is complete within the time-out, the stored text
+// is what TransactOn stores when its sleeps let it see that answer whole.
+// TransactOn, which reads only after its sleeps, cuts a reply at the first
+// silence of more than one pause after them and misses one that starts
+// later; this one takes such replies whole. The drain, echo and CR bounds
+// are TransactOn's. (fuzz/fuzz_fast_transact.cpp holds the two to this.)
 //
 // Port needs int ReadByte() (256 + byte, or 0), int WriteString(const char*)
 // (1 on success) and int WaitByte(int ms): 256 + byte once one arrives within

@@ -2,10 +2,11 @@
 // same file (beside the program, else in the per-user folder), its [ports]
 // map and its speed index.
 //
-// The tools live in the window program's folder, so the file is looked for
-// as if this process were the window program. Unlike the window, a tool
-// never creates the per-user folder: a file that is not there holds no
-// settings, and its path is where the window would make it. Read once at start-up, on the main thread.
+// The file is looked for as if this process were the window program, which
+// lies beside the tools in the build tree and in libexec/zeta7 when
+// installed. Unlike the window, a tool never creates the per-user folder: a
+// file that is not there holds no settings, and its path is where the
+// window would make it. Read once at start-up, on the main thread.
 #pragma once
 
 #include <string>
