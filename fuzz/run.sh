@@ -18,7 +18,7 @@
 set -uo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
-targets_all=(fuzz_transact fuzz_param_reply fuzz_ini fuzz_decimal)
+targets_all=(fuzz_transact fuzz_fast_transact fuzz_param_reply fuzz_ini fuzz_decimal)
 
 usage() {
   sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'

@@ -78,6 +78,24 @@ int CComPort::ReadByte() {
   return 0x100 | static_cast<unsigned char>(buf[0]);
 }
 
+int CComPort::WaitByte(int ms) {
+  if (!IsOpen()) return 0;
+  const int first = ReadByte();
+  if (first != 0) return first;
+  switch (portsys::WaitReadable(m_handle, ms)) {
+    case portsys::WaitResult::kReadable: {
+      const int r = ReadByte();
+      // Readable with nothing to read is a hung-up line or an end of file.
+      return r != 0 ? r : -1;
+    }
+    case portsys::WaitResult::kTimedOut:
+      return 0;
+    case portsys::WaitResult::kFailed:
+      break;
+  }
+  return -1;
+}
+
 int CComPort::Write(const char* buf, int n) {
   if (!IsOpen() || n < 0) return 0;
   return portsys::WriteBytes(m_handle, buf, n) ? 1 : 0;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "PortSystem.h"
+#include "PortWait.h"
 
 class CComPort {
  public:
@@ -44,6 +45,9 @@ class CComPort {
   int ReadByte();
   // 1 when the n bytes were written and have left the driver, within
   // 1000 * n + 1000 ms; 0 when closed, on failure or past that deadline.
+  // 256 + byte value once a byte arrives within ms; 0 when none did or the
+  // port is closed; -1 when the line is gone (hang-up, device error).
+  int WaitByte(int ms);
   int Write(const char* buf, int n);
   int WriteString(const char* s);
 

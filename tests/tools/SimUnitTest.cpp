@@ -61,6 +61,15 @@ TEST(SimUnit, StoresOnlyWellFormedInRangeParameters) {
   }
 }
 
+TEST(SimUnit, NoStoreAcknowledgesAValidLineAndKeepsTheOldValues) {
+  SimOptions options;
+  options.noStore = true;
+  CSimUnit unit{options};
+  EXPECT_EQ(unit.Answer("S 20 4 -1 500"), "OK");
+  EXPECT_EQ(unit.Answer("S 6 3 5 1000"), "NG");
+  EXPECT_EQ(unit.Answer("R"), "12  3     5  1000");
+}
+
 TEST(SimArgs, ParsesAndRejects) {
   SimOptions options;
   bool help = false;

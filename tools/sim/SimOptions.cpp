@@ -47,6 +47,7 @@ Faults:
   --overlong        V/R/S replies of 300 characters without line end
   --nul             a NUL byte in the middle of V/R/S replies
   --lower-ok        "ok" instead of "OK" for an accepted "S"
+  --no-store        "OK" for a valid "S", but the parameters stay as they were
   --lower-v         version reply beginning with "v"
   --stream          after the first line, bytes without line ends forever
   --hangup          hang up halfway through the first V/R/S reply and exit
@@ -156,6 +157,8 @@ bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& 
       ok = flag(options.nul);
     } else if (arg == "--lower-ok") {
       ok = flag(options.lowerOk);
+    } else if (arg == "--no-store") {
+      ok = flag(options.noStore);
     } else if (arg == "--lower-v") {
       ok = flag(options.lowerV);
     } else if (arg == "--stream") {

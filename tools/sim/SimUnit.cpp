@@ -135,6 +135,8 @@ bool CSimUnit::Store(const std::string& line) {
   if (v[1] < 0 || v[1] > 15) return false;
   if (v[2] < -1 || v[2] > 10000) return false;
   if (v[3] < 0 || v[3] > 32767) return false;
+  // A unit whose parameter memory has failed still acknowledges the line.
+  if (m_options.noStore) return true;
   m_nChannel = v[0];
   m_nId = v[1];
   m_nRetry = v[2];

@@ -47,6 +47,7 @@ struct SimOptions {
   bool overlong = false;     // V/R/S replies of 300 characters, no line end
   bool nul = false;          // a NUL inside V/R/S replies
   bool lowerOk = false;      // "ok" for an accepted "S"
+  bool noStore = false;      // "OK" for a valid "S" that is then not stored
   bool lowerV = false;       // version beginning with "v"
   bool stream = false;       // endless bytes without line ends after a line
   bool hangup = false;       // hang up halfway through the first V/R/S reply

@@ -1,0 +1,150 @@
+// zeta7-bench-fleet: "apply" of one profile to 1, 8 and 32 simulated units at
+// 38400 bit/s, with the window's fixed pacing and with the fast one.
+//
+// Per batch: the wall time. Per unit: the time from its session's start to
+// its end, against the physical floor: 10 bits for every byte each way at
+// the line speed (the five exchanges of an apply: prompt, V, R, S, R) plus
+// the simulator's turnaround for each exchange, measured here as the time
+// from sending a line to its first echo byte, less that byte's time on the
+// line. The goals: fast per unit within 1.5 x the floor; 32 units in
+// parallel within 2 x the time of one. Prints a table; never fails a build.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CComPort.h"
+#include "CtlBatch.h"
+#include "SimProcess.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kBaud = 38400;
+constexpr int kRuns = 3;
+constexpr int kTurnaroundSamples = 20;
+const UnitParams kProfile{20, 4, -1, 500};
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+template <class T>
+T Median(std::vector<T> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Bytes of an apply each way, as the simulated unit answers: every line is
+// echoed with CR LF; the empty line gets the prompt, every other the reply,
+// CR LF and the prompt.
+long long ApplyBytes() {
+  const std::string prompt = "ZETA7>";
+  const std::string lines[] = {"", "V", "R", "S 20 4 -1 500", "R"};
+  const std::string replies[] = {"", "V1.02.03", "12  3     5  1000", "OK", "20  4    -1   500"};
+  long long bytes = 0;
+  for (int i = 0; i < 5; ++i) {
+    const long long sent = static_cast<long long>(lines[i].size()) + 2;
+    long long got = sent + static_cast<long long>(prompt.size());
+    if (!lines[i].empty()) got += static_cast<long long>(replies[i].size()) + 2;
+    bytes += sent + got;
+  }
+  return bytes;
+}
+
+double ByteMs() { return 10.0 * 1000.0 / kBaud; }
+
+// Median time from the end of a write of CR LF to the first echo byte, less
+// that byte's time on the line.
+double MeasureTurnaround(const std::string& device) {
+  CComPort port;
+  port.SetComMap({{1, device}});
+  if (port.Reopen(1, kBaud, 8, 0, 0) != 1) return 0;
+  std::vector<double> samples;
+  for (int i = 0; i < kTurnaroundSamples; ++i) {
+    while (port.ReadByte() != 0) {
+    }
+    const Clock::time_point sent = Clock::now();
+    port.WriteString("\r\n");
+    if (port.WaitByte(1000) <= 0) continue;
+    samples.push_back(std::max(0.0, Ms(Clock::now() - sent) - ByteMs()));
+    while (port.WaitByte(20) > 0) {  // the rest of the echo and the prompt
+    }
+  }
+  return samples.empty() ? 0 : Median(samples);
+}
+
+struct Run {
+  double batchMs;
+  double unitMeanMs;
+  double unitMaxMs;
+  int failed;
+};
+
+Run RunOnce(const std::vector<UnitTarget>& targets, Pace pace) {
+  SessionOptions options;
+  options.baud = kBaud;
+  options.pace = pace;
+  BatchOutput output;
+  output.human = false;
+  std::atomic<bool> never{false};
+  const UnitJob job = [](CUnitSession& s) {
+    UnitParams before{};
+    return s.Connect() && s.ReadParams(&before) && s.WriteParams(kProfile) && s.Verify(kProfile);
+  };
+  const Clock::time_point start = Clock::now();
+  const BatchCounts counts = RunBatch(targets, options, "apply", false, job, output, never);
+  Run run{Ms(Clock::now() - start), 0, 0, counts.failed};
+  for (const UnitRecord& r : counts.records) {
+    run.unitMeanMs += static_cast<double>(r.elapsedMs) / static_cast<double>(counts.records.size());
+    run.unitMaxMs = std::max(run.unitMaxMs, static_cast<double>(r.elapsedMs));
+  }
+  return run;
+}
+
+}  // namespace
+
+int main() {
+  constexpr int kMaxUnits = 32;
+  std::vector<std::unique_ptr<CSimProcess>> sims;
+  std::vector<UnitTarget> all;
+  for (int i = 0; i < kMaxUnits; ++i) {
+    sims.push_back(std::make_unique<CSimProcess>());
+    if (!sims.back()->Start({"--baud", std::to_string(kBaud)})) {
+      std::fprintf(stderr, "zeta7-bench-fleet: %s\n", sims.back()->Error().c_str());
+      return 1;
+    }
+    all.push_back({sims.back()->DevicePath(), 0, sims.back()->DevicePath(), {}});
+  }
+
+  const double turnaround = MeasureTurnaround(all[0].device);
+  const long long bytes = ApplyBytes();
+  const double floorMs = bytes * ByteMs() + 5 * turnaround;
+  std::printf("apply at %d bit/s: %lld bytes on the line (both ways), %.3f ms a byte,\n", kBaud,
+              bytes, ByteMs());
+  std::printf("simulator turnaround %.3f ms an exchange; floor per unit %.1f ms\n\n", turnaround,
+              floorMs);
+  std::printf("%6s %6s %10s %12s %12s %10s %10s %7s\n", "units", "pace", "batch ms", "unit ms mean",
+              "unit ms max", "mean/floor", "batch/one", "failed");
+  for (Pace pace : {Pace::kFixed, Pace::kFast}) {
+    double oneUnitBatch = 0;
+    for (int units : {1, 8, 32}) {
+      const std::vector<UnitTarget> targets(all.begin(), all.begin() + units);
+      std::vector<Run> runs;
+      for (int i = 0; i < kRuns; ++i) runs.push_back(RunOnce(targets, pace));
+      std::sort(runs.begin(), runs.end(),
+                [](const Run& a, const Run& b) { return a.batchMs < b.batchMs; });
+      const Run& median = runs[runs.size() / 2];
+      int failed = 0;
+      for (const Run& r : runs) failed += r.failed;
+      if (units == 1) oneUnitBatch = median.batchMs;
+      std::printf("%6d %6s %10.1f %12.1f %12.1f %10.2f %10.2f %7d\n", units,
+                  pace == Pace::kFast ? "fast" : "fixed", median.batchMs, median.unitMeanMs,
+                  median.unitMaxMs, median.unitMeanMs / floorMs, median.batchMs / oneUnitBatch,
+                  failed);
+    }
+  }
+  std::printf("\n(median of %d batches a row; unit times are whole milliseconds)\n", kRuns);
+  return 0;
+}

@@ -1,0 +1,56 @@
+// Why a COM number cannot be used: the device it leads to, how it got there,
+// what the system says about it, and why opening it fails for this user.
+//
+// DiagnoseComPort resolves the number as CComPort does (the [ports] map
+// first, then the n-th present device), then tries the device the way
+// CComPort opens it and closes it again at once; nothing is written to the
+// line. A device that opens is reported as usable. The answer is a value;
+// nothing is kept between calls, so any thread may call it (it reads sysfs,
+// /dev/serial/by-id and /proc). The texts are Japanese, for the window's
+// detail text and for the command-line tools. One implementation file per
+// platform (PortDiagnosisPosix.cpp here).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "PortSystem.h"
+
+enum class PortProblem {
+  kNone,         // opens: this user can use it now
+  kNoDevice,     // the number leads to no device (no [ports] entry, too few devices)
+  kMissing,      // the device path does not exist (unplugged, a stale [ports] entry)
+  kPermission,   // the system refuses this user; see group and inGroup
+  kBusy,         // another program holds it; see holderPid and holderCommand
+  kNotTerminal,  // it opens but is not a serial line
+  kOther         // any other refusal; see systemError
+};
+
+struct PortDiagnosis {
+  int comNumber = 0;    // 0 when a device path was diagnosed directly
+  std::string device;   // the path the number leads to; empty for kNoDevice
+  std::string mapKey;   // "com3" when the [ports] map gave the path, else empty
+  std::string byId;     // a /dev/serial/by-id path leading to it, else empty
+  std::string product;  // the USB product name, else empty (legacy ports, pty)
+  PortProblem problem = PortProblem::kNone;
+  std::string group;     // the device's group, for kPermission
+  bool inGroup = false;  // whether this process has that group now
+  int holderPid = 0;     // 0 when /proc does not tell
+  std::string holderCommand;
+  std::string systemError;  // the system's words, for kOther
+  // Present devices in COM order, for kNoDevice and kMissing.
+  std::vector<std::string> present;
+};
+
+// sysRoot and devRoot as in ListSerialDevices, for tests.
+PortDiagnosis DiagnoseComPort(int n, const ComMap& map, const std::string& sysRoot = "/sys",
+                              const std::string& devRoot = "/dev");
+// The same for a device named by its path.
+PortDiagnosis DiagnoseDevice(const std::string& path, const std::string& sysRoot = "/sys",
+                             const std::string& devRoot = "/dev");
+
+// "/dev/ttyUSB0 ([ports] com3)", "/dev/ttyUSB0", or "(デバイスなし)".
+std::string DescribeDevice(const PortDiagnosis& d);
+// The reason in one line, for example "他のプログラムが使用中です (pid 812 minicom)";
+// "オープンできます" for kNone. Permission names the group and what to do.
+std::string DescribeProblem(const PortDiagnosis& d);

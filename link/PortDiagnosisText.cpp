@@ -1,0 +1,46 @@
+#include "PortDiagnosis.h"
+
+namespace {
+
+std::string PresentList(const PortDiagnosis& d) {
+  if (d.present.empty()) return "シリアルデバイスは一つも見つかりません";
+  std::string list = "ある デバイス:";
+  for (size_t i = 0; i < d.present.size(); ++i) {
+    list += " COM" + std::to_string(i + 1) + "=" + d.present[i];
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string DescribeDevice(const PortDiagnosis& d) {
+  if (d.device.empty()) return "(デバイスなし)";
+  if (d.mapKey.empty()) return d.device;
+  return d.device + " ([ports] " + d.mapKey + ")";
+}
+
+std::string DescribeProblem(const PortDiagnosis& d) {
+  switch (d.problem) {
+    case PortProblem::kNone:
+      return "オープンできます";
+    case PortProblem::kNoDevice:
+      return "この番号に当たるデバイスがありません (" + PresentList(d) + ")";
+    case PortProblem::kMissing:
+      return "デバイスがありません (" + PresentList(d) + ")";
+    case PortProblem::kPermission:
+      if (d.inGroup) {
+        return "アクセス権がありません (グループ \"" + d.group + "\" には属しています)";
+      }
+      return "アクセス権がありません: グループ \"" + d.group +
+             "\" に属する必要があります (追加後、ログインし直してください)";
+    case PortProblem::kBusy:
+      if (d.holderPid == 0) return "他のプログラムが使用中です";
+      return "他のプログラムが使用中です (pid " + std::to_string(d.holderPid) + " " +
+             d.holderCommand + ")";
+    case PortProblem::kNotTerminal:
+      return "シリアルデバイスではありません";
+    case PortProblem::kOther:
+      return "オープンできません: " + d.systemError;
+  }
+  return {};
+}

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <string>
+#include <utility>
+
+#include "FastTransact.h"
+
+namespace {
+
+constexpr int kCap = 256;
+constexpr int kTimeout = 1000;
+
+// The unit, its line and the clock on virtual time: bytes become waiting at
+// given moments; WaitByte moves the clock to the next arrival or to the end
+// of the wait. A hang-up at a moment makes later waits report a lost line.
+class ArrivingUnit {
+ public:
+  void Arrive(long long at, const std::string& bytes, int gapMs = 0) {
+    for (char c : bytes) {
+      queue_.emplace_back(at, c);
+      at += gapMs;
+    }
+  }
+  void HangUpAt(long long at) { hangUpAt_ = at; }
+
+  int ReadByte() {
+    if (queue_.empty() || queue_.front().first > now) return 0;
+    const char c = queue_.front().second;
+    queue_.pop_front();
+    return 0x100 | static_cast<unsigned char>(c);
+  }
+  int WaitByte(int ms) {
+    const long long until = now + ms;
+    if (!queue_.empty() && queue_.front().first <= until) {
+      if (queue_.front().first > now) now = queue_.front().first;
+      return ReadByte();
+    }
+    if (hangUpAt_ >= 0 && hangUpAt_ <= until) {
+      now = std::max(now, hangUpAt_);
+      return -1;
+    }
+    now = until;
+    return 0;
+  }
+  int WriteString(const char* s) {
+    written += s;
+    return writeWorks ? 1 : 0;
+  }
+  long long NowMs() const { return now; }
+
+  long long now = 0;
+  bool writeWorks = true;
+  std::string written;
+
+ private:
+  std::deque<std::pair<long long, char>> queue_;
+  long long hangUpAt_ = -1;
+};
+
+struct Outcome {
+  std::string text;
+  FastEnd end;
+  long long at;  // virtual time when the exchange returned
+};
+
+Outcome Exchange(ArrivingUnit& unit, const std::string& cmd, int cap = kCap) {
+  std::array<char, kCap + 4> buf;
+  buf.fill('#');
+  const FastReply r = FastTransactOn(unit, unit, cmd.c_str(), buf.data(), cap, kTimeout);
+  EXPECT_TRUE(r.count >= 0 && r.count < cap) << r.count;
+  EXPECT_EQ(buf[static_cast<size_t>(r.count)], '\0');
+  EXPECT_EQ(std::string(buf.data() + kCap, 4), "####");
+  return {std::string(buf.data(), static_cast<size_t>(r.count)), r.end, unit.now};
+}
+
+const char* EndName(FastEnd end) {
+  switch (end) {
+    case FastEnd::kCr:
+      return "cr";
+    case FastEnd::kPrompt:
+      return "prompt";
+    case FastEnd::kCap:
+      return "cap";
+    case FastEnd::kTimeout:
+      return "timeout";
+    case FastEnd::kLineLost:
+      return "lost";
+    case FastEnd::kWriteFailed:
+      return "write";
+  }
+  return "?";
+}
+
+TEST(FastTransactTest, EndsWhenTheAnswerIsInAndTakesWhatTheFixedPacingWouldCut) {
+  const std::string reply17 = "12  3     5  1000";
+  const struct {
+    const char* what;
+    std::string cmd;
+    std::string answer;  // arrives from 1 ms on, gapMs apart
+    int gapMs;
+    long long startAt;
+    std::string text;
+    FastEnd end;
+    long long at;
+  } cases[] = {
+      {"prompt check", "", "\r\nZETA7>", 0, 1, "ZETA7>", FastEnd::kPrompt, 1 + kBytePauseMs},
+      {"read", "R", "R\r\n" + reply17 + "\r\nZETA7>", 0, 1, reply17, FastEnd::kCr, 1},
+      {"slow bytes", "R", "R\r\n" + reply17 + "\r\nZETA7>", 10, 1, reply17, FastEnd::kCr, 271},
+      {"late start", "V", "V\r\nV1.02\r\nZETA7>", 0, 400, "V1.02", FastEnd::kCr, 400},
+      {"no prompt after the CR", "V", "V\r\nV1\r\n", 0, 1, "V1", FastEnd::kCr, 1 + kPromptGraceMs},
+      {"prompt inside a longer reply", "V", "V\r\nZETA7>x\r\nZETA7>", 0, 1, "ZETA7>x", FastEnd::kCr,
+       1},
+      {"wrong prompt", "", "\r\nZETA7> ", 0, 1, "ZETA7> ", FastEnd::kTimeout, kTimeout},
+      {"no echo", "", "ZETA7>", 0, 1, "", FastEnd::kTimeout, kTimeout},
+      {"silent", "R", "", 0, 1, "", FastEnd::kTimeout, kTimeout},
+      {"CRs and one LF before the reply", "R", "R\r\n\r\r\nOK\r\nZETA7>", 0, 1, "OK", FastEnd::kCr,
+       1},
+  };
+  for (const auto& c : cases) {
+    ArrivingUnit unit;
+    unit.Arrive(c.startAt, c.answer, c.gapMs);
+    const Outcome o = Exchange(unit, c.cmd);
+    EXPECT_EQ(unit.written, c.cmd + "\r\n") << c.what;
+    EXPECT_EQ(o.text, c.text) << c.what;
+    EXPECT_STREQ(EndName(o.end), EndName(c.end)) << c.what;
+    EXPECT_EQ(o.at, c.at) << c.what;
+  }
+}
+
+TEST(FastTransactTest, DrainsWhatWasWaitingBeforeSending) {
+  ArrivingUnit unit;
+  unit.Arrive(0, "\nZETA7>stale\r\n");
+  unit.Arrive(2, "R\r\n12  3     5  1000\r\nZETA7>");
+  EXPECT_EQ(Exchange(unit, "R").text, "12  3     5  1000");
+}
+
+TEST(FastTransactTest, StopsAtTheCapWithoutWaitingForMore) {
+  ArrivingUnit unit;
+  unit.Arrive(1, "V\r\n" + std::string(300, 'V'));
+  const Outcome o = Exchange(unit, "V");
+  EXPECT_EQ(o.text, std::string(kCap - 1, 'V'));
+  EXPECT_EQ(o.end, FastEnd::kCap);
+  EXPECT_EQ(o.at, 1);
+}
+
+TEST(FastTransactTest, LostLineEndsAtOnceWithWhatCame) {
+  ArrivingUnit unit;
+  unit.Arrive(1, "R\r\n12  3");
+  unit.HangUpAt(20);
+  const Outcome o = Exchange(unit, "R");
+  EXPECT_EQ(o.text, "12  3");
+  EXPECT_EQ(o.end, FastEnd::kLineLost);
+  EXPECT_EQ(o.at, 20);
+}
+
+TEST(FastTransactTest, FailedWriteReadsNothing) {
+  ArrivingUnit unit;
+  unit.writeWorks = false;
+  unit.Arrive(1, "R\r\nOK\r\nZETA7>");
+  const Outcome o = Exchange(unit, "R");
+  EXPECT_EQ(o.end, FastEnd::kWriteFailed);
+  EXPECT_EQ(o.text, "");
+  EXPECT_EQ(o.at, 0);
+}
+
+TEST(FastTransactTest, TinyCapsStoreAsTheFixedExchangeDoes) {
+  for (int cap : {1, 2}) {
+    ArrivingUnit unit;
+    unit.Arrive(1, "V\r\nV1.02\r\nZETA7>");
+    const Outcome o = Exchange(unit, "V", cap);
+    EXPECT_EQ(o.text, cap == 1 ? "" : "V") << cap;
+    EXPECT_EQ(o.end, FastEnd::kCap) << cap;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// zeta7ctl's checks before anything is sent: the command line, the ranges,
+// the profile file, and the record's JSON.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CtlMain.h"
+#include "CtlOptions.h"
+#include "CtlProfile.h"
+#include "CtlRecord.h"
+#include "TestFiles.h"
+
+namespace {
+
+bool Parse(const std::vector<std::string>& args, CtlCommand* c, std::string* error) {
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return ParseCtlArgs(static_cast<int>(argv.size()), argv.data(), c, error);
+}
+
+TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;  // part of the error
+  } cases[] = {
+      {{}, "コマンドがありません"},
+      {{"frobnicate"}, "不明なコマンドです"},
+      {{"read", "--bogus"}, "不明なオプションです"},
+      {{"read"}, "ポートがありません"},
+      {{"read", "-p", "COM1", "--all"}, "一緒に使えません"},
+      {{"read", "-p"}, "値が必要です"},
+      {{"read", "-p", "COM1", "-b", "115200"}, "値が有効範囲を超えています"},
+      {{"read", "-p", "COM1", "--pace", "slow"}, "fixed か fast"},
+      {{"read", "-p", "COM1", "--timeout", "0"}, "値が有効範囲を超えています"},
+      {{"read", "-p", "COM1", "--channel", "12"}, "write だけ"},
+      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"}, "パラメータを入力してください"},
+      {{"write", "-p", "COM1", "-c", "12", "-c", "12", "-c", "12", "-c", "12"}, "4つが必要"},
+      {{"write", "-p", "COM1", "-c", "6", "-i", "3", "-r", "5", "-t", "0"}, "channel = 6"},
+      {{"write", "-p", "COM1", "-c", "46", "-i", "16", "-r", "5", "-t", "0"}, "id = 16"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "10001", "-t", "0"}, "retry_count"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "-2", "-t", "0"}, "retry_count"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "0", "-t", "32768"}, "retry_interval"},
+      {{"write", "-p", "COM1", "-c", "12x", "-i", "0", "-r", "0", "-t", "1"}, "数ではありません"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "many", "-t", "1"}, "infinite"},
+      {{"save", "-p", "COM1"}, "ファイル名が必要"},
+      {{"save", "-p", "COM1", "-p", "COM2", "u.ini"}, "1つだけ"},
+      {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "余分な引数"},
+      {{"ports", "-p", "COM1"}, "取りません"},
+  };
+  for (const auto& c : cases) {
+    CtlCommand command;
+    std::string error;
+    EXPECT_FALSE(Parse(c.args, &command, &error)) << testing::PrintToString(c.args);
+    EXPECT_NE(error.find(c.message), std::string::npos)
+        << testing::PrintToString(c.args) << " -> " << error;
+  }
+}
+
+TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
+  CtlCommand c;
+  std::string error;
+  ASSERT_TRUE(Parse({"write",     "-p",        "COM3",    "--port=/dev/pts/9",
+                     "--channel", "46",        "--id=15", "--retry",
+                     "infinite",  "-t",        "32767",   "--pace",
+                     "fast",      "--timeout", "250",     "--json",
+                     "--record",  "r.jsonl",   "-b",      "4800"},
+                    &c, &error))
+      << error;
+  EXPECT_EQ(c.verb, CtlVerb::kWrite);
+  EXPECT_EQ(c.ports, (std::vector<std::string>{"COM3", "/dev/pts/9"}));
+  EXPECT_EQ(c.params.channel, 46);
+  EXPECT_EQ(c.params.id, 15);
+  EXPECT_EQ(c.params.retryCount, -1);
+  EXPECT_EQ(c.params.retryInterval, 32767);
+  EXPECT_EQ(c.pace, Pace::kFast);
+  EXPECT_EQ(c.timeoutMs, 250);
+  EXPECT_TRUE(c.json);
+  EXPECT_EQ(c.recordPath, "r.jsonl");
+  EXPECT_EQ(c.baud, 4800);
+
+  ASSERT_TRUE(Parse({"apply", "unit.ini", "--all"}, &c, &error)) << error;
+  EXPECT_EQ(c.file, "unit.ini");
+  EXPECT_TRUE(c.all);
+  ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
+  EXPECT_TRUE(c.help);
+}
+
+TEST(CtlOptionsTest, ComNamesAsTheWindowNamesThem) {
+  const struct {
+    const char* name;
+    int number;
+  } cases[] = {{"COM1", 1},  {"com3", 3}, {"Com256", 256}, {"COM257", 0},    {"COM0", 0},
+               {"COM03", 0}, {"COM", 0},  {"COM3x", 0},    {"/dev/ttyS0", 0}};
+  for (const auto& c : cases) EXPECT_EQ(ComNumberOfName(c.name), c.number) << c.name;
+}
+
+class CtlProfileTest : public ::testing::Test {
+ protected:
+  std::string Read(const std::string& text, UnitParams* p) {
+    WriteFile(dir_ / "unit.ini", text);
+    std::string error;
+    return ReadProfile(dir_ / "unit.ini", p, &error) ? "" : error;
+  }
+  CTempDir dir_;
+};
+
+TEST_F(CtlProfileTest, ReadsFourValuesOrSaysWhatIsWrong) {
+  const struct {
+    std::string text;
+    const char* error;  // "" when it reads
+  } cases[] = {
+      {"[parameters]\nchannel=7\nid=0\nretry_count=-1\nretry_interval=32767\n", ""},
+      {"; saved\r\n[Parameters]\r\nCHANNEL = "
+       "46\r\nid=15\r\nretry_count=10000\r\nretry_interval=0\r\n",
+       ""},
+      {"[parameters]\nchannel=12\nid=3\nretry_interval=1000\n", "retry_count がありません"},
+      {"[parameters]\nchannel=12\nid=3\nretry_count=\nretry_interval=1000\n", "retry_count"},
+      {"[parameters]\nchannel=12\nid=three\nretry_count=5\nretry_interval=1000\n",
+       "数ではありません"},
+      {"[parameters]\nchannel=47\nid=3\nretry_count=5\nretry_interval=1000\n", "channel = 47"},
+      {"[other]\nchannel=12\n", "channel がありません"},
+  };
+  for (const auto& c : cases) {
+    UnitParams p{};
+    const std::string got = Read(c.text, &p);
+    if (*c.error == '\0') {
+      EXPECT_EQ(got, "") << c.text;
+    } else {
+      EXPECT_NE(got.find(c.error), std::string::npos) << c.text << " -> " << got;
+    }
+  }
+  std::string error;
+  UnitParams p{};
+  EXPECT_FALSE(ReadProfile(dir_ / "absent.ini", &p, &error));
+  EXPECT_NE(error.find("プロファイルがありません"), std::string::npos) << error;
+}
+
+TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {
+  const std::string path = dir_ / "unit.ini";
+  WriteFile(path, "; site A\n[parameters]\nchannel=9\n[note]\nwho=me\n");
+  std::string error;
+  const UnitParams saved{20, 4, -1, 500};
+  ASSERT_TRUE(WriteProfile(path, saved, &error)) << error;
+  UnitParams back{};
+  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
+  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+  const std::string text = ReadFile(path);
+  EXPECT_EQ(text.rfind("; site A\n[parameters]\nchannel=20\n", 0), 0u) << text;
+  EXPECT_NE(text.find("[note]\nwho=me\n"), std::string::npos) << text;
+
+  // A profile that cannot be read is not overwritten.
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  EXPECT_FALSE(WriteProfile(dir_ / "folder.ini", saved, &error));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
+}
+
+TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
+  UnitRecord r;
+  r.time = "2026-01-02T03:04:05.006Z";
+  r.command = "apply";
+  r.port = "COM3";
+  r.device = "/dev/pts/4";
+  r.baud = 38400;
+  r.pace = "fast";
+  r.version = std::string("V1\"\\\r\x01\xe9", 7);
+  r.before = UnitParams{12, 3, 5, 1000};
+  r.outcome = UnitOutcome::kFailed;
+  r.error = "書き込みに失敗しました COM3";
+  r.elapsedMs = 42;
+  EXPECT_EQ(RecordJson(r),
+            "{\"time\":\"2026-01-02T03:04:05.006Z\",\"command\":\"apply\",\"port\":\"COM3\","
+            "\"device\":\"/dev/pts/4\",\"baud\":38400,\"pace\":\"fast\","
+            "\"version\":\"V1\\\"\\\\\\u000d\\u0001\\u00e9\","
+            "\"before\":{\"channel\":12,\"id\":3,\"retry_count\":5,\"retry_interval\":1000},"
+            "\"after\":null,\"outcome\":\"failed\",\"error\":\"書き込みに失敗しました COM3\","
+            "\"elapsed_ms\":42}");
+  EXPECT_EQ(EscapeBytes(std::string("ZETA7> \r\n\0\xff", 11)), "\"ZETA7> \\r\\n\\x00\\xff\"");
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+#include "CtlBatch.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "CtlText.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kProgressEvery = std::chrono::milliseconds(200);
+// Below this width the progress line would wrap; it is left out.
+constexpr int kMinProgressColumns = 40;
+
+std::string Where(const UnitRecord& r) {
+  return r.port == r.device ? r.port : r.port + " (" + r.device + ")";
+}
+
+std::string Printable(const std::string& bytes) {
+  for (char c : bytes) {
+    if (c < 0x20 || c >= 0x7F) return EscapeBytes(bytes);
+  }
+  return bytes;
+}
+
+class CBatchSink {
+ public:
+  CBatchSink(const BatchOutput& output, int total)
+      : m_output(output), m_nTotal(total), m_start(Clock::now()) {
+    m_bProgress = output.progress && (output.columns == 0 || output.columns >= kMinProgressColumns);
+  }
+
+  void Unit(const UnitRecord& r) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    switch (r.outcome) {
+      case UnitOutcome::kOk:
+        ++m_counts.ok;
+        break;
+      case UnitOutcome::kFailed:
+        ++m_counts.failed;
+        break;
+      case UnitOutcome::kInterrupted:
+        ++m_counts.interrupted;
+        break;
+      case UnitOutcome::kSkipped:
+        ++m_counts.skipped;
+        break;
+    }
+    ++m_nDone;
+    m_counts.records.push_back(r);
+    ClearProgress();
+    const std::string json = RecordJson(r) + "\n";
+    if (m_output.record != nullptr) {
+      std::fwrite(json.data(), 1, json.size(), m_output.record);
+      std::fflush(m_output.record);
+    }
+    if (m_output.json) {
+      std::fwrite(json.data(), 1, json.size(), stdout);
+    } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
+      std::printf("%s\n", HumanLine(r).c_str());
+    }
+    if (r.outcome != UnitOutcome::kOk && m_output.human) {
+      std::fprintf(stderr, "%s\n", HumanLine(r).c_str());
+    }
+    std::fflush(stdout);
+    DrawProgress();
+  }
+
+  void Tick() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DrawProgress();
+  }
+
+  BatchCounts End() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ClearProgress();
+    m_bProgress = false;
+    return m_counts;
+  }
+
+ private:
+  void DrawProgress() {
+    if (!m_bProgress) return;
+    const double secs = std::chrono::duration<double>(Clock::now() - m_start).count();
+    std::printf("\r完了 %d/%d  失敗 %d  経過 %.1f 秒\033[K", m_nDone, m_nTotal,
+                m_counts.failed + m_counts.interrupted, secs);
+    std::fflush(stdout);
+    m_bShown = true;
+  }
+  void ClearProgress() {
+    if (!m_bShown) return;
+    std::printf("\r\033[K");
+    std::fflush(stdout);  // before a line on stderr lands on the same terminal
+    m_bShown = false;
+  }
+
+  std::mutex m_mutex;
+  BatchOutput m_output;
+  int m_nTotal;
+  int m_nDone = 0;
+  BatchCounts m_counts;
+  Clock::time_point m_start;
+  bool m_bProgress = false;
+  bool m_bShown = false;
+};
+
+}  // namespace
+
+std::string HumanLine(const UnitRecord& r) {
+  if (r.outcome != UnitOutcome::kOk) {
+    const std::string text =
+        r.error.empty() ? std::string(kTextInterrupted) + " " + Where(r) : r.error;
+    return r.outcome == UnitOutcome::kSkipped ? "(対象外) " + text : text;
+  }
+  std::string line = Where(r) + ": ";
+  if (r.command == "info") return line + kTextVersionLine + Printable(r.version);
+  if (r.command == "read" && r.before) return line + DescribeParams(*r.before);
+  if (r.command == "save" && r.before) return line + "保存しました: " + DescribeParams(*r.before);
+  if (r.after) return line + kTextWriteDone + ": " + DescribeParams(*r.after);
+  return line + "完了";
+}
+
+BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOptions& options,
+                     const std::string& command, bool skipAbsent, const UnitJob& job,
+                     const BatchOutput& output, const std::atomic<bool>& interrupted) {
+  CBatchSink sink(output, static_cast<int>(targets.size()));
+  std::mutex doneMutex;
+  std::condition_variable doneSignal;
+  size_t finished = 0;
+
+  std::vector<std::thread> threads;
+  threads.reserve(targets.size());
+  for (const UnitTarget& target : targets) {
+    threads.emplace_back([&, target] {
+      CUnitSession session(target, options, command, interrupted);
+      const bool ok = job(session);
+      session.Finish(ok);
+      UnitRecord& record = session.Record();
+      if (!ok && skipAbsent && session.FailedBeforeUnit() &&
+          record.outcome == UnitOutcome::kFailed) {
+        record.outcome = UnitOutcome::kSkipped;
+      }
+      sink.Unit(record);
+      std::lock_guard<std::mutex> lock(doneMutex);
+      ++finished;
+      doneSignal.notify_one();
+    });
+  }
+  {
+    std::unique_lock<std::mutex> lock(doneMutex);
+    while (finished < targets.size()) {
+      doneSignal.wait_for(lock, kProgressEvery);
+      lock.unlock();
+      sink.Tick();
+      lock.lock();
+    }
+  }
+  for (std::thread& t : threads) t.join();
+  return sink.End();
+}

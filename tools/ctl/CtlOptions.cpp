@@ -1,0 +1,271 @@
+#include "CtlOptions.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "CtlProfile.h"
+#include "CtlText.h"
+
+namespace {
+
+constexpr int kMaxTimeoutMs = 60000;
+const int kSpeeds[] = {38400, 19200, 9600, 4800};
+
+struct VerbEntry {
+  const char* name;
+  CtlVerb verb;
+};
+constexpr VerbEntry kVerbs[] = {{"ports", CtlVerb::kPorts}, {"info", CtlVerb::kInfo},
+                                {"read", CtlVerb::kRead},   {"write", CtlVerb::kWrite},
+                                {"save", CtlVerb::kSave},   {"apply", CtlVerb::kApply}};
+
+const char kCommon[] =
+    "  -p, --port PORT    COM3 のようなCOM番号か /dev/ttyUSB0 のようなデバイス (繰り返し可)\n"
+    "  -b, --baud N       38400, 19200, 9600, 4800 (既定: 設定ファイルの速度)\n"
+    "      --pace fixed|fast  fixed: ウィンドウと同じ待ち時間 (既定); fast: 応答が揃い次第\n"
+    "      --timeout MS   fast の1回のやり取りのタイムアウト (既定 1000)\n"
+    "      --record FILE  各ユニットの記録を JSON 行で FILE に追記\n"
+    "      --json         各ユニットの記録を JSON 行で標準出力に\n"
+    "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
+    "  -h, --help         この説明\n";
+
+}  // namespace
+
+const char* VerbName(CtlVerb verb) {
+  for (const VerbEntry& v : kVerbs) {
+    if (v.verb == verb) return v.name;
+  }
+  return "";
+}
+
+std::string CtlUsage(CtlVerb verb) {
+  switch (verb) {
+    case CtlVerb::kNone:
+      return "使い方: zeta7ctl <コマンド> [オプション]\n"
+             "\n"
+             "ZETA-7 をコマンドラインから、1台でも多数でも同時に設定します。\n"
+             "\n"
+             "コマンド:\n"
+             "  ports                       COM番号とデバイスの一覧 (zeta7-ports と同じ)\n"
+             "  info  -p PORT...            プロンプトの確認と版数\n"
+             "  read  -p PORT...            4つのパラメータを読む\n"
+             "  write -p PORT... --channel N --id N --retry N|infinite --interval N\n"
+             "                              書き込んで読み戻しで確かめる\n"
+             "  save  -p PORT FILE          パラメータをプロファイル FILE に保存\n"
+             "  apply FILE -p PORT... | --all\n"
+             "                              プロファイルを各ユニットに書き込んで確かめる\n"
+             "\n"
+             "終了コード: 0 全ユニット完了, 1 失敗したユニットあり, 2 使い方の誤り "
+             "(何も送信せず),\n"
+             "130 Ctrl+C で中断。各コマンドの説明は zeta7ctl <コマンド> --help。\n"
+             "  --version          版数\n";
+    case CtlVerb::kPorts:
+      return "使い方: zeta7ctl ports [--settings FILE]\n\n"
+             "COM番号ごとのデバイス、by-id の名前、USB の製品名、オープンできるか。\n";
+    case CtlVerb::kInfo:
+      return std::string(
+                 "使い方: zeta7ctl info -p PORT... | --all [オプション]\n\n"
+                 "プロンプト \"ZETA7>\" を確かめ、ファームウェアの版数を読みます。\n\n") +
+             kCommon + "      --all          プロンプトに応答する全ポート\n";
+    case CtlVerb::kRead:
+      return std::string(
+                 "使い方: zeta7ctl read -p PORT... | --all [オプション]\n\n"
+                 "チャネル, ID, リトライ回数 (-1 は無限), リトライ間隔[msec] を読みます。\n\n") +
+             kCommon + "      --all          プロンプトに応答する全ポート\n";
+    case CtlVerb::kWrite:
+      return std::string(
+                 "使い方: zeta7ctl write -p PORT... | --all --channel N --id N --retry N|infinite "
+                 "--interval N\n\n"
+                 "範囲 (チャネル 7〜46, ID 0〜15, リトライ回数 0〜10000 か infinite,\n"
+                 "リトライ間隔 0〜32767) を送信前に確かめ、\"S\" で書き込み、\"OK\" の後に\n"
+                 "読み戻して同じ値か確かめます。\n\n"
+                 "  -c, --channel N\n  -i, --id N\n  -r, --retry N|infinite\n"
+                 "  -t, --interval N\n") +
+             kCommon + "      --all          プロンプトに応答する全ポート\n";
+    case CtlVerb::kSave:
+      return std::string(
+                 "使い方: zeta7ctl save -p PORT FILE [オプション]\n\n"
+                 "1台のパラメータを読み、プロファイル FILE ([parameters] の channel, id,\n"
+                 "retry_count, retry_interval) に保存します。\n\n") +
+             kCommon;
+    case CtlVerb::kApply:
+      return std::string(
+                 "使い方: zeta7ctl apply FILE -p PORT... | --all [オプション]\n\n"
+                 "プロファイル FILE を各ユニットに書き込み、読み戻して確かめます。\n\n") +
+             kCommon + "      --all          プロンプトに応答する全ポート\n";
+  }
+  return {};
+}
+
+bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string* error) {
+  *c = CtlCommand();
+  std::vector<std::string> positional;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    bool hasValue = false;
+    const size_t eq = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg.resize(eq);
+      hasValue = true;
+    }
+    auto take = [&]() {
+      if (hasValue) return true;
+      if (i + 1 >= argc) {
+        *error = arg + " には値が必要です";
+        return false;
+      }
+      value = argv[++i];
+      return true;
+    };
+    auto takeInt = [&](int* target) {
+      if (!take()) return false;
+      if (!ParseStrictInt(value, target)) {
+        *error = arg + ": 数ではありません: " + value;
+        return false;
+      }
+      return true;
+    };
+    auto takeParam = [&](int* target, int bit) {
+      c->paramsGiven |= bit;
+      return takeInt(target);
+    };
+
+    if (c->verb == CtlVerb::kNone && positional.empty() && arg.compare(0, 1, "-") != 0) {
+      for (const VerbEntry& v : kVerbs) {
+        if (arg == v.name) c->verb = v.verb;
+      }
+      if (c->verb == CtlVerb::kNone) {
+        *error = "不明なコマンドです: " + arg;
+        return false;
+      }
+      continue;
+    }
+    bool ok = true;
+    if (arg == "-h" || arg == "--help") {
+      c->help = true;
+    } else if (arg == "--version") {
+      c->version = true;
+    } else if (arg == "-p" || arg == "--port") {
+      ok = take();
+      if (ok && value.empty()) {
+        *error = "ポート名が空です";
+        ok = false;
+      }
+      if (ok) c->ports.push_back(value);
+    } else if (arg == "--all") {
+      c->all = true;
+    } else if (arg == "-b" || arg == "--baud") {
+      ok = takeInt(&c->baud);
+      if (ok && std::find(std::begin(kSpeeds), std::end(kSpeeds), c->baud) == std::end(kSpeeds)) {
+        *error = std::string(kTextOutOfRange) + ": --baud " + value + " (38400, 19200, 9600, 4800)";
+        ok = false;
+      }
+    } else if (arg == "--pace") {
+      ok = take();
+      if (ok && value == "fixed") {
+        c->pace = Pace::kFixed;
+      } else if (ok && value == "fast") {
+        c->pace = Pace::kFast;
+      } else if (ok) {
+        *error = "--pace は fixed か fast です: " + value;
+        ok = false;
+      }
+    } else if (arg == "--timeout") {
+      ok = takeInt(&c->timeoutMs);
+      if (ok && (c->timeoutMs < 1 || c->timeoutMs > kMaxTimeoutMs)) {
+        *error = std::string(kTextOutOfRange) + ": --timeout " + value + " (1〜60000)";
+        ok = false;
+      }
+    } else if (arg == "--record") {
+      ok = take();
+      c->recordPath = value;
+      if (ok && value.empty()) {
+        *error = "--record のファイル名が空です";
+        ok = false;
+      }
+    } else if (arg == "--json") {
+      c->json = true;
+    } else if (arg == "--settings") {
+      ok = take();
+      c->settingsPath = value;
+    } else if (arg == "-c" || arg == "--channel") {
+      ok = takeParam(&c->params.channel, 1);
+    } else if (arg == "-i" || arg == "--id") {
+      ok = takeParam(&c->params.id, 2);
+    } else if (arg == "-r" || arg == "--retry") {
+      c->paramsGiven |= 4;
+      ok = take();
+      if (ok && value == "infinite") {
+        c->params.retryCount = -1;
+      } else if (ok && !ParseStrictInt(value, &c->params.retryCount)) {
+        *error = arg + ": 数か infinite です: " + value;
+        ok = false;
+      }
+    } else if (arg == "-t" || arg == "--interval") {
+      ok = takeParam(&c->params.retryInterval, 8);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "不明なオプションです: " + arg;
+      ok = false;
+    } else {
+      positional.push_back(arg);
+    }
+    if (!ok) return false;
+  }
+  if (c->help || c->version) return true;
+
+  const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply;
+  if (positional.size() > (takesFile ? 1u : 0u)) {
+    *error = "余分な引数です: " + positional.back();
+    return false;
+  }
+  if (takesFile) {
+    if (positional.empty()) {
+      *error = std::string(VerbName(c->verb)) + " にはプロファイルのファイル名が必要です";
+      return false;
+    }
+    c->file = positional[0];
+  }
+  const bool writeParams = c->verb == CtlVerb::kWrite;
+  if (!writeParams && c->paramsGiven > 0) {
+    *error = "--channel, --id, --retry, --interval は write だけのオプションです";
+    return false;
+  }
+  switch (c->verb) {
+    case CtlVerb::kNone:
+      *error = "コマンドがありません";
+      return false;
+    case CtlVerb::kPorts:
+      if (!c->ports.empty() || c->all) {
+        *error = "ports は -p も --all も取りません";
+        return false;
+      }
+      return true;
+    case CtlVerb::kSave:
+      if (c->ports.size() != 1 || c->all) {
+        *error = "save はポートを1つだけ取ります (-p PORT)";
+        return false;
+      }
+      return true;
+    default:
+      break;
+  }
+  if (c->all == !c->ports.empty()) {
+    *error = c->all ? "-p と --all は一緒に使えません" : "ポートがありません (-p PORT か --all)";
+    return false;
+  }
+  if (writeParams) {
+    if (c->paramsGiven != 15) {
+      *error =
+          std::string(kTextEnterParams) + ": --channel, --id, --retry, --interval の4つが必要です";
+      return false;
+    }
+    const std::string range = CheckParamRanges(c->params);
+    if (!range.empty()) {
+      *error = range;
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,36 @@
+// The command line of zeta7ctl: a subcommand and its options, checked before
+// anything is sent to any unit. Pure; main thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CUnitSession.h"
+#include "ParamReply.h"
+
+enum class CtlVerb { kNone, kPorts, kInfo, kRead, kWrite, kSave, kApply };
+
+struct CtlCommand {
+  CtlVerb verb = CtlVerb::kNone;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> ports;  // as given
+  bool all = false;
+  int baud = 0;  // 0: the settings file's speed
+  Pace pace = Pace::kFixed;
+  int timeoutMs = kDefaultFastTimeoutMs;
+  std::string recordPath;
+  bool json = false;
+  std::string settingsPath;
+  std::string file;  // the profile of save and apply
+  UnitParams params{};
+  int paramsGiven = 0;  // bits of the four write options that came
+};
+
+// argv[0] excluded. False with a message in *error (a usage error).
+bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* command, std::string* error);
+
+// The help text: of the verb, or the overview for kNone.
+std::string CtlUsage(CtlVerb verb);
+
+const char* VerbName(CtlVerb verb);

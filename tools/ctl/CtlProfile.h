@@ -1,0 +1,30 @@
+// Parameter profiles: the unit's four parameters in a small INI file,
+// section "parameters", keys "channel", "id", "retry_count" (-1 for infinite
+// retry) and "retry_interval", read and written with the settings layer's
+// text rules. Also the window's ranges, which every value sent must meet.
+// Pure functions but for the file access; main thread.
+#pragma once
+
+#include <string>
+
+#include "ParamReply.h"
+
+inline constexpr const char* kProfileSection = "parameters";
+
+// "" when all four values lie in the window's ranges (channel 7-46, ID 0-15,
+// retry count 0-10000 or -1, interval 0-32767), else the window's text, the
+// first value outside and its range.
+std::string CheckParamRanges(const UnitParams& params);
+
+// A whole decimal number, an optional minus sign, nothing else; false when
+// it is not one or does not fit an int.
+bool ParseStrictInt(const std::string& text, int* value);
+
+// Reads the profile at path. False with a message naming the file and the
+// fault (unreadable, a key missing, not a number, out of range).
+bool ReadProfile(const std::string& path, UnitParams* params, std::string* error);
+
+// Sets the four keys in the file at path (other content is kept) and
+// replaces the file in one step, so that a reader never sees half a
+// profile. False with a message; the old file is then untouched.
+bool WriteProfile(const std::string& path, const UnitParams& params, std::string* error);

@@ -1,0 +1,22 @@
+// The texts of zeta7ctl. Where the outcome is the window's, the words are
+// the window's, so that a technician meets one message for one fault.
+#pragma once
+
+inline constexpr const char* kTextOpenFailed = "COM%dがオープンできません。";
+inline constexpr const char* kTextPathOpenFailed = "%sがオープンできません。";
+inline constexpr const char* kTextNoComm = "ZETA-7と通信できません";
+inline constexpr const char* kTextBadComm = "ZETA-7との通信が不正です";
+inline constexpr const char* kTextBadData = "受信データが不正です";
+inline constexpr const char* kTextWriteFailed = "書き込みに失敗しました";
+inline constexpr const char* kTextWriteDone = "書き込み終了";
+inline constexpr const char* kTextOutOfRange = "値が有効範囲を超えています";
+inline constexpr const char* kTextEnterParams = "パラメータを入力してください";
+inline constexpr const char* kTextVersionLine = "ファームウェアバージョン ";
+inline constexpr const char* kTextInterrupted = "中断しました";
+
+// Parameter labels as the window shows them.
+inline constexpr const char* kLabelChannel = "チャネル";
+inline constexpr const char* kLabelId = "ID";
+inline constexpr const char* kLabelRetryCount = "リトライ回数";
+inline constexpr const char* kLabelRetryInterval = "リトライ間隔[msec]";
+inline constexpr const char* kLabelInfinite = "無限リトライ";

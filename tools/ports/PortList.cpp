@@ -1,0 +1,41 @@
+#include "PortList.h"
+
+#include <set>
+
+#include "ComResolver.h"
+
+std::vector<int> ListedComNumbers(const ComMap& map, size_t presentCount) {
+  std::set<int> numbers;
+  for (const auto& entry : map) numbers.insert(entry.first);
+  for (size_t i = 1; i <= presentCount; ++i) numbers.insert(static_cast<int>(i));
+  return {numbers.begin(), numbers.end()};
+}
+
+std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map) {
+  std::vector<PortDiagnosis> ports;
+  for (int n : ListedComNumbers(map, ListSerialDevices().size())) {
+    ports.push_back(DiagnoseComPort(n, map));
+  }
+  return ports;
+}
+
+std::string FormatPortList(const ProgramSettings& settings,
+                           const std::vector<PortDiagnosis>& ports) {
+  std::string out = "設定ファイル: ";
+  if (settings.path.empty()) {
+    out += "(場所が分かりません)\n";
+  } else {
+    out += settings.path + (settings.exists ? "\n" : " (まだありません)\n");
+  }
+  if (ports.empty()) out += "シリアルデバイスが見つかりません。\n";
+  for (const PortDiagnosis& d : ports) {
+    out += "COM" + std::to_string(d.comNumber) + "  " + DescribeDevice(d) + "\n";
+    if (!d.byId.empty()) out += "      by-id: " + d.byId + "\n";
+    if (!d.product.empty()) out += "      製品: " + d.product + "\n";
+    out += "      " + DescribeProblem(d) + "\n";
+  }
+  out +=
+      "\n設定ファイルの [ports] セクションの comN=デバイス (例: com1=/dev/ttyUSB1) は、\n"
+      "その番号についてこの一覧の並びより優先されます。\n";
+  return out;
+}

@@ -1,0 +1,67 @@
+#include "ProgramSettings.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "SettingsKeys.h"
+#include "SettingsLocation.h"
+#include "iniacs.h"
+
+#ifndef ZETA7_WINDOW_PROGRAM
+#error "ZETA7_WINDOW_PROGRAM must name the window program's file"
+#endif
+
+namespace {
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The window program beside this tool (the build tree) or where the install
+// puts it; beside when neither is there.
+std::optional<std::string> WindowProgramPath(const LocationServices& real) {
+  const std::optional<std::string> own = real.programPath();
+  if (!own) return std::nullopt;
+  const size_t slash = own->find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? std::string() : own->substr(0, slash + 1);
+  const std::string beside = folder + ZETA7_WINDOW_PROGRAM;
+  const std::string installed =
+      folder + ZETA7_WINDOW_FOLDER_FROM_TOOLS + "/" + ZETA7_WINDOW_PROGRAM;
+  if (IsFile(beside) || !IsFile(installed)) return beside;
+  return std::filesystem::path(installed).lexically_normal().string();
+}
+
+// The window makes the folder at its start; a tool only names the file the
+// window would use there.
+int LeaveFolderAlone(const char*) { return 0; }
+
+}  // namespace
+
+ProgramSettings LoadProgramSettings(const std::string& overridePath) {
+  ProgramSettings settings;
+  if (!overridePath.empty()) {
+    settings.path = overridePath;
+  } else {
+    LocationServices services = SystemLocationServices();
+    const LocationServices real = services;
+    services.programPath = [real] { return WindowProgramPath(real); };
+    services.makeFolder = LeaveFolderAlone;
+    settings.path = LocateSettingsFile(services).value_or(std::string());
+  }
+  if (settings.path.empty()) return settings;
+  struct stat st;
+  settings.exists = stat(settings.path.c_str(), &st) == 0;
+  iniacs ini;
+  ini.SetPath(settings.path);
+  settings.map = ReadComMap(ini);
+  settings.baudIndex = BaudIndexFromStored(ini.GetInt(kSectionCom, kKeyBps));
+  return settings;
+}
+
+int BaudRateOfIndex(int index) {
+  static const int kRates[] = {38400, 19200, 9600, 4800};
+  return index >= 0 && index < 4 ? kRates[index] : kRates[0];
+}
