@@ -6,6 +6,7 @@
 #include "ComResolver.h"
 #include "MainDialogTemplate.h"
 #include "ParamReply.h"
+#include "PortDiagnosis.h"
 #include "SettingsKeys.h"
 #include "Transact.h"
 #include "iniacs.h"
@@ -272,6 +273,14 @@ std::string CZeta7Dlg::ExchangeDetail() const {
   return heard + "\n回線速度: " + std::to_string(m_nLineSpeed) + " bit/s";
 }
 
+std::string CZeta7Dlg::OpenFailureDetail() const {
+  PortDiagnosis d = DiagnoseComPort(m_nComPort, m_port.GetComMap());
+  // The port keeps a device whose time-outs could not be set until the next
+  // Connect; only a device that is not a serial line does that.
+  if (m_port.IsOpen()) d.problem = PortProblem::kNotTerminal;
+  return "デバイス: " + DescribeDevice(d) + "\n理由: " + DescribeProblem(d);
+}
+
 int CZeta7Dlg::AppMessageBox(const std::string& text, UINT type, const std::string& detail) {
   return m_services.pBoxes->AppMessageBox(this, text, type, detail);
 }
@@ -286,7 +295,7 @@ void CZeta7Dlg::OnConnect() {
   const int baud = BaudRateForIndex(m_nBaudIndex);
   m_nLineSpeed = baud;
   if (!m_port.Reopen(m_nComPort, baud, 8, 0, 0)) {
-    ResetToDisconnected(Format(kMsgOpenFailed, m_nComPort).c_str());
+    ResetToDisconnected(Format(kMsgOpenFailed, m_nComPort).c_str(), OpenFailureDetail());
     return;
   }
   m_port.SetLineControl(1, 0);

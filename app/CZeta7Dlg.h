@@ -65,6 +65,8 @@ class CZeta7Dlg : public CDialog {
   // What the last exchange heard from the unit and at which speed, for the
   // lines below a failure's message.
   std::string ExchangeDetail() const;
+  // Where the port number leads and why it does not open there.
+  std::string OpenFailureDetail() const;
 
   // Parameter workflow.
   void OnInfiniteRetry();

@@ -4,7 +4,7 @@ namespace {
 
 std::string PresentList(const PortDiagnosis& d) {
   if (d.present.empty()) return "シリアルデバイスは一つも見つかりません";
-  std::string list = "ある デバイス:";
+  std::string list = "存在するデバイス:";
   for (size_t i = 0; i < d.present.size(); ++i) {
     list += " COM" + std::to_string(i + 1) + "=" + d.present[i];
   }

@@ -2,10 +2,12 @@
 // read back through the kernel, and devices that are missing, not
 // terminals, or held by another program.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "DialogFixture.h"
+#include "Unprivileged.h"
 
 namespace {
 
@@ -30,18 +32,26 @@ TEST_F(DialogTest, SpeedIndexOutsideTheListConnectsAt38400) {
 }
 
 // Every way the port can fail to open names the port, with all six
-// connection controls off while the box is up. A device held by a failed
+// connection controls off while the box is up, and says below it where the
+// number leads and why it does not open there. A device held by a failed
 // open is let go by the next Connect, so repeated attempts leak nothing.
-TEST_F(DialogTest, OpenFailuresNameThePort) {
+TEST_F(DialogTest, OpenFailuresNameThePortAndTheReason) {
   StartUnit();
   CComPort holder;
   holder.SetComMap({{9, m_sim.DevicePath()}});
-  const std::string devices[] = {"/nonexistent/tty", "/dev/null", m_sim.DevicePath()};
-  for (const std::string& device : devices) {
-    SCOPED_TRACE(device);
-    WriteFile(Ini(), ComMappingText(9, device) + "[com]\ncom=9\n");
+  const struct {
+    std::string device;
+    std::string reason;
+  } cases[] = {
+      {"/nonexistent/tty", "理由: デバイスがありません ("},
+      {"/dev/null", "理由: シリアルデバイスではありません"},
+      {m_sim.DevicePath(), "理由: 他のプログラムが使用中です (pid " + std::to_string(getpid())},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.device);
+    WriteFile(Ini(), ComMappingText(9, c.device) + "[com]\ncom=9\n");
     Open();
-    if (device == m_sim.DevicePath()) {
+    if (c.device == m_sim.DevicePath()) {
       ASSERT_EQ(holder.Open(9), 1);
     }
     Click(IDC_BUTTON_CONNECT);
@@ -49,6 +59,9 @@ TEST_F(DialogTest, OpenFailuresNameThePort) {
     ASSERT_EQ(m_boxes.m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes.m_boxes[1].type, kError);
     EXPECT_EQ(m_boxes.m_boxes[1].snapshot, kOpening);
+    const std::string& detail = m_boxes.m_boxes[1].detail;
+    EXPECT_EQ(detail.rfind("デバイス: " + c.device + " ([ports] com9)\n" + c.reason, 0), 0u)
+        << detail;
     EXPECT_EQ(Shown(), Texts(2, "COM9がオープンできません。"));
     EXPECT_EQ(Controls(), kDisconnected);
   }
@@ -56,6 +69,29 @@ TEST_F(DialogTest, OpenFailuresNameThePort) {
   Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{});
   EXPECT_EQ(Controls(), kConnected);
+}
+
+// A device the user may not open: the reason names the device's group.
+// The window runs in a child process without root's rights.
+TEST_F(DialogTest, OpenFailureForPermissionNamesTheGroup) {
+  StartUnit();
+  ASSERT_EQ(chmod(m_sim.DevicePath().c_str(), 0660), 0);
+  WriteFile(Ini(), ComMappingText(1, m_sim.DevicePath()));
+  ASSERT_EQ(chmod(m_dir.Path().c_str(), 0777), 0);
+  ASSERT_EQ(chmod((m_dir / "bin").c_str(), 0777), 0);
+  const int result = RunUnprivileged([this] {
+    Open();
+    Click(IDC_BUTTON_CONNECT);
+    if (m_boxes.m_boxes.size() != 1) return 2;
+    const std::string& detail = m_boxes.m_boxes[0].detail;
+    std::fprintf(stderr, "%s\n", detail.c_str());
+    return detail.find("理由: アクセス権がありません: グループ \"") != std::string::npos &&
+                   detail.find("ログインし直してください") != std::string::npos
+               ? 0
+               : 1;
+  });
+  ASSERT_NE(result, -1) << "could not run without root's rights";
+  EXPECT_EQ(result, 0);
 }
 
 // A failed handshake leaves the device held: no other program gets it

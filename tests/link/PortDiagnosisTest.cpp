@@ -81,7 +81,7 @@ TEST_F(PortDiagnosisTest, EachRefusalHasItsReason) {
     PortProblem problem;
     const char* text;
   } cases[] = {
-      {dir_ / "unplugged", PortProblem::kMissing, "デバイスがありません (ある デバイス: COM1="},
+      {dir_ / "unplugged", PortProblem::kMissing, "デバイスがありません (存在するデバイス: COM1="},
       {dir_ / "plain", PortProblem::kNotTerminal, "シリアルデバイスではありません"},
   };
   for (const auto& c : cases) {
