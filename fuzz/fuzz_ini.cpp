@@ -61,13 +61,18 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Lines with their LF kept, so joining them gives the text back.
+// Lines with their ends (LF, CR LF or a lone CR) kept, so joining them gives
+// the text back.
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;
   size_t begin = 0;
   while (begin < text.size()) {
-    const size_t lf = text.find('\n', begin);
-    const size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    const size_t at = text.find_first_of("\r\n", begin);
+    size_t end = text.size();
+    if (at != std::string_view::npos) {
+      end = at + 1;
+      if (text[at] == '\r' && end < text.size() && text[end] == '\n') ++end;
+    }
     lines.push_back(text.substr(begin, end - begin));
     begin = end;
   }
@@ -75,7 +80,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 }
 
 bool GainedLineBreak(std::string_view before, std::string_view after) {
-  if (before.empty() || before.back() == '\n') return false;
+  if (before.empty() || before.back() == '\n' || before.back() == '\r') return false;
   if (after.size() < before.size() || after.substr(0, before.size()) != before) return false;
   const std::string_view added = after.substr(before.size());
   return added == "\n" || added == "\r\n";
@@ -108,17 +113,37 @@ void CheckLinesKept(std::string_view text, std::string_view edited, bool keyExis
   FUZZ_CHECK(added >= 1 && added <= 2);
 }
 
-// A stored number reads as strtoll would read it, clamped to int; an empty
-// value gives the fallback. strtoll also skips VT and FF, which the profile
-// rules do not count as blanks, so such values are left out.
+// A stored number reads as strtoll would read its digits, clamped to int,
+// in the base its "0x", "0o" or "0b" mark names (lower case; decimal
+// without); an empty value gives the fallback.
 void CheckParseInt(const std::string& value) {
-  const std::string_view trimmed = Trim(value);
-  if (trimmed.empty()) {
+  std::string_view rest = Trim(value);
+  if (rest.empty()) {
     FUZZ_CHECK(ProfileParseInt(value, -7) == -7);
     return;
   }
-  if (trimmed[0] == '\v' || trimmed[0] == '\f') return;
-  long long expected = std::strtoll(std::string(trimmed).c_str(), nullptr, 10);
+  const bool negative = rest[0] == '-';
+  if (rest[0] == '-' || rest[0] == '+') rest.remove_prefix(1);
+  int base = 10;
+  if (rest.size() >= 2 && rest[0] == '0') {
+    base = rest[1] == 'x' ? 16 : rest[1] == 'o' ? 8 : rest[1] == 'b' ? 2 : 10;
+    if (base != 10) rest.remove_prefix(2);
+  }
+  // Only the digits of the base go to strtoll, which would otherwise take
+  // its own blanks, sign and "0x".
+  const char* const kDigits = "0123456789abcdefABCDEF";
+  size_t n = 0;
+  while (n < rest.size()) {
+    const char* at = std::strchr(kDigits, rest[n]);
+    if (rest[n] == '\0' || at == nullptr) break;
+    const int digit =
+        at - kDigits < 16 ? static_cast<int>(at - kDigits) : static_cast<int>(at - kDigits) - 6;
+    if (digit >= base) break;
+    ++n;
+  }
+  long long expected =
+      n == 0 ? 0 : std::strtoll(std::string(rest.substr(0, n)).c_str(), nullptr, base);
+  if (negative) expected = -expected;
   if (expected > INT_MAX) expected = INT_MAX;
   if (expected < INT_MIN) expected = INT_MIN;
   FUZZ_CHECK(ProfileParseInt(value, -7) == static_cast<int>(expected));

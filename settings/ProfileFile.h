@@ -1,9 +1,9 @@
 // Whole-file access for the settings file: read it all, or replace it all.
 //
 // The operating-system side of the private-profile layer; the text rules are
-// in ProfileText.h. There is one implementation a platform (the POSIX one is
-// ProfileFilePosix.cpp); a Windows build would not use this at all and call
-// its own private-profile functions instead. Nothing is held open between
+// in ProfileText.h. There is one implementation a platform
+// (ProfileFilePosix.cpp, ProfileFileWin32.cpp); both systems share the text
+// rules, so a file reads the same on either. Nothing is held open between
 // calls. Callers: iniacs, on the user-interface thread.
 #pragma once
 
@@ -21,14 +21,19 @@ enum class ProfileReadResult {
 // neither used nor overwritten.
 inline constexpr size_t kMaxProfileBytes = 64u * 1024 * 1024;
 
+// The line break of a settings file that has none yet: the platform's own
+// ("\r\n" on Windows, "\n" elsewhere). An existing file keeps its own.
+extern const char kNewFileLineBreak[];
+
 // Reads the whole regular file at path into *text.
 ProfileReadResult ReadProfileFile(const std::string& path, std::string* text);
 
 // Replaces the file at path with text so that a reader sees either the old or
 // the new content, never a mix: a temporary file in the same folder is
-// written, flushed to disk, given the old file's permission bits (a new file
-// gets 0666 less the umask) and renamed over the target. When path is a
-// symbolic link, the file it leads to is replaced and the link stays. On any
-// failure the temporary file is removed, the old file is left as it was and
-// false is returned.
+// written, flushed to disk, given the old file's permission bits or
+// attributes (a new POSIX file gets 0666 less the umask) and renamed over the
+// target. A read-only file is left alone. On POSIX, when path is a symbolic
+// link, the file it leads to is replaced and the link stays. On any failure
+// the temporary file is removed, the old file is left as it was and false is
+// returned.
 bool ReplaceProfileFile(const std::string& path, const std::string& text);

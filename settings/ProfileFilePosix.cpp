@@ -13,6 +13,8 @@
 
 #include "ProfileFile.h"
 
+const char kNewFileLineBreak[] = "\n";
+
 namespace {
 
 // Links followed before giving up, as the kernel's own bound for a path.

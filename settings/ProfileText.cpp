@@ -54,13 +54,15 @@ class LineReader {
   bool Next(Line* line) {
     if (m_pos >= m_text.size()) return false;
     const size_t begin = m_pos;
-    size_t end = m_text.find('\n', begin);
+    // A line ends at LF, at CR LF, or at a CR alone (files from old editors).
+    size_t end = m_text.find_first_of("\r\n", begin);
     *line = Line();
     if (end == std::string_view::npos) {
       end = m_text.size();
       line->next = end;
     } else {
-      line->next = end + 1;
+      const bool crLf = m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n';
+      line->next = end + (crLf ? 2 : 1);
       line->hasEol = true;
     }
     m_pos = line->next;
@@ -72,10 +74,12 @@ class LineReader {
     // that is not there would make many short lines quadratic.
     const std::string_view rest = m_text.substr(first, end - first);
     if (rest[0] == '[') {
+      // Without its "]" the line opens no section; the keys after it stay
+      // in the section before, as the platform's own reader has it.
       const size_t close = rest.find(']', 1);
-      const size_t nameEnd = close == std::string_view::npos ? rest.size() : close;
+      if (close == std::string_view::npos) return true;
       line->kind = Line::kSection;
-      line->name = Trim(rest.substr(1, nameEnd - 1));
+      line->name = Trim(rest.substr(1, close - 1));
       return true;
     }
     const size_t eqInRest = rest.find('=');
@@ -137,9 +141,24 @@ Scan ScanFor(std::string_view text, std::string_view section, std::string_view k
   return scan;
 }
 
-std::string_view LineEndingOf(std::string_view text) {
+// The first LF decides between LF and CR LF. A file of lone CRs only gets
+// CR LF: a new line ending in a lone CR placed before an empty LF line would
+// join with it.
+std::string_view LineEndingOf(std::string_view text, std::string_view fallback) {
   const size_t lf = text.find('\n');
-  return (lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r') ? "\r\n" : "\n";
+  if (lf == std::string_view::npos) {
+    return text.find('\r') == std::string_view::npos ? fallback : "\r\n";
+  }
+  return (lf > 0 && text[lf - 1] == '\r') ? "\r\n" : "\n";
+}
+
+// The text a key line holds: it ends at a NUL byte, as the platform's reader
+// ends it, then blanks and one pair of matching quotes go.
+std::string ValueOf(std::string_view text, size_t begin, size_t end) {
+  std::string_view value = text.substr(begin, end - begin);
+  const size_t nul = value.find('\0');
+  if (nul != std::string_view::npos) value = Trim(value.substr(0, nul));
+  return std::string(Unquote(value));
 }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -150,7 +169,7 @@ std::optional<std::string> ProfileFindValue(std::string_view text, std::string_v
                                             std::string_view key) {
   const Scan scan = ScanFor(text, Trim(section), Trim(key));
   if (!scan.keyFound) return std::nullopt;
-  return std::string(Unquote(text.substr(scan.valueBegin, scan.valueEnd - scan.valueBegin)));
+  return ValueOf(text, scan.valueBegin, scan.valueEnd);
 }
 
 std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(std::string_view text,
@@ -169,14 +188,23 @@ std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(std::stri
       std::string lowered(line.name);
       for (char& c : lowered) c = Lower(c);
       if (seen.insert(std::move(lowered)).second) {
-        entries.emplace_back(
-            std::string(line.name),
-            std::string(Unquote(text.substr(line.valueBegin, line.valueEnd - line.valueBegin))));
+        entries.emplace_back(std::string(line.name), ValueOf(text, line.valueBegin, line.valueEnd));
       }
     }
   }
   return entries;
 }
+
+namespace {
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
 
 int ProfileParseInt(std::string_view value, int fallback) {
   value = Trim(value);
@@ -187,19 +215,30 @@ int ProfileParseInt(std::string_view value, int fallback) {
     negative = value[0] == '-';
     ++i;
   }
+  // "0x", "0o" and "0b" (lower case only) choose base 16, 8 and 2, as the
+  // platform's reader has it; anything else is decimal, "010" included.
+  int base = 10;
+  if (i + 1 < value.size() && value[i] == '0') {
+    const char mark = value[i + 1];
+    base = mark == 'x' ? 16 : mark == 'o' ? 8 : mark == 'b' ? 2 : 10;
+    if (base != 10) i += 2;
+  }
   // Accumulate in 64 bits and stop growing once past the int range, so a
   // long run of digits cannot overflow.
   constexpr int64_t kLimit = static_cast<int64_t>(INT_MAX) + 1;
   int64_t magnitude = 0;
-  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-    if (magnitude <= kLimit) magnitude = magnitude * 10 + (value[i] - '0');
+  for (; i < value.size(); ++i) {
+    const int digit = DigitValue(value[i]);
+    if (digit < 0 || digit >= base) break;
+    if (magnitude <= kLimit) magnitude = magnitude * base + digit;
   }
   if (negative) return magnitude >= kLimit ? INT_MIN : static_cast<int>(-magnitude);
   return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
 }
 
 std::optional<std::string> ProfileSetValue(std::string_view text, std::string_view section,
-                                           std::string_view key, std::string_view value) {
+                                           std::string_view key, std::string_view value,
+                                           std::string_view newLineBreak) {
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
@@ -218,7 +257,7 @@ std::optional<std::string> ProfileSetValue(std::string_view text, std::string_vi
     return out;
   }
 
-  const std::string_view eol = LineEndingOf(text);
+  const std::string_view eol = LineEndingOf(text, newLineBreak);
   std::string keyLine;
   keyLine.append(key).append("=").append(value).append(eol);
   if (scan.sectionFound) {
@@ -232,8 +271,121 @@ std::optional<std::string> ProfileSetValue(std::string_view text, std::string_vi
 
   out.reserve(text.size() + section.size() + keyLine.size() + 2 * eol.size() + 2);
   out.append(text);
-  if (!out.empty() && out.back() != '\n') out.append(eol);
+  if (!out.empty() && out.back() != '\n' && out.back() != '\r') out.append(eol);
   out.append("[").append(section).append("]").append(eol);
   out.append(keyLine);
   return out;
+}
+
+namespace {
+
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+void AppendUtf8(uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+void AppendUtf16Le(uint32_t unit, std::string* out) {
+  out->push_back(static_cast<char>(unit & 0xFF));
+  out->push_back(static_cast<char>(unit >> 8));
+}
+
+// The next code point of UTF-8 text at *i, or false for a malformed,
+// overlong or surrogate sequence.
+bool NextUtf8(std::string_view s, size_t* i, uint32_t* cp) {
+  const unsigned char lead = static_cast<unsigned char>(s[*i]);
+  int extra;
+  uint32_t min;
+  if (lead < 0x80) {
+    *cp = lead;
+    ++*i;
+    return true;
+  } else if ((lead & 0xE0) == 0xC0) {
+    extra = 1, min = 0x80, *cp = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, min = 0x800, *cp = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, min = 0x10000, *cp = lead & 0x07;
+  } else {
+    return false;
+  }
+  if (*i + static_cast<size_t>(extra) >= s.size()) return false;
+  for (int k = 1; k <= extra; ++k) {
+    const unsigned char c = static_cast<unsigned char>(s[*i + static_cast<size_t>(k)]);
+    if ((c & 0xC0) != 0x80) return false;
+    *cp = (*cp << 6) | (c & 0x3F);
+  }
+  if (*cp < min || *cp > 0x10FFFF || (*cp >= 0xD800 && *cp <= 0xDFFF)) return false;
+  *i += static_cast<size_t>(extra) + 1;
+  return true;
+}
+
+}  // namespace
+
+bool ProfileDecode(std::string_view raw, std::string* text, ProfileEncoding* encoding) {
+  text->clear();
+  *encoding = ProfileEncoding::kBytes;
+  if (raw.substr(0, 2) == kUtf16BeMark) return false;
+  if (raw.substr(0, 2) != kUtf16LeMark) {
+    text->assign(raw);
+    return true;
+  }
+  *encoding = ProfileEncoding::kUtf16Le;
+  if (raw.size() % 2 != 0) return false;
+  text->reserve(raw.size());
+  auto unitAt = [raw](size_t i) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(raw[i])) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(raw[i + 1])) << 8);
+  };
+  for (size_t i = 2; i < raw.size(); i += 2) {
+    uint32_t cp = unitAt(i);
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      if (i + 2 >= raw.size()) return false;
+      const uint32_t low = unitAt(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+      return false;
+    }
+    AppendUtf8(cp, text);
+  }
+  return true;
+}
+
+bool ProfileEncode(std::string_view text, ProfileEncoding encoding, std::string* raw) {
+  raw->clear();
+  if (encoding == ProfileEncoding::kBytes) {
+    raw->assign(text);
+    return true;
+  }
+  raw->reserve(2 * text.size() + 2);
+  raw->append(kUtf16LeMark);
+  for (size_t i = 0; i < text.size();) {
+    uint32_t cp;
+    if (!NextUtf8(text, &i, &cp)) return false;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      AppendUtf16Le(0xD800 + (cp >> 10), raw);
+      AppendUtf16Le(0xDC00 + (cp & 0x3FF), raw);
+    } else {
+      AppendUtf16Le(cp, raw);
+    }
+  }
+  return true;
 }

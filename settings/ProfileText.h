@@ -3,14 +3,18 @@
 // Pure functions on bytes, with no file access, so the rules can be tested
 // and fuzzed apart from the disk. The rules follow what a settings file
 // carried over from Windows or edited by hand expects:
-//  - a line "[name]" opens a section; "key=value" lines belong to the last
-//    opened section; lines before the first section belong to none;
+//  - a line "[name]" opens a section ("[name" without "]" opens none);
+//    "key=value" lines belong to the last opened section; lines before the
+//    first section belong to none;
 //  - names compare case-insensitively (ASCII); blanks (space, tab) around
 //    names, around "=" and at line ends are ignored;
 //  - the first matching section and, in it, the first matching key win;
 //    a later section of the same name is not looked at;
-//  - lines end in LF or CR LF; a leading UTF-8 byte-order mark is skipped;
+//  - lines end in LF, CR LF or a lone CR; a leading UTF-8 byte-order mark
+//    is skipped; a value ends at a NUL byte;
 //  - a line whose first non-blank byte is ';' is a comment.
+// Where these differ from the Windows private-profile functions, the
+// difference is deliberate (ProfileCompatWin32Test lists each one).
 // An edit keeps every byte except the value text it replaces; it only adds
 // whole lines (and a line break to a last line that lacks one). Time is linear in the text's
 // length.
@@ -33,9 +37,11 @@ std::optional<std::string> ProfileFindValue(std::string_view text, std::string_v
 std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(std::string_view text,
                                                                        std::string_view section);
 
-// Reads a value as an integer: an optional sign and the decimal digits up to
-// the first other byte ("42abc" -> 42, "abc" -> 0, "-" -> 0). An empty value
-// gives fallback. Numbers beyond the int range saturate at INT_MIN / INT_MAX.
+// Reads a value as an integer: an optional sign, an optional "0x", "0o" or
+// "0b" (lower case) for base 16, 8 or 2, and the digits up to the first other
+// byte ("42abc" -> 42, "abc" -> 0, "-" -> 0, "0x1F" -> 31, "010" -> 10). An
+// empty value gives fallback. Numbers beyond the int range saturate at
+// INT_MIN / INT_MAX.
 int ProfileParseInt(std::string_view value, int fallback);
 
 // The text with key in section set to value: the value of the key that
@@ -43,8 +49,24 @@ int ProfileParseInt(std::string_view value, int fallback);
 // added after the last key line of the first matching section (right after
 // its header when it has none); otherwise the section and the key are added
 // at the end. New lines take the text's line ending (that of its first line;
-// LF for a text without any). nullopt when a name or the value could not be
+// newLineBreak for a text without any). nullopt when a name or the value could not be
 // stored and read back as given: an empty name, a line break anywhere, "]" in
 // the section name, "=" in the key, a key starting with ';' or '['.
 std::optional<std::string> ProfileSetValue(std::string_view text, std::string_view section,
-                                           std::string_view key, std::string_view value);
+                                           std::string_view key, std::string_view value,
+                                           std::string_view newLineBreak = "\n");
+
+// How a settings file's bytes hold its text. Notepad and the platform's own
+// functions also keep settings files in UTF-16 (little-endian, with its
+// mark); such a file is read and written back in UTF-16.
+enum class ProfileEncoding { kBytes, kUtf16Le };
+
+// The text of a file's bytes as the rules above read it: a file that opens
+// with the UTF-16LE mark (FF FE) becomes UTF-8 without the mark; any other
+// file is taken as it is. false, so that the file is neither used nor
+// rewritten, for UTF-16 that does not decode (odd length, a lone surrogate)
+// and for a big-endian UTF-16 mark (FE FF).
+bool ProfileDecode(std::string_view raw, std::string* text, ProfileEncoding* encoding);
+// The bytes to store text in the given encoding. false when text cannot be
+// stored so (not UTF-8 for a UTF-16 file).
+bool ProfileEncode(std::string_view text, ProfileEncoding encoding, std::string* raw);

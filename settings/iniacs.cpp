@@ -10,7 +10,10 @@ namespace {
 constexpr int kDefaultInt = -1;
 
 bool ReadText(const std::string& path, std::string* text) {
-  return !path.empty() && ReadProfileFile(path, text) == ProfileReadResult::kOk;
+  std::string raw;
+  ProfileEncoding encoding;
+  return !path.empty() && ReadProfileFile(path, &raw) == ProfileReadResult::kOk &&
+         ProfileDecode(raw, text, &encoding);
 }
 
 }  // namespace
@@ -31,17 +34,21 @@ void iniacs::WriteInt(const char* section, const char* key, int value) {
   char number[16];
   std::snprintf(number, sizeof number, "%d", value);
 
-  std::string text;
-  switch (ReadProfileFile(m_strPath, &text)) {
+  std::string raw;
+  switch (ReadProfileFile(m_strPath, &raw)) {
     case ProfileReadResult::kOk:
     case ProfileReadResult::kMissing:
       break;
     case ProfileReadResult::kFailed:
       return;  // writing now would throw away whatever is there
   }
-  const std::optional<std::string> edited = ProfileSetValue(text, section, key, number);
-  if (!edited) return;
-  ReplaceProfileFile(m_strPath, *edited);
+  std::string text;
+  ProfileEncoding encoding;
+  if (!ProfileDecode(raw, &text, &encoding)) return;  // the same: not ours to rewrite
+  const std::optional<std::string> edited =
+      ProfileSetValue(text, section, key, number, kNewFileLineBreak);
+  if (!edited || !ProfileEncode(*edited, encoding, &raw)) return;
+  ReplaceProfileFile(m_strPath, raw);
 }
 
 bool iniacs::GetString(const char* section, const char* key, std::string* value) const {

@@ -3,7 +3,8 @@
 // A short-lived helper: the dialog makes one for a load and one for a store.
 // It never holds the file open; every call reads the whole file by its path,
 // and a write replaces the whole file atomically (see ProfileFile.h), keeping
-// every other byte of it (see ProfileText.h for the text rules).
+// every other byte of it (see ProfileText.h for the text rules). A UTF-16
+// file is read and written in UTF-16.
 // User-interface thread only; the file is not locked.
 #pragma once
 
@@ -18,8 +19,8 @@ class iniacs {
 
   void SetPath(const std::string& path);
   // The key's integer value, or -1 when the file, section or key is missing
-  // or the value is empty. "42abc" reads 42, "abc" reads 0; numbers beyond
-  // the int range saturate.
+  // or the value is empty. "42abc" reads 42, "abc" reads 0, "0x10" reads 16;
+  // numbers beyond the int range saturate.
   int GetInt(const char* section, const char* key) const;
   // Stores value as "%d" text; failures are silent, the old file stays whole.
   // A file that exists but cannot be read is never overwritten.

@@ -27,6 +27,14 @@ TEST(ProfileText, FindsValuesAsAHandEditedFileExpects) {
       {"quotes dropped", "[com]\ncom = \"/dev/x y\"\n", "com", "/dev/x y"},
       {"NUL and high bytes elsewhere", std::string("[b\0n]\n\xff=\x01\n[com]\ncom=4\n", 23), "com",
        "4"},
+      {"value ends at a NUL",
+       std::string("[com]\ncom=4 \0"
+                   "5\n",
+                   15),
+       "com", "4"},
+      {"lone CR ends a line", "[x]\r\nk=1\r[com]\rcom=5\r", "com", "5"},
+      {"[ without ] opens no section", "[com\ncom=2\n", "com", std::nullopt},
+      {"[ without ] keeps the section before", "[com]\n[bad\nbps=3\n", "bps", "3"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ProfileFindValue(c.text, "com", c.key), c.expected) << c.what;
@@ -40,8 +48,10 @@ TEST(ProfileText, ParsesIntegersLikeThePlatformRead) {
   } cases[] = {
       // clang-format off
       {"42abc", 42}, {"abc", 0}, {"", -1}, {"   ", -1}, {"-17", -17}, {"+8", 8}, {"-", 0},
-      {"0x10", 0}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
-      {"-99999999999999999999", INT_MIN},
+      {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
+      {"-99999999999999999999", INT_MIN}, {"0x10", 16}, {"-0x1f", -31}, {"0X10", 0},
+      {"0o17", 15}, {"0b101", 5}, {"0b102", 2}, {"010", 10}, {"0x", 0},
+      {"0xFFFFFFFF", INT_MAX}, {"0x80000000", INT_MAX}, {"-0x80000000", INT_MIN},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -67,10 +77,14 @@ TEST(ProfileText, EditsTouchOnlyTheValueOrAddWholeLines) {
       {"section added to an empty text", "", "[com]\ncom=-5\n"},
       {"section added after a last line without break", "[a]\r\nk=1",
        "[a]\r\nk=1\r\n[com]\r\ncom=-5\r\n"},
+      {"lone CR lines: new lines in CR LF", "[com]\rbps=1\r\n\n", "[com]\rbps=1\r\ncom=-5\r\n\n"},
+      {"after a last lone CR", "[a]\r", "[a]\r[com]\r\ncom=-5\r\n"},
+      {"broken header is not the section", "[com\ncom=1\n", "[com\ncom=1\n[com]\ncom=-5\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ProfileSetValue(c.before, "com", "com", "-5"), c.after) << c.what;
   }
+  EXPECT_EQ(ProfileSetValue("", "com", "com", "-5", "\r\n"), "[com]\r\ncom=-5\r\n");
   // Names and values that would not read back as given are refused.
   const char* const refused[][3] = {{"", "k", "1"},     {"s", "", "1"},    {"s\n[t]", "k", "1"},
                                     {"s", "k\rx", "1"}, {"s", "k", "1\n"}, {"s]x", "k", "1"},
@@ -78,6 +92,34 @@ TEST(ProfileText, EditsTouchOnlyTheValueOrAddWholeLines) {
   for (const auto& r : refused) {
     EXPECT_EQ(ProfileSetValue("[s]\nk=0\n", r[0], r[1], r[2]), std::nullopt) << r[0] << "/" << r[1];
   }
+}
+
+// UTF-16 files (Notepad's "Unicode") are read and written back in UTF-16;
+// what does not decode is neither read nor rewritten.
+TEST(ProfileText, Utf16FilesRoundTrip) {
+  const char kUtf16[] =
+      "\xFF\xFE[\0c\0o\0m\0]\0\r\0\n\0k\0\x2D\x8A=\0"
+      "5\0\r\0\n\0\x3D\xD8\x00\xDE";
+  const std::string utf16(kUtf16, sizeof kUtf16 - 1);
+  std::string text;
+  ProfileEncoding encoding;
+  ASSERT_TRUE(ProfileDecode(utf16, &text, &encoding));
+  EXPECT_EQ(encoding, ProfileEncoding::kUtf16Le);
+  EXPECT_EQ(text, "[com]\r\nk\xE8\xA8\xAD=5\r\n\xF0\x9F\x98\x80");
+  std::string raw;
+  ASSERT_TRUE(ProfileEncode(text, encoding, &raw));
+  EXPECT_EQ(raw, utf16);
+
+  ASSERT_TRUE(ProfileDecode("[com]\ncom=1\n", &text, &encoding));
+  EXPECT_EQ(encoding, ProfileEncoding::kBytes);
+  EXPECT_EQ(text, "[com]\ncom=1\n");
+  for (const std::string& bad :
+       {std::string("\xFF\xFE[", 3), std::string("\xFF\xFE\x00\xDC", 4),
+        std::string("\xFF\xFE\x00\xD8", 4), std::string("\xFE\xFF\0[", 4)}) {
+    EXPECT_FALSE(ProfileDecode(bad, &text, &encoding)) << testing::PrintToString(bad);
+  }
+  EXPECT_FALSE(ProfileEncode("\xFF", ProfileEncoding::kUtf16Le, &raw));
+  EXPECT_FALSE(ProfileEncode("\xED\xA0\x80", ProfileEncoding::kUtf16Le, &raw));  // a surrogate
 }
 
 // Random texts built from the fragments that matter to the parser: whatever
