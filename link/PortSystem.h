@@ -1,5 +1,5 @@
 // The operating-system side of CComPort, one implementation file per platform
-// (PortSystemPosix.cpp here). CComPort decides what to call and when and
+// (PortSystemPosix.cpp, PortSystemWin32.cpp). CComPort decides what to call and when and
 // holds the handle; these functions only translate each step into the
 // platform's calls and turn its errors into plain results. They keep no state
 // of their own and are called from the thread that owns the port.

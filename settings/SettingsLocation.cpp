@@ -3,22 +3,25 @@
 #include <cstring>
 #include <vector>
 
-const char* const kMsgUserFolderUnavailable =
-    "Windowsのバージョンの取得もしくは\nアプリケーションフォルダの取得に失敗しました。";
+const std::string kMsgUserFolderUnavailable = std::string("Windowsのバージョンの取得もしくは") +
+                                              kMessageLineBreak +
+                                              "アプリケーションフォルダの取得に失敗しました。";
 const char* const kMsgUserFolderNotCreated = "ユーザアプリケーションフォルダの生成に失敗しました。";
 
 namespace {
 
-constexpr const char* kFolderSuffix = "Quillbeck/ZETA-7/";
+constexpr const char* kMakerFolder = "Quillbeck";
+constexpr const char* kProductFolder = "ZETA-7";
 constexpr const char* kSettingsExtension = ".ini";
 
-// The folder part of path with its trailing "/", or "" for a bare name.
+// The folder part of path with its trailing separator, or "" for a bare name.
 std::string FolderPartOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.rfind(kPathSeparator);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-void Show(const LocationServices& services, const char* text, const std::string& detail = {}) {
+void Show(const LocationServices& services, const std::string& text,
+          const std::string& detail = {}) {
   if (services.showMessage) services.showMessage(text, detail);
 }
 
@@ -35,7 +38,7 @@ std::string ProgramPathFromLink(const std::string& link,
 }
 
 std::string BaseNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.rfind(kPathSeparator);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return name;
@@ -68,12 +71,13 @@ std::optional<std::string> LocateSettingsFile(const LocationServices& services) 
   }
 
   std::string folder(buffer.data(), length);
-  if (folder.back() != '/') folder += '/';
-  folder += kFolderSuffix;
+  if (folder.back() != kPathSeparator) folder += kPathSeparator;
+  folder.append(kMakerFolder).append(1, kPathSeparator);
+  folder.append(kProductFolder).append(1, kPathSeparator);
   if (services.makeFolder(folder.c_str()) != 0) {
     const std::string reason = services.lastErrorText ? services.lastErrorText() : std::string();
     Show(services, kMsgUserFolderNotCreated,
-         "フォルダ: " + folder + (reason.empty() ? "" : "\n理由: " + reason));
+         "フォルダ: " + folder + (reason.empty() ? "" : kMessageLineBreak + ("理由: " + reason)));
     return beside;
   }
   return folder + base + kSettingsExtension;

@@ -1,7 +1,7 @@
 // Where the settings file lives.
 //
 // Beside the program when a file <base>.ini lies there, else in the per-user
-// application folder below "Quillbeck/ZETA-7/", created when missing. When the
+// application folder below "Quillbeck", "ZETA-7", created when missing. When the
 // per-user folder cannot be had or made, the user is told and the file beside
 // the program is used. Decided once, on the user-interface thread, at dialog
 // start-up; paths of any length are handled without truncation.
@@ -11,7 +11,13 @@
 #include <optional>
 #include <string>
 
-extern const char* const kMsgUserFolderUnavailable;  // message A
+// From the platform file: the separator that joins the folders of a path
+// ('\\' on Windows, '/' elsewhere) and the line break inside a message
+// ("\r\n" on Windows, "\n" elsewhere).
+extern const char kPathSeparator;
+extern const char kMessageLineBreak[];
+
+extern const std::string kMsgUserFolderUnavailable;  // message A, two lines
 extern const char* const kMsgUserFolderNotCreated;   // message B
 
 // Everything the decision needs from outside, so tests can replace it.
@@ -34,8 +40,8 @@ struct LocationServices {
 // system can open, so a real folder is never cut short.
 inline constexpr int kUserFolderBufferSize = 64 * 1024;
 
-// The real services: /proc/self/exe and the UserDirKit library; showMessage
-// is left for the caller to set.
+// The real services: the program's own path from the system and the
+// UserDirKit library; showMessage is left for the caller to set.
 LocationServices SystemLocationServices();
 
 // The settings file path, or nullopt when the program's own path is not
@@ -51,5 +57,6 @@ std::string ProgramPathFromLink(const std::string& link,
                                 const std::function<bool(const std::string&)>& exists);
 
 // "dir/name.ext" -> "name"; "a.b.c" -> "a.b"; no extension -> the whole name.
-// A leading dot is part of the name, not an extension: ".x" -> ".x".
+// A leading dot is part of the name, not an extension: ".x" -> ".x". The
+// folders end at the platform's separator.
 std::string BaseNameOf(const std::string& path);

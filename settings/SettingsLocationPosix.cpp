@@ -8,6 +8,9 @@
 #include "SettingsLocation.h"
 #include "UserDirKit/UserDirKit.h"
 
+const char kPathSeparator = '/';
+const char kMessageLineBreak[] = "\n";
+
 namespace {
 
 bool PathExists(const std::string& path) {

@@ -31,13 +31,13 @@ bool MakeOneFolder(const std::string& path) {
 
 }  // namespace
 
-extern "C" UDK_API int udk_FileExists(const char* path) {
+extern "C" UDK_API int UDK_CALL udk_FileExists(const char* path) {
   if (path == nullptr || path[0] == '\0') return 0;
   struct stat st;
   return (::stat(path, &st) == 0 && S_ISREG(st.st_mode)) ? 1 : 0;
 }
 
-extern "C" UDK_API int udk_GetUserAppFolder(char* buffer, int size) {
+extern "C" UDK_API int UDK_CALL udk_GetUserAppFolder(char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return -1;
   buffer[0] = '\0';
 
@@ -64,7 +64,7 @@ extern "C" UDK_API int udk_GetUserAppFolder(char* buffer, int size) {
   return static_cast<int>(total);
 }
 
-extern "C" UDK_API int udk_MakeFolder(const char* folder) {
+extern "C" UDK_API int UDK_CALL udk_MakeFolder(const char* folder) {
   if (folder == nullptr || folder[0] == '\0') return -1;
   try {
     const std::string path(folder);

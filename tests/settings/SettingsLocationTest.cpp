@@ -7,11 +7,19 @@
 
 namespace {
 
+// A path written with "/" in the platform's own separators.
+std::string P(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = kPathSeparator;
+  }
+  return path;
+}
+
 // Library and platform stand-ins that answer as told and record every call.
 struct CFakeServices {
-  std::optional<std::string> program = "/opt/zeta/zeta7";
+  std::optional<std::string> program = P("/opt/zeta/zeta7");
   int existsResult = 0;
-  std::string folderText = "/home/u/.config";
+  std::string folderText = P("/home/u/.config");
   int folderResult = 15;
   int makeResult = 0;
 
@@ -45,8 +53,11 @@ struct CFakeServices {
 };
 
 TEST(SettingsLocation, BesideTheProgramOrInTheUserFolder) {
-  const std::string beside = "/opt/zeta/zeta7.ini";
-  const std::string user = "/home/u/.config/Quillbeck/ZETA-7/zeta7.ini";
+  const std::string beside = P("/opt/zeta/zeta7.ini");
+  const std::string user = P("/home/u/.config/Quillbeck/ZETA-7/zeta7.ini");
+  const std::string config = P("/home/u/.config");
+  const std::string* const msgA = &kMsgUserFolderUnavailable;
+  const std::string msgB = kMsgUserFolderNotCreated;
   const struct {
     const char* what;
     int exists;
@@ -54,19 +65,18 @@ TEST(SettingsLocation, BesideTheProgramOrInTheUserFolder) {
     int folderResult;
     int make;
     std::string expected;
-    const char* message;  // nullptr: none
+    const std::string* message;  // nullptr: none
     bool folderMade;
   } cases[] = {
       {"file beside wins even without a user folder", 1, "", -1, 0, beside, nullptr, false},
-      {"user folder", 0, "/home/u/.config", 15, 0, user, nullptr, true},
-      {"user folder with trailing /", 0, "/home/u/.config/", 16, 0, user, nullptr, true},
-      {"exists -1 is no file", -1, "/home/u/.config", 15, 0, user, nullptr, true},
-      {"exists 2 is no file", 2, "/home/u/.config", 15, 0, user, nullptr, true},
-      {"no user folder", 0, "", -1, 0, beside, kMsgUserFolderUnavailable, false},
-      {"-1 with a text is still failure", 0, "/home/u/.config", -1, 0, beside,
-       kMsgUserFolderUnavailable, false},
-      {"success with an empty text", 0, "", 0, 0, beside, kMsgUserFolderUnavailable, false},
-      {"folder not created", 0, "/home/u/.config", 15, 1, beside, kMsgUserFolderNotCreated, true},
+      {"user folder", 0, config, 15, 0, user, nullptr, true},
+      {"user folder with trailing separator", 0, P("/home/u/.config/"), 16, 0, user, nullptr, true},
+      {"exists -1 is no file", -1, config, 15, 0, user, nullptr, true},
+      {"exists 2 is no file", 2, config, 15, 0, user, nullptr, true},
+      {"no user folder", 0, "", -1, 0, beside, msgA, false},
+      {"-1 with a text is still failure", 0, config, -1, 0, beside, msgA, false},
+      {"success with an empty text", 0, "", 0, 0, beside, msgA, false},
+      {"folder not created", 0, config, 15, 1, beside, &msgB, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -78,13 +88,13 @@ TEST(SettingsLocation, BesideTheProgramOrInTheUserFolder) {
 
     EXPECT_EQ(LocateSettingsFile(fake.Services()), c.expected);
     EXPECT_EQ(fake.makeCalls, c.folderMade
-                                  ? std::vector<std::string>{"/home/u/.config/Quillbeck/ZETA-7/"}
+                                  ? std::vector<std::string>{P("/home/u/.config/Quillbeck/ZETA-7/")}
                                   : std::vector<std::string>{});
     EXPECT_EQ(fake.messages,
-              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+              c.message ? std::vector<std::string>{*c.message} : std::vector<std::string>{});
     if (c.make != 0) {
       EXPECT_EQ(fake.details,
-                std::vector<std::string>{"フォルダ: /home/u/.config/Quillbeck/ZETA-7/"});
+                std::vector<std::string>{"フォルダ: " + P("/home/u/.config/Quillbeck/ZETA-7/")});
     }
   }
 
@@ -101,7 +111,7 @@ TEST(SettingsLocation, FileIsNamedAfterTheProgram) {
                                   {"/opt/.x", ".x"},
                                   {"/opt/.x.y", ".x"},
                                   {"zeta7", "zeta7"}};
-  for (const auto& c : cases) EXPECT_EQ(BaseNameOf(c[0]), c[1]) << c[0];
+  for (const auto& c : cases) EXPECT_EQ(BaseNameOf(P(c[0])), c[1]) << c[0];
 }
 
 // A program replaced while it runs (an upgrade) keeps its settings file.
@@ -116,12 +126,12 @@ TEST(SettingsLocation, ReplacedProgramKeepsItsName) {
 
 TEST(SettingsLocation, LongPathsAreNeitherCutNorOverread) {
   CFakeServices fake;
-  const std::string deepProgram = "/" + std::string(3000, 'd') + "/" + std::string(400, 'n');
-  const std::string deepFolder = "/" + std::string(5000, 'u');
+  const std::string deepProgram = P("/" + std::string(3000, 'd') + "/" + std::string(400, 'n'));
+  const std::string deepFolder = P("/" + std::string(5000, 'u'));
   fake.program = deepProgram;
   fake.folderText = deepFolder;
   EXPECT_EQ(LocateSettingsFile(fake.Services()),
-            deepFolder + "/Quillbeck/ZETA-7/" + std::string(400, 'n') + ".ini");
+            deepFolder + P("/Quillbeck/ZETA-7/") + std::string(400, 'n') + ".ini");
   fake.existsResult = 1;
   EXPECT_EQ(LocateSettingsFile(fake.Services()), deepProgram + ".ini");
 

@@ -1,28 +1,15 @@
-// Every test program starts with the same private surroundings: HOME and
-// XDG_CONFIG_HOME inside the build tree (so no test reads or writes the
+// Every test program starts with the same private surroundings: a per-user
+// folder of its own inside the build tree (so no test reads or writes the
 // developer's own settings), ZETA7_BIN_DIR naming the folder of the built
 // programs, and Qt on its offscreen platform. Done in main() rather than in
 // CTest's environment, so that running a test program by hand gets the same.
+//
+// POSIX: HOME and XDG_CONFIG_HOME. Windows: the roaming application-data
+// folder, through a private copy of the user's registry view for this
+// process only, and USERPROFILE, APPDATA, LOCALAPPDATA, TEMP and TMP; a
+// helper program that a test starts with ZETA7_TEST_APPDATA set gets that
+// folder as its application-data folder.
+// One implementation a platform (TestEnvironmentPosix.cpp, ...Win32.cpp).
 #pragma once
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <string>
-
-inline void PrepareTestEnvironment() {
-  std::string exe(4096, '\0');
-  const ssize_t n = readlink("/proc/self/exe", &exe[0], exe.size() - 1);
-  if (n <= 0) return;
-  exe.resize(static_cast<size_t>(n));
-  const std::string bin = exe.substr(0, exe.rfind('/'));
-  const std::string name = exe.substr(exe.rfind('/') + 1);
-  const std::string home = bin + "/../test-home/" + name;
-  mkdir((bin + "/../test-home").c_str(), 0755);
-  mkdir(home.c_str(), 0755);
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-  setenv("ZETA7_BIN_DIR", bin.c_str(), 0);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-}
+void PrepareTestEnvironment();

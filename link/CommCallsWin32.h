@@ -1,0 +1,33 @@
+// The Win32 serial calls that PortSystemWin32.cpp makes, gathered in one
+// table so that a test can stand in for the driver: Wine runs the real calls
+// on a pseudo-terminal, but there the RTS escape fails and a second open of
+// a held port is not refused, so those rules are checked against a fake.
+//
+// The table is read on every call; a test installs its own for its scope and
+// puts the system's back. Only the thread that owns the port uses it.
+#pragma once
+
+#include <windows.h>
+
+struct CommCalls {
+  HANDLE(WINAPI* createFile)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+  BOOL(WINAPI* getCommState)(HANDLE, LPDCB);
+  BOOL(WINAPI* setCommState)(HANDLE, LPDCB);
+  BOOL(WINAPI* getCommTimeouts)(HANDLE, LPCOMMTIMEOUTS);
+  BOOL(WINAPI* setCommTimeouts)(HANDLE, LPCOMMTIMEOUTS);
+  BOOL(WINAPI* escapeCommFunction)(HANDLE, DWORD);
+  BOOL(WINAPI* readFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+  BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+  BOOL(WINAPI* flushFileBuffers)(HANDLE);
+  BOOL(WINAPI* closeHandle)(HANDLE);
+};
+
+// The real kernel32 functions.
+const CommCalls& SystemCommCalls();
+// Makes calls (nullptr: the system's) the table used from now on.
+void UseCommCalls(const CommCalls* calls);
+
+// The flags word of a DCB (fBinary .. fAbortOnError and the reserved bits)
+// as one number, the way the masks of the port rules are written.
+DWORD DcbFlags(const DCB& dcb);
+void SetDcbFlags(DCB* dcb, DWORD flags);

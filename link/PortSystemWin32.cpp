@@ -1,0 +1,136 @@
+#include <windows.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "CommCallsWin32.h"
+#include "PortSystem.h"
+
+namespace {
+
+// Flags kept by Open: fParity, fDtrControl and fRtsControl cleared (no parity
+// checking, DTR and RTS disabled), everything else as the driver had it.
+constexpr DWORD kOpenFlagsMask = 0xFFFFCFCD;
+// Flags kept by SetLineControl: only fDtrControl and fRtsControl cleared.
+constexpr DWORD kLineControlMask = 0xFFFFCFCF;
+constexpr DWORD kDtrControlShift = 4;
+constexpr DWORD kRtsControlShift = 12;
+
+// The bit-field word follows DCBlength and BaudRate.
+constexpr size_t kDcbFlagsOffset = 2 * sizeof(DWORD);
+static_assert(offsetof(DCB, wReserved) == kDcbFlagsOffset + sizeof(DWORD),
+              "DCB flags word is not where the masks expect it");
+
+const CommCalls kSystemCalls = {CreateFileW,      GetCommState,       SetCommState, GetCommTimeouts,
+                                SetCommTimeouts,  EscapeCommFunction, ReadFile,     WriteFile,
+                                FlushFileBuffers, CloseHandle};
+const CommCalls* g_calls = &kSystemCalls;
+
+const CommCalls& Calls() { return *g_calls; }
+
+// The one place where a Win32 result becomes ours. Serial handles here are
+// synchronous, so there is no pending or interrupted state to retry: FALSE
+// is a failure whatever GetLastError says.
+bool Succeeded(BOOL result) { return result != FALSE; }
+
+// A DCB as the driver reports it; zeroed with its length set when the read
+// fails, which the port rules do not test for.
+DCB ReadDcb(PortHandle h) {
+  DCB dcb;
+  std::memset(&dcb, 0, sizeof dcb);
+  dcb.DCBlength = sizeof dcb;
+  Calls().getCommState(h, &dcb);
+  return dcb;
+}
+
+}  // namespace
+
+const CommCalls& SystemCommCalls() { return kSystemCalls; }
+
+void UseCommCalls(const CommCalls* calls) { g_calls = calls != nullptr ? calls : &kSystemCalls; }
+
+DWORD DcbFlags(const DCB& dcb) {
+  DWORD flags;
+  std::memcpy(&flags, reinterpret_cast<const char*>(&dcb) + kDcbFlagsOffset, sizeof flags);
+  return flags;
+}
+
+void SetDcbFlags(DCB* dcb, DWORD flags) {
+  std::memcpy(reinterpret_cast<char*>(dcb) + kDcbFlagsOffset, &flags, sizeof flags);
+}
+
+namespace portsys {
+
+// COMn is a device name of its own here; the map is for systems without one.
+PortHandle OpenDevice(int n, const ComMap&) {
+  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(n);
+  HANDLE h = Calls().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kNoPort : h;
+}
+
+void ApplyLineFormat(PortHandle h, const LineFormat& format) {
+  DCB dcb = ReadDcb(h);
+  SetDcbFlags(&dcb, DcbFlags(dcb) & kOpenFlagsMask);
+  dcb.BaudRate = static_cast<DWORD>(format.baud);
+  dcb.ByteSize = static_cast<BYTE>(format.byteSize & 0xFF);
+  dcb.Parity = static_cast<BYTE>(format.parity & 0xFF);
+  dcb.StopBits = static_cast<BYTE>(format.stopBits & 0xFF);
+  // A speed or format the driver refuses must not stop the open.
+  Calls().setCommState(h, &dcb);
+}
+
+bool SetNonBlockingTimeouts(PortHandle h) {
+  COMMTIMEOUTS t;
+  if (!Succeeded(Calls().getCommTimeouts(h, &t))) return false;
+  t.ReadIntervalTimeout = MAXDWORD;
+  t.ReadTotalTimeoutMultiplier = 0;
+  t.ReadTotalTimeoutConstant = 0;
+  t.WriteTotalTimeoutMultiplier = 1000;
+  t.WriteTotalTimeoutConstant = 1000;
+  return Succeeded(Calls().setCommTimeouts(h, &t));
+}
+
+void ApplyLineControl(PortHandle h, bool rts, bool dtr) {
+  DCB dcb = ReadDcb(h);
+  DWORD flags = DcbFlags(dcb) & kLineControlMask;
+  if (rts) flags |= static_cast<DWORD>(RTS_CONTROL_ENABLE) << kRtsControlShift;
+  if (dtr) flags |= static_cast<DWORD>(DTR_CONTROL_ENABLE) << kDtrControlShift;
+  SetDcbFlags(&dcb, flags);
+  Calls().setCommState(h, &dcb);
+}
+
+void RaiseRts(PortHandle h, bool on) { Calls().escapeCommFunction(h, on ? SETRTS : CLRRTS); }
+
+int ReadBytes(PortHandle h, char* buf, int n) {
+  DWORD got = 0;
+  if (!Succeeded(Calls().readFile(h, buf, static_cast<DWORD>(n), &got, nullptr))) return -1;
+  return static_cast<int>(got);
+}
+
+// The write time-outs that Open set bound the write; a write cut short by
+// them reports fewer bytes, which counts as a failure.
+bool WriteBytes(PortHandle h, const char* buf, int n) {
+  DWORD put = 0;
+  if (!Succeeded(Calls().writeFile(h, buf, static_cast<DWORD>(n), &put, nullptr))) return false;
+  Calls().flushFileBuffers(h);
+  return put == static_cast<DWORD>(n);
+}
+
+bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs) {
+  COMMTIMEOUTS saved;
+  if (!Succeeded(Calls().getCommTimeouts(h, &saved))) return false;
+  COMMTIMEOUTS bounded = saved;
+  bounded.WriteTotalTimeoutMultiplier = 0;
+  // Both zero would mean no bound at all.
+  bounded.WriteTotalTimeoutConstant = static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 1);
+  if (!Succeeded(Calls().setCommTimeouts(h, &bounded))) return false;
+  const bool ok = WriteBytes(h, buf, n);
+  Calls().setCommTimeouts(h, &saved);
+  return ok;
+}
+
+void CloseDevice(PortHandle h) { Calls().closeHandle(h); }
+
+}  // namespace portsys

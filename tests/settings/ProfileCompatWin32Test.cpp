@@ -1,0 +1,163 @@
+// Our private-profile layer against the platform's own functions
+// (GetPrivateProfileIntA with the default -1, WritePrivateProfileStringA) on
+// the same files. Where they agree the row says so; every difference we keep
+// is a row with both answers and the reason, so the table fails as soon as
+// the platform changes its mind in either direction.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <climits>
+#include <string>
+
+#include "TestFiles.h"
+#include "iniacs.h"
+
+namespace {
+
+// A literal with NUL bytes in it, whole.
+template <size_t N>
+std::string Bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+constexpr int kSame = INT_MIN + 1;  // the platform answers as we do
+
+class ProfileCompat : public ::testing::Test {
+ protected:
+  // A new file name for every case: the platform caches files it has read.
+  std::string NewPath() { return m_dir / ("case" + std::to_string(m_nFiles++) + ".ini"); }
+
+  CTempDir m_dir;
+  int m_nFiles = 0;
+};
+
+TEST_F(ProfileCompat, Reads) {
+  const struct {
+    const char* what;
+    std::string text;  // the file; empty: no file
+    const char* key;   // in section "com"
+    int ours;
+    int platform;  // kSame, or what the platform reads instead
+    const char* why;
+  } cases[] = {
+      // clang-format off
+      {"CR LF", "[com]\r\ncom=5\r\n", "com", 5, kSame, ""},
+      {"LF", "[com]\ncom=5\n", "com", 5, kSame, ""},
+      {"no final line end", "[com]\r\ncom=5", "com", 5, kSame, ""},
+      {"lone CR line ends", "[x]\r\nk=1\r[com]\rcom=5\r", "com", 5, kSame, ""},
+      {"blanks around names and =", "  [ com ]  \r\n \t com  =  7 \t\r\n", "com", 7, kSame, ""},
+      {"case", "[Com]\r\nCOM=5\r\n", "com", 5, kSame, ""},
+      {"first of two sections", "[com]\r\ncom=1\r\n[COM]\r\nbps=2\r\n", "bps", -1, kSame, ""},
+      {"first of two keys", "[com]\r\ncom=1\r\ncom=2\r\n", "com", 1, kSame, ""},
+      {"comment", "[com]\r\n;com=4\r\n", "com", -1, kSame, ""},
+      {"key before any section", "com=9\r\n[com]\r\n", "com", -1, kSame, ""},
+      {"[ without ]", "[com\r\ncom=2\r\n", "com", -1, kSame, ""},
+      {"[ without ] after the section", "[com]\r\n[bad\r\nbps=3\r\n", "bps", 3, kSame, ""},
+      {"UTF-8 mark", "\xEF\xBB\xBF[com]\r\ncom=6\r\n", "com", 6, kSame, ""},
+      {"UTF-16", Bytes("\xFF\xFE[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0" "5\0\r\0\n\0"), "com", 5, kSame, ""},
+      {"quotes", "[com]\r\ncom=\"5\"\r\n", "com", 5, kSame, ""},
+      {"empty", "[com]\r\ncom=\r\n", "com", -1, kSame, ""},
+      {"blank", "[com]\r\ncom=  \r\n", "com", -1, kSame, ""},
+      {"12abc", "[com]\r\ncom=12abc\r\n", "com", 12, kSame, ""},
+      {"abc", "[com]\r\ncom=abc\r\n", "com", 0, kSame, ""},
+      {" -5", "[com]\r\ncom= -5\r\n", "com", -5, kSame, ""},
+      {"+7", "[com]\r\ncom=+7\r\n", "com", 7, kSame, ""},
+      {"2147483647", "[com]\r\ncom=2147483647\r\n", "com", INT_MAX, kSame, ""},
+      {"-2147483648", "[com]\r\ncom=-2147483648\r\n", "com", INT_MIN, kSame, ""},
+      {"0x10", "[com]\r\ncom=0x10\r\n", "com", 16, kSame, ""},
+      {"-0x10", "[com]\r\ncom=-0x10\r\n", "com", -16, kSame, ""},
+      {"0X10", "[com]\r\ncom=0X10\r\n", "com", 0, kSame, ""},
+      {"0o17", "[com]\r\ncom=0o17\r\n", "com", 15, kSame, ""},
+      {"0b11", "[com]\r\ncom=0b11\r\n", "com", 3, kSame, ""},
+      {"010", "[com]\r\ncom=010\r\n", "com", 10, kSame, ""},
+      {"NUL after the number", Bytes("[com]\r\ncom=4\0" "5\r\n"), "com", 4, kSame, ""},
+      {"NUL before the number", Bytes("[com]\r\ncom=\0" "5\r\n"), "com", -1, kSame, ""},
+      {"NUL line", Bytes("[a]\r\n\0\r\n[com]\r\ncom=5\r\n"), "com", 5, kSame, ""},
+      {"long run of blanks", "[com]\r\ncom=" + std::string(40, ' ') + "12\r\n", "com", 12, kSame, ""},
+      {"no file", "", "com", -1, kSame, ""},
+      {"2147483648", "[com]\r\ncom=2147483648\r\n", "com", INT_MAX, INT_MIN,
+       "the platform wraps modulo 2^32; we saturate"},
+      {"4294967295", "[com]\r\ncom=4294967295\r\n", "com", INT_MAX, -1,
+       "wrapped, a huge number would read as an absent key"},
+      {"4294967296", "[com]\r\ncom=4294967296\r\n", "com", INT_MAX, 0, "wraps to 0"},
+      {"-2147483649", "[com]\r\ncom=-2147483649\r\n", "com", INT_MIN, INT_MAX, "wraps to INT_MAX"},
+      {"long run of zeros", "[com]\r\ncom=" + std::string(40, '0') + "12\r\n", "com", 12, 0,
+       "the platform reads only the first 29 characters of a value"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = NewPath();
+    if (!c.text.empty()) WriteFile(path, c.text);
+    iniacs ini;
+    ini.SetPath(path);
+    EXPECT_EQ(ini.GetInt("com", c.key), c.ours);
+    const int platform = static_cast<int>(GetPrivateProfileIntA("com", c.key, -1, path.c_str()));
+    EXPECT_EQ(platform, c.platform == kSame ? c.ours : c.platform) << c.why;
+  }
+}
+
+// The close's writes, port then position, on files as users leave them.
+TEST_F(ProfileCompat, Writes) {
+  const struct {
+    const char* what;
+    std::string before;  // empty: no file
+    std::string ours;
+    std::string platform;  // empty: the same as ours
+    const char* why;
+  } cases[] = {
+      {"new file", "", "[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"CR LF file", "; c\r\n[com]\r\ncom=1\r\n",
+       "; c\r\n[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"no final line end", "[com]\r\nbps=0",
+       "[com]\r\nbps=0\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"first of two sections", "[com]\r\nx=1\r\n[com]\r\ncom=9\r\n",
+       "[com]\r\nx=1\r\ncom=-5\r\n[com]\r\ncom=9\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"quoted value", "[com]\r\ncom=\"1\"\r\n", "[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "",
+       ""},
+      {"[ without ]", "[com\r\ncom=1\r\n",
+       "[com\r\ncom=1\r\n[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"UTF-8 mark", "\xEF\xBB\xBF[com]\r\ncom=1\r\n",
+       "\xEF\xBB\xBF[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"UTF-16",
+       Bytes("\xFF\xFE[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0"
+             "1\0\r\0\n\0"),
+       Bytes("\xFF\xFE[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0-\0"
+             "5\0\r\0\n\0[\0p\0o\0s\0i\0t\0i\0o\0n\0]"
+             "\0\r\0\n\0l\0e\0f\0t\0=\0"
+             "1\0"
+             "2\0\r\0\n\0"),
+       "", ""},
+      {"LF file", "; c\n[com]\ncom=1\n", "; c\n[com]\ncom=-5\n[position]\nleft=12\n",
+       "; c\r\n[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n",
+       "the platform rewrites the whole file in CR LF; we keep the user's line ends"},
+      {"blanks", "[com]\n  com = 1 \n", "[com]\n  com = -5 \n[position]\nleft=12\n",
+       "[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n",
+       "the platform rewrites every line; we change only the value"},
+      {"lone CR", "[com]\rcom=1\r", "[com]\rcom=-5\r[position]\r\nleft=12\r\n",
+       "[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "the same whole-file rewrite"},
+      {"comment and blank line after the keys", "[com]\r\nbps=1\r\n;x\r\n\r\n[position]\r\n",
+       "[com]\r\nbps=1\r\ncom=-5\r\n;x\r\n\r\n[position]\r\nleft=12\r\n",
+       "[com]\r\nbps=1\r\n;x\r\ncom=-5\r\n[position]\r\nleft=12\r\n",
+       "the platform drops the blank line and puts the key after the comment"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string ours = NewPath(), platform = NewPath();
+    if (!c.before.empty()) {
+      WriteFile(ours, c.before);
+      WriteFile(platform, c.before);
+    }
+    iniacs ini;
+    ini.SetPath(ours);
+    ini.WriteInt("com", "com", -5);
+    ini.WriteInt("position", "left", 12);
+    WritePrivateProfileStringA("com", "com", "-5", platform.c_str());
+    WritePrivateProfileStringA("position", "left", "12", platform.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, platform.c_str());  // flush its cache
+    EXPECT_EQ(ReadFile(ours), c.ours);
+    EXPECT_EQ(ReadFile(platform), c.platform.empty() ? c.ours : c.platform) << c.why;
+  }
+}
+
+}  // namespace
