@@ -7,6 +7,8 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           xvfb xauth)
 # scripts/package-test.sh: the .deb's dependency list and checks of what gets installed
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
+# The Windows build (mingw-w64) and its tests under Wine.
+packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
