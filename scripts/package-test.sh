@@ -67,6 +67,14 @@ check_tools() {
   for tool in zeta7-sim zeta7-snapshot; do
     [ "$("$bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version"
   done
+  # The program itself: both work without a display, and without one it
+  # says so and ends with 1.
+  env -u DISPLAY -u WAYLAND_DISPLAY "$bin/zeta7" --help >/dev/null || fail "zeta7 --help"
+  [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/zeta7" --version)" = "ZETA-7設定ユーティリティ $version" ] ||
+    fail "zeta7 --version"
+  local rc=0
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$bin/zeta7" >/dev/null 2>&1 || rc=$?
+  [ "$rc" -eq 1 ] || fail "zeta7 without a display ended with $rc, not 1"
 }
 
 # The window drawn headless, connected to the simulated unit and read: any
