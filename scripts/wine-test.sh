@@ -22,15 +22,21 @@ done
 
 export WINEPREFIX=$win/wine-prefix
 export WINEDEBUG=-all
-# No Mono or Gecko installers (they would wait for a dialog); no display needed.
+# No Mono or Gecko installers (they would wait for a dialog).
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
+# The dialog tests create real windows: a private X server of their own.
+exec 5< <(Xvfb -displayfd 6 -nolisten tcp -screen 0 1280x1024x24 6>&1 2>/dev/null)
+xvfb_pid=$!
+read -r -t 10 display <&5 || { echo "wine-test: Xvfb did not start" >&2; exit 2; }
+export DISPLAY=:$display
 
 run=$win/wine-run
 rm -rf "$WINEPREFIX" "$run"
 mkdir -p "$run"
 sim_pids=()
 cleanup() {
+  kill "$xvfb_pid" 2>/dev/null
   for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null; done
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
@@ -40,6 +46,13 @@ trap cleanup EXIT
 start=$(date +%s)
 timeout 120 wineboot -i >"$run/wineboot.log" 2>&1 || { echo "wine-test: wineboot failed" >&2; cat "$run/wineboot.log" >&2; exit 2; }
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# The dialog font and the system's Japanese face, or every glyph is a box;
+# and windows the X server keeps no window manager's state for, or each
+# hide waits two seconds for one.
+for face in "ＭＳ ゴシック" "MS UI Gothic"; do
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d IPAGothic /f >/dev/null 2>&1
+done
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 
 # The simulated units, each on its own link, logging what they receive.
 start_sim() {  # name args...

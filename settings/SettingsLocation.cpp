@@ -16,7 +16,7 @@ constexpr const char* kSettingsExtension = ".ini";
 
 // The folder part of path with its trailing separator, or "" for a bare name.
 std::string FolderPartOf(const std::string& path) {
-  const size_t slash = path.rfind(kPathSeparator);
+  const size_t slash = path.find_last_of(kPathSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -38,7 +38,7 @@ std::string ProgramPathFromLink(const std::string& link,
 }
 
 std::string BaseNameOf(const std::string& path) {
-  const size_t slash = path.rfind(kPathSeparator);
+  const size_t slash = path.find_last_of(kPathSeparators);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return name;

@@ -15,6 +15,9 @@
 // ('\\' on Windows, '/' elsewhere) and the line break inside a message
 // ("\r\n" on Windows, "\n" elsewhere).
 extern const char kPathSeparator;
+// Every character that ends a folder name in a path ("\\/" on Windows, where
+// both are accepted, "/" elsewhere).
+extern const char kPathSeparators[];
 extern const char kMessageLineBreak[];
 
 extern const std::string kMsgUserFolderUnavailable;  // message A, two lines

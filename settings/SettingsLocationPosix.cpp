@@ -9,6 +9,7 @@
 #include "UserDirKit/UserDirKit.h"
 
 const char kPathSeparator = '/';
+const char kPathSeparators[] = "/";
 const char kMessageLineBreak[] = "\n";
 
 namespace {

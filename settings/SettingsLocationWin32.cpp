@@ -7,6 +7,7 @@
 #include "UserDirKit/UserDirKit.h"
 
 const char kPathSeparator = '\\';
+const char kPathSeparators[] = "\\/";
 const char kMessageLineBreak[] = "\r\n";
 
 namespace {

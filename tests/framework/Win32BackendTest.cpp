@@ -1,0 +1,248 @@
+// What the Win32 backend must get right that only the system shows: the
+// window the in-memory template makes (classes, style words, font, size in
+// dialog units), the modal loop's order (key filter before the dialog
+// manager), the restored rectangle of a minimised window in screen
+// coordinates, and the system message box.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "AfxDialog.h"
+#include "AfxServices.h"
+#include "AfxWin32.h"
+#include "CEditValue.h"
+#include "DialogDriver.h"
+#include "FieldDialog.h"
+#include "MainDialogTemplate.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
+  text.resize(text.size() - 1);
+  return text;
+}
+
+std::wstring ClassOf(HWND hWnd) {
+  wchar_t name[32] = {};
+  GetClassNameW(hWnd, name, 32);
+  return name;
+}
+
+// Reads the words of an in-memory template back.
+class TemplateReader {
+ public:
+  explicit TemplateReader(std::vector<WORD> words) : m_words(std::move(words)) {}
+  unsigned Word() { return m_pos < m_words.size() ? m_words[m_pos++] : 0xDEAD; }
+  unsigned long Dword() {
+    const unsigned long low = Word();
+    return low | (static_cast<unsigned long>(Word()) << 16);
+  }
+  std::wstring Text() {
+    std::wstring text;
+    for (unsigned w = Word(); w != 0 && w != 0xDEAD; w = Word()) text += static_cast<wchar_t>(w);
+    return text;
+  }
+  void AlignDword() { m_pos += m_pos % 2; }
+  bool AtEnd() const { return m_pos == m_words.size(); }
+
+ private:
+  std::vector<WORD> m_words;
+  size_t m_pos = 0;
+};
+
+std::wstring Wide(const char* utf8) {
+  wchar_t buffer[256] = {};
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, 256);
+  return buffer;
+}
+
+unsigned ClassAtomOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kDropList:
+      return 0x0085;
+    case ControlKind::kEdit:
+      return 0x0081;
+    case ControlKind::kLabel:
+    case ControlKind::kSunkenLabel:
+      return 0x0082;
+    default:
+      return 0x0080;
+  }
+}
+
+// The window is made from the table's own words: only "visible" waits
+// until the window is placed, and labels show "&" as it is.
+TEST(Win32Template, CarriesTheTablesCaptionFontStylesAndControls) {
+  TemplateReader t(AfxWin32TemplateWords(kMainDialog));
+  EXPECT_EQ(t.Word(), 1u);
+  EXPECT_EQ(t.Word(), 0xFFFFu);
+  EXPECT_EQ(t.Dword(), 0u);
+  EXPECT_EQ(t.Dword(), 0x00040000u);
+  EXPECT_EQ(t.Dword(), 0x80CA00C0u);
+  EXPECT_EQ(t.Word(), 22u);
+  const unsigned geometry[] = {t.Word(), t.Word(), t.Word(), t.Word()};
+  EXPECT_EQ(std::vector<unsigned>(geometry, geometry + 4), (std::vector<unsigned>{0, 0, 262, 159}));
+  EXPECT_EQ(t.Word(), 0u);  // menu
+  EXPECT_EQ(t.Word(), 0u);  // class
+  EXPECT_EQ(t.Text(), L"ZETA-7設定ユーティリティ");
+  EXPECT_EQ(t.Word(), 9u);
+  EXPECT_EQ(t.Word(), static_cast<unsigned>(FW_DONTCARE));
+  EXPECT_EQ(t.Word(), static_cast<unsigned>(DEFAULT_CHARSET << 8));  // not italic
+  EXPECT_EQ(t.Text(), L"ＭＳ ゴシック");
+  for (size_t i = 0; i < kMainDialog.itemCount; ++i) {
+    const DialogItem& item = kMainDialog.items[i];
+    SCOPED_TRACE(item.caption);
+    t.AlignDword();
+    EXPECT_EQ(t.Dword(), 0u);
+    EXPECT_EQ(t.Dword(), 0u);
+    const bool label = item.kind == ControlKind::kLabel || item.kind == ControlKind::kSunkenLabel;
+    EXPECT_EQ(t.Dword(), label ? item.style | SS_NOPREFIX : item.style);
+    const unsigned rect[] = {t.Word(), t.Word(), t.Word(), t.Word()};
+    EXPECT_EQ(
+        std::vector<unsigned>(rect, rect + 4),
+        (std::vector<unsigned>{static_cast<unsigned>(item.x), static_cast<unsigned>(item.y),
+                               static_cast<unsigned>(item.w), static_cast<unsigned>(item.h)}));
+    EXPECT_EQ(t.Dword(), static_cast<unsigned long>(static_cast<DWORD>(item.id)));
+    EXPECT_EQ(t.Word(), 0xFFFFu);
+    EXPECT_EQ(t.Word(), ClassAtomOf(item.kind));
+    EXPECT_EQ(t.Text(), Wide(item.caption));
+    EXPECT_EQ(t.Word(), 0u);
+  }
+  EXPECT_TRUE(t.AtEnd());
+}
+
+// The main window's template, without the program's logic around it.
+class CBareMainDlg : public CDialog {
+ public:
+  CBareMainDlg() : CDialog(IDD_MAIN_DIALOG) {}
+};
+
+TEST(Win32Template, MakesOneControlOfTheSystemClassPerEntryInTheDialogFont) {
+  CBareMainDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  HWND hWnd = dialog.GetSafeHwnd();
+  size_t i = 0;
+  for (HWND child = GetWindow(hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT), ++i) {
+    ASSERT_LT(i, kMainDialog.itemCount);
+    const DialogItem& item = kMainDialog.items[i];
+    SCOPED_TRACE(item.caption);
+    EXPECT_EQ(GetDlgCtrlID(child), item.id);
+    const unsigned atom = ClassAtomOf(item.kind);
+    const wchar_t* expected = atom == 0x0085   ? L"ComboBox"
+                              : atom == 0x0081 ? L"Edit"
+                              : atom == 0x0082 ? L"Static"
+                                               : L"Button";
+    EXPECT_EQ(lstrcmpiW(ClassOf(child).c_str(), expected), 0);
+  }
+  EXPECT_EQ(i, kMainDialog.itemCount);
+
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hWnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+  EXPECT_STREQ(font.lfFaceName, L"ＭＳ ゴシック");
+
+  // The client area is the template's size in the dialog's own units.
+  RECT units = {0, 0, kMainDialog.cx, kMainDialog.cy};
+  MapDialogRect(hWnd, &units);
+  CRect client;
+  dialog.GetClientRect(&client);
+  EXPECT_EQ(client, CRect(0, 0, units.right, units.bottom));
+}
+
+// A dialog whose initialisation queues what a user would do: its key filter
+// records what it sees before the dialog manager acts.
+class CQueuedInputDlg : public CDialog {
+ public:
+  CQueuedInputDlg() : CDialog(kFieldDialog) {}
+  std::string m_strSeen;
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    HWND edit = ::GetDlgItem(m_hWnd, kFieldId);
+    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);  // the filter drops it: no IDOK
+    PostMessageW(edit, WM_CHAR, '5', 1);
+    PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+  BOOL PreTranslateMessage(MSG* pMsg) override {
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN) {
+      m_strSeen += "enter ";
+      return TRUE;
+    }
+    if (pMsg->message == WM_CHAR) m_strSeen += "char ";
+    if (pMsg->message == WM_CLOSE) m_strSeen += "close ";
+    return CDialog::PreTranslateMessage(pMsg);
+  }
+};
+
+TEST(Win32ModalLoop, EveryQueuedMessageMeetsTheKeyFilterFirst) {
+  CQueuedInputDlg dialog;
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  EXPECT_EQ(dialog.m_strSeen, "enter char close ");
+  EXPECT_FALSE(dialog.IsWindowVisible());
+  EXPECT_EQ(dialog.GetDlgItem(kFieldId)->GetWindowTextString(), "5");
+}
+
+TEST(Win32Placement, RestoredRectangleOfAMinimisedWindowIsInScreenCoordinates) {
+  CFieldDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  CRect shown;
+  dialog.GetWindowRect(&shown);
+  dialog.SetWindowPos(130, 70, shown.Width(), shown.Height(), SWP_SHOWWINDOW);
+  CRect placed;
+  dialog.GetWindowRect(&placed);
+  EXPECT_EQ(placed, CRect(130, 70, 130 + shown.Width(), 70 + shown.Height()));
+
+  ShowWindow(dialog.GetSafeHwnd(), SW_MINIMIZE);
+  ASSERT_TRUE(dialog.IsIconic());
+  CRect normal;
+  dialog.GetNormalPosition(&normal);
+  EXPECT_EQ(normal, placed);
+}
+
+// The system box, found as it opens (a hook on this thread) and answered by
+// its Cancel button.
+struct SeenBox {
+  std::wstring caption;
+  std::wstring text;
+  bool hasCancel = false;
+};
+SeenBox g_seen;
+HHOOK g_hook = nullptr;
+HWND g_owner = nullptr;
+
+LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  HWND box = reinterpret_cast<HWND>(wParam);
+  if (code == HCBT_ACTIVATE && box != g_owner && GetWindow(box, GW_OWNER) == g_owner) {
+    wchar_t text[512] = {};
+    GetWindowTextW(box, text, 512);
+    g_seen.caption = text;
+    GetDlgItemTextW(box, 0xFFFF, text, 512);  // the box's message text
+    g_seen.text = text;
+    g_seen.hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  }
+  return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+TEST(Win32MessageBox, ShowsCaptionTextAndDetailAndReturnsTheButton) {
+  CFieldDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  g_owner = dialog.GetSafeHwnd();
+  g_hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
+  ASSERT_NE(g_hook, nullptr);
+  const int answer =
+      AfxSystemMessageBoxes().AppMessageBox(&dialog, "終了しますか？", MB_OKCANCEL, "詳細: COM3");
+  UnhookWindowsHookEx(g_hook);
+  EXPECT_EQ(answer, IDCANCEL);
+  EXPECT_EQ(Utf8(g_seen.caption), AfxGetAppName());
+  EXPECT_EQ(g_seen.text, L"終了しますか？\r\n\r\n詳細: COM3");
+  EXPECT_TRUE(g_seen.hasCancel);
+}
+
+}  // namespace
