@@ -51,12 +51,13 @@ void Queue(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
 // translation reads, for as long as the object lives.
 class HeldKeys {
  public:
-  HeldKeys(bool ctrl, bool alt) {
+  HeldKeys(bool ctrl, bool alt, bool shift) {
     GetKeyboardState(m_saved);
     BYTE state[256];
     GetKeyboardState(state);
     if (ctrl) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
     if (alt) state[VK_MENU] = state[VK_LMENU] = 0x80;
+    if (shift) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
     SetKeyboardState(state);
   }
   ~HeldKeys() { SetKeyboardState(m_saved); }
@@ -69,8 +70,8 @@ class HeldKeys {
 
 // A key press and release aimed at target; the character it types comes
 // from translation, as it does for the user's keys.
-void PressAndRelease(HWND target, UINT vk, bool ctrl, bool alt) {
-  HeldKeys held(ctrl, alt);
+void PressAndRelease(HWND target, UINT vk, bool ctrl, bool alt, bool shift = false) {
+  HeldKeys held(ctrl, alt, shift);
   const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
   const UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
   Queue(target, down, vk, KeyParam(vk, alt, false));
@@ -143,8 +144,10 @@ void CDialogDriver::Type(int id, const std::string& text) {
       PressAndRelease(target, VK_BACK, false, false);
     } else if (c < 0x20) {
       PressAndRelease(target, 'A' + c - 1, true, false);
-    } else if ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z')) {
+    } else if (c >= L'0' && c <= L'9') {
       PressAndRelease(target, c, false, false);
+    } else if (c >= L'A' && c <= L'Z') {
+      PressAndRelease(target, c, false, false, true);
     } else if (c >= L'a' && c <= L'z') {
       PressAndRelease(target, c - L'a' + L'A', false, false);
     } else {

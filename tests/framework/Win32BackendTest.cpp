@@ -245,4 +245,20 @@ TEST(Win32MessageBox, ShowsCaptionTextAndDetailAndReturnsTheButton) {
   EXPECT_TRUE(g_seen.hasCancel);
 }
 
+// The driver's keys reach a plain edit as the characters they stand for, so
+// the field's suite sees each character its filter drops.
+TEST(Win32Driver, TypesEveryCharacterIntoAPlainEdit) {
+  static constexpr DialogItem kPlainItems[] = {
+      {kFieldId, "IDC_FIELD", ControlKind::kEdit, "", 5, 5, 60, 15, 0x50810080u}};
+  static constexpr DialogTemplate kPlain = {1, "plain", "ＭＳ ゴシック", 9, 80, 30, 0x90CA00C0u,
+                                            0, 0x0411,  kPlainItems,     1};
+  CDialog dialog(kPlain);
+  ASSERT_TRUE(dialog.Create());
+  CDialogDriver driver(dialog);
+  driver.Type(kFieldId, "a-Z9 日本\b.");
+  EXPECT_EQ(driver.Text(kFieldId), "a-Z9 日.");
+  driver.Commit(kFieldId, "１か");
+  EXPECT_EQ(driver.Text(kFieldId), "a-Z9 日.１か");
+}
+
 }  // namespace
