@@ -7,7 +7,8 @@
 // first, whose base is IsDialogMessageW. The dialog procedure hands
 // WM_COMMAND, WM_CLOSE, WM_PAINT and WM_QUERYDRAGICON to the message map;
 // edits are subclassed so that every character, typed or composed, goes to
-// the attached object as WM_CHAR before the edit sees it.
+// the attached object as WM_CHAR before the edit sees it, and the opened
+// lists of drop-downs so that an entry's hint shows under the pointer.
 //
 // The framework object attached to a window is a window property. Each
 // dialog carries a small state record of ours (its object, the list hints,
@@ -33,11 +34,15 @@ const wchar_t kOwnerProp[] = L"Zeta7.AfxOwner";
 const wchar_t kDialogProp[] = L"Zeta7.AfxDialog";
 constexpr UINT_PTR kEditSubclassId = 1;
 
+constexpr UINT_PTR kListSubclassId = 2;
+
 // What we keep for each dialog window while it exists.
 struct DialogState {
   CDialog* dialog = nullptr;
-  bool showWhenRun = false;  // the template asks for a visible window
-  std::map<HWND, std::vector<std::string>> tips;
+  bool showWhenRun = false;                       // the template asks for a visible window
+  std::map<HWND, std::vector<std::string>> tips;  // by drop-down list
+  HWND tipWindow = nullptr;                       // the hint shown over an opened list's entry
+  int tipIndex = -1;                              // the entry it is shown for
   PAINTSTRUCT paint{};
 };
 
@@ -125,6 +130,83 @@ LRESULT CALLBACK EditProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
     case WM_NCDESTROY:
       RemoveWindowSubclass(hWnd, EditProc, kEditSubclassId);
       RemovePropW(hWnd, kOwnerProp);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hWnd, message, wParam, lParam);
+}
+
+// ---- Hints over the entries of an opened drop-down list -----------------------
+
+void HideTip(DialogState* state) {
+  if (!state->tipWindow || state->tipIndex < 0) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(state->tipWindow);
+  tool.uId = 1;
+  SendMessageW(state->tipWindow, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+  state->tipIndex = -1;
+}
+
+// Shows the hint of entry index next to the pointer, or hides it when the
+// entry has none.
+void ShowTip(DialogState* state, HWND combo, int index, POINT screen) {
+  if (index == state->tipIndex) return;
+  HideTip(state);
+  const std::string text = afxbackend::ComboTip(combo, index);
+  if (text.empty()) return;
+  HWND dialog = GetAncestor(combo, GA_ROOT);
+  if (!state->tipWindow) {
+    state->tipWindow = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                       WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, dialog,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!state->tipWindow) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = dialog;
+    tool.uId = 1;
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(state->tipWindow, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  const std::wstring wide = Wide(text);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = dialog;
+  tool.uId = 1;
+  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
+  SendMessageW(state->tipWindow, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(state->tipWindow, TTM_TRACKPOSITION, 0, MAKELPARAM(screen.x + 16, screen.y + 16));
+  SendMessageW(state->tipWindow, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  state->tipIndex = index;
+}
+
+// The opened list of a drop-down (its own pop-up window, which holds the
+// pointer while open): the entry under the pointer shows its hint.
+LRESULT CALLBACK ListProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                          DWORD_PTR data) {
+  HWND combo = reinterpret_cast<HWND>(data);
+  DialogState* state =
+      static_cast<DialogState*>(GetPropW(GetAncestor(combo, GA_ROOT), kDialogProp));
+  switch (message) {
+    case WM_MOUSEMOVE:
+      if (state) {
+        const LRESULT hit = SendMessageW(hWnd, LB_ITEMFROMPOINT, 0, lParam);
+        POINT screen = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ClientToScreen(hWnd, &screen);
+        if (HIWORD(hit) == 0) {
+          ShowTip(state, combo, LOWORD(hit), screen);
+        } else {
+          HideTip(state);
+        }
+      }
+      break;
+    case WM_SHOWWINDOW:
+      if (!wParam && state) HideTip(state);
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hWnd, ListProc, kListSubclassId);
       break;
     default:
       break;
@@ -445,8 +527,16 @@ HWND CreateDialogWindow(CDialog* dialog, const DialogTemplate& tmpl, HWND parent
     controls->push_back(child);
   }
   for (size_t i = 0; i < controls->size() && i < tmpl.itemCount; ++i) {
+    HWND control = (*controls)[i];
     if (tmpl.items[i].kind == ControlKind::kEdit) {
-      SetWindowSubclass((*controls)[i], EditProc, kEditSubclassId, 0);
+      SetWindowSubclass(control, EditProc, kEditSubclassId, 0);
+    } else if (tmpl.items[i].kind == ControlKind::kDropList) {
+      COMBOBOXINFO info{};
+      info.cbSize = sizeof info;
+      if (GetComboBoxInfo(control, &info) && info.hwndList) {
+        SetWindowSubclass(info.hwndList, ListProc, kListSubclassId,
+                          reinterpret_cast<DWORD_PTR>(control));
+      }
     }
   }
   state.release();  // the window's from here on; DestroyDialogWindow frees it
@@ -456,6 +546,7 @@ HWND CreateDialogWindow(CDialog* dialog, const DialogTemplate& tmpl, HWND parent
 void DestroyDialogWindow(HWND hWnd) {
   std::unique_ptr<DialogState> state(StateOf(hWnd));
   RemovePropW(hWnd, kDialogProp);
+  if (state && state->tipWindow) DestroyWindow(state->tipWindow);
   DestroyWindow(hWnd);
 }
 

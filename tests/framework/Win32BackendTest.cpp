@@ -5,6 +5,8 @@
 // coordinates, and the system message box.
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -259,6 +261,53 @@ TEST(Win32Driver, TypesEveryCharacterIntoAPlainEdit) {
   EXPECT_EQ(driver.Text(kFieldId), "a-Z9 日.");
   driver.Commit(kFieldId, "１か");
   EXPECT_EQ(driver.Text(kFieldId), "a-Z9 日.１か");
+}
+
+// An entry's hint shows while the pointer rests on it in the opened list,
+// and goes with the pointer and with the list.
+TEST(Win32List, OpenedListShowsTheHintOfTheEntryUnderThePointer) {
+  CBareMainDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  dialog.SetWindowPos(0, 0, 500, 400, SWP_SHOWWINDOW);
+  auto* list = static_cast<CComboBox*>(dialog.GetDlgItem(IDC_COMBO_COMPORT));
+  for (const char* text : {"COM1", "COM2", "COM3"}) list->AddString(text);
+  list->SetItemTip(1, "/dev/ttyUSB0 (FT232R)");
+  CDialogDriver driver(dialog);
+  driver.OpenList(IDC_COMBO_COMPORT);
+  ASSERT_TRUE(driver.IsListOpen(IDC_COMBO_COMPORT));
+
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetComboBoxInfo(list->GetSafeHwnd(), &info));
+  const auto pointAt = [&](int index) {
+    RECT item{};
+    SendMessageW(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&item));
+    SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, MAKELPARAM(item.left + 2, item.top + 2));
+  };
+  const auto shownTip = [&]() -> std::wstring {
+    HWND tip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
+    while (tip && GetParent(tip) != dialog.GetSafeHwnd() &&
+           GetWindow(tip, GW_OWNER) != dialog.GetSafeHwnd()) {
+      tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
+    }
+    if (!tip || !IsWindowVisible(tip)) return L"(none)";
+    wchar_t text[128] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = dialog.GetSafeHwnd();
+    tool.uId = 1;
+    tool.lpszText = text;
+    SendMessageW(tip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
+    return text;
+  };
+  pointAt(1);
+  EXPECT_EQ(shownTip(), L"/dev/ttyUSB0 (FT232R)");
+  pointAt(2);
+  EXPECT_EQ(shownTip(), L"(none)");
+  pointAt(1);
+  driver.CloseList(IDC_COMBO_COMPORT);
+  EXPECT_EQ(shownTip(), L"(none)");
 }
 
 }  // namespace
