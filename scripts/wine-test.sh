@@ -6,7 +6,8 @@
 # A fresh Wine prefix under the Windows build folder; the serial tests talk to
 # zeta7-sim from the Linux build, started here on pseudo-terminals that Wine's
 # port map makes COM5 (a sound unit), COM6 (a silent one) and COM7 (one that
-# hangs up); COM8 leads to a device that does not exist. Each program runs
+# hangs up); COM8 leads to a device that does not exist; COM9 is the window
+# program's own unit in its end-to-end run. Each program runs
 # under a time limit; the closing line counts the tests that passed and
 # failed, from GoogleTest's own summary (a fuzz corpus replay counts as one).
 set -uo pipefail
@@ -64,8 +65,9 @@ start_sim() {  # name args...
 start_sim sound
 start_sim silent --silent
 start_sim hangup --hangup
+start_sim e2e
 for _ in $(seq 50); do
-  [ -e "$run/sound" ] && [ -e "$run/silent" ] && [ -e "$run/hangup" ] && break
+  [ -e "$run/sound" ] && [ -e "$run/silent" ] && [ -e "$run/hangup" ] && [ -e "$run/e2e" ] && break
   sleep 0.1
 done
 map_port() {  # COMn device
@@ -75,12 +77,17 @@ map_port COM5 "$run/sound"
 map_port COM6 "$run/silent"
 map_port COM7 "$run/hangup"
 map_port COM8 "$run/no-such-device"
+map_port COM9 "$run/e2e"
 # The port map is read when the wineserver starts.
 wineserver -k
 wineserver -w
 export ZETA7_SIM_SOUND=5 ZETA7_SIM_SILENT=6 ZETA7_SIM_HANGUP=7 ZETA7_SIM_MISSING=8
 ZETA7_SIM_SOUND_LOG=$(winepath -w "$run/sound.log" 2>/dev/null)
 export ZETA7_SIM_SOUND_LOG
+# The window program, driven from outside against a unit of its own.
+ZETA7_E2E_PROGRAM=$(winepath -w "$bin/ZETA-7設定ユーティリティ.exe" 2>/dev/null)
+ZETA7_E2E_LOG=$(winepath -w "$run/e2e.log" 2>/dev/null)
+export ZETA7_E2E_PROGRAM ZETA7_E2E_LOG ZETA7_E2E_PORT=9
 echo "== Wine prefix ready in $(($(date +%s) - start)) s"
 
 passed=0

@@ -1,0 +1,250 @@
+// The real program from the outside, as a technician uses it: started as its
+// own process against a simulated unit on a COM port, driven through its
+// window's controls (the standard controls answer other processes' messages),
+// its boxes found among its thread's windows and answered, and its settings
+// file read back afterwards.
+//
+// Run by scripts/wine-test.sh, which gives ZETA7_E2E_PROGRAM (the program),
+// ZETA7_E2E_PORT (the COM number of a sound unit that nothing else talks to)
+// and ZETA7_E2E_LOG (what that unit received). This program has a main of its
+// own: the program under test must see the prefix's own user folders.
+#include <windows.h>
+// after windows.h, which they need
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "MainDialogTemplate.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], n);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
+  text.resize(text.size() - 1);
+  return text;
+}
+
+// The variable as UTF-8 (the narrow environment has only the ANSI code
+// page, and the program's name is Japanese).
+std::string Environment(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value ? Utf8(value) : "";
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The control's own text (GetWindowTextW would give only the caption the
+// system keeps for another process's window, which an edit never updates).
+std::string TextOf(HWND hWnd) {
+  wchar_t text[512] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(hWnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                      &ignored);
+  return Utf8(text);
+}
+
+bool IsDialogClass(HWND hWnd) {
+  wchar_t name[16] = {};
+  GetClassNameW(hWnd, name, 16);
+  return lstrcmpW(name, L"#32770") == 0;
+}
+
+struct Windows {
+  DWORD thread;
+  HWND except;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialogs(HWND hWnd, LPARAM data) {
+  auto* w = reinterpret_cast<Windows*>(data);
+  if (hWnd != w->except && IsWindowVisible(hWnd) && IsDialogClass(hWnd)) w->found.push_back(hWnd);
+  return TRUE;
+}
+
+// The program, started with its working folder beside it, and its window.
+class Program {
+ public:
+  bool Start(const std::wstring& path) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring command = L"\"" + path + L"\"";
+    if (!CreateProcessW(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &m_process)) {
+      return false;
+    }
+    // Idle once its first message loop waits: the window exists by then.
+    WaitForInputIdle(m_process.hProcess, 20000);
+    EnumThreadWindows(
+        m_process.dwThreadId,
+        [](HWND hWnd, LPARAM data) -> BOOL {
+          if (!IsDialogClass(hWnd)) return TRUE;
+          *reinterpret_cast<HWND*>(data) = hWnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&m_window));
+    return m_window != nullptr;
+  }
+  ~Program() {
+    if (m_process.hProcess) {
+      if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process.hProcess, 9);
+      }
+      CloseHandle(m_process.hProcess);
+      CloseHandle(m_process.hThread);
+    }
+  }
+
+  HWND Window() const { return m_window; }
+  HWND Control(int id) const { return GetDlgItem(m_window, id); }
+
+  // Returns once the program's thread takes messages again after the ones
+  // sent before: its handler has run to its end, or it waits in a box.
+  // (Sent messages are handled in the order they were sent.)
+  void Settle() const {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored);
+  }
+  // A click on a button; returns once it has been handled (or a box waits).
+  void Click(int id) const {
+    SendNotifyMessageW(Control(id), BM_CLICK, 0, 0);
+    Settle();
+  }
+  void RequestClose() const {
+    SendNotifyMessageW(m_window, WM_CLOSE, 0, 0);
+    Settle();
+  }
+  void SetText(int id, const char* text) const {
+    const std::wstring wide = Wide(text);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                        SMTO_NORMAL, 5000, &ignored);
+  }
+  std::string Text(int id) const { return TextOf(Control(id)); }
+
+  // The box the program shows now, or nullptr.
+  HWND Box() const {
+    Windows w{m_process.dwThreadId, m_window, {}};
+    EnumThreadWindows(m_process.dwThreadId, CollectDialogs, reinterpret_cast<LPARAM>(&w));
+    return w.found.empty() ? nullptr : w.found.front();
+  }
+  // The box's text, answered with the given button.
+  std::string Answer(int button) const {
+    HWND box = Box();
+    if (!box) return "(no box)";
+    const std::string text = TextOf(GetDlgItem(box, 0xFFFF));
+    SendNotifyMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    // The box goes before its caller goes on; only then does a message sent
+    // now wait for what follows.
+    for (int i = 0; i < 2000 && IsWindow(box); ++i) Sleep(10);
+    Settle();
+    return text;
+  }
+  bool Ended(DWORD ms) const {
+    return WaitForSingleObject(m_process.hProcess, ms) == WAIT_OBJECT_0;
+  }
+
+ private:
+  PROCESS_INFORMATION m_process{};
+  HWND m_window = nullptr;
+};
+
+std::wstring SettingsFile() {
+  PWSTR folder = nullptr;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &folder))) {
+    return std::wstring();
+  }
+  std::wstring path = folder;
+  CoTaskMemFree(folder);
+  path += L"\\Quillbeck\\ZETA-7";
+  SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+  return path + L"\\ZETA-7設定ユーティリティ.ini";
+}
+
+TEST(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
+  const std::string program = Environment(L"ZETA7_E2E_PROGRAM");
+  const int port = std::atoi(Environment(L"ZETA7_E2E_PORT").c_str());
+  if (program.empty() || port == 0) GTEST_SKIP() << "run through scripts/wine-test.sh";
+
+  // The user's own file: the port to use, and lines of someone else's.
+  const std::wstring ini = SettingsFile();
+  ASSERT_FALSE(ini.empty());
+  {
+    std::ofstream out(ini.c_str(), std::ios::binary);
+    out << "; kept\r\n[com]\r\ncom=" << port << "\r\nbps=0\r\n[other]\r\nkeep=1\r\n";
+  }
+
+  Program p;
+  ASSERT_TRUE(p.Start(Wide(program)));
+  EXPECT_EQ(TextOf(p.Window()), "ZETA-7設定ユーティリティ 1.02");
+  EXPECT_EQ(p.Text(IDC_COMBO_COMPORT), "COM" + std::to_string(port));
+  EXPECT_EQ(p.Text(IDC_COMBO_BAUDRATE), "38400bps");
+  EXPECT_NE(SendMessageW(p.Window(), WM_GETICON, ICON_BIG, 0), 0);
+
+  p.Click(IDC_BUTTON_CONNECT);
+  ASSERT_EQ(p.Box(), nullptr) << p.Answer(IDOK);
+  EXPECT_EQ(p.Text(IDC_STATIC_VERSION), "ファームウェアバージョン V1.02.03");
+  EXPECT_FALSE(IsWindowEnabled(p.Control(IDC_BUTTON_CONNECT)));
+  EXPECT_TRUE(IsWindowEnabled(p.Control(IDC_BUTTON_WRITE)));
+
+  p.Click(IDC_BUTTON_READ);
+  EXPECT_EQ(p.Box(), nullptr);
+  EXPECT_EQ(p.Text(IDC_EDIT_CHANNEL) + " " + p.Text(IDC_EDIT_ID) + " " +
+                p.Text(IDC_EDIT_RETRY_COUNT) + " " + p.Text(IDC_EDIT_RETRY_INTERVAL),
+            "12 3 5 1000");
+
+  p.SetText(IDC_EDIT_CHANNEL, "20");
+  p.SetText(IDC_EDIT_ID, "7");
+  p.SetText(IDC_EDIT_RETRY_COUNT, "9");
+  p.SetText(IDC_EDIT_RETRY_INTERVAL, "500");
+  p.Click(IDC_BUTTON_WRITE);
+  EXPECT_EQ(p.Answer(IDOK), "パラメータをZETA-7に書き込みます");
+  EXPECT_EQ(p.Answer(IDOK), "書き込み終了");
+  const std::string log = Environment(L"ZETA7_E2E_LOG");
+  if (!log.empty()) {
+    EXPECT_NE(ReadAll(Wide(log)).find("S 20 7 9 500\r\n"), std::string::npos);
+  }
+
+  // Cancel keeps it running and the file as it was; OK saves and ends it.
+  p.RequestClose();
+  EXPECT_EQ(p.Answer(IDCANCEL), "終了しますか？");
+  EXPECT_FALSE(p.Ended(0));
+  RECT placed{};
+  GetWindowRect(p.Window(), &placed);
+  p.RequestClose();
+  EXPECT_EQ(p.Answer(IDOK), "終了しますか？");
+  ASSERT_TRUE(p.Ended(20000));
+
+  const std::string saved = ReadAll(ini);
+  EXPECT_NE(saved.find("; kept"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("[other]\r\nkeep=1"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("com=" + std::to_string(port)), std::string::npos) << saved;
+  EXPECT_NE(saved.find("left=" + std::to_string(placed.left)), std::string::npos) << saved;
+  EXPECT_NE(saved.find("top=" + std::to_string(placed.top)), std::string::npos) << saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
