@@ -19,6 +19,7 @@
 #include <commctrl.h>
 #include <imm.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -353,6 +354,45 @@ CRect PlacementInScreen(HWND hWnd) {
   return ToCRect(r);
 }
 
+// A label whose text is wider than its box may use the empty space to its
+// right, up to the next control on its row, rather than cut its last
+// characters off (a substitute for the template's font may be wider).
+void WidenCutLabels(HWND dialog, const DialogTemplate& tmpl, const std::vector<HWND>& controls) {
+  HDC dc = GetDC(dialog);
+  if (!dc) return;
+  HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+  RECT client{};
+  GetClientRect(dialog, &client);
+  const auto placement = [dialog](HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  for (size_t i = 0; i < controls.size() && i < tmpl.itemCount; ++i) {
+    if (tmpl.items[i].kind != ControlKind::kLabel) continue;
+    const std::wstring text = Wide(tmpl.items[i].caption ? tmpl.items[i].caption : "");
+    SIZE extent{};
+    if (!GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent)) continue;
+    const RECT box = placement(controls[i]);
+    const LONG needed = extent.cx + 1;
+    if (needed <= box.right - box.left) continue;
+    LONG limit = client.right;
+    for (size_t j = 0; j < controls.size() && j < tmpl.itemCount; ++j) {
+      if (j == i || tmpl.items[j].kind == ControlKind::kGroupBox) continue;
+      const RECT r = placement(controls[j]);
+      if (r.left >= box.right && r.top < box.bottom && r.bottom > box.top && r.left < limit) {
+        limit = r.left;
+      }
+    }
+    const LONG width = std::min(needed, limit - box.left);
+    MoveWindow(controls[i], box.left, box.top, width, box.bottom - box.top, FALSE);
+  }
+  SelectObject(dc, previous);
+  ReleaseDC(dialog, dc);
+}
+
 int g_waitDepth = 0;
 HCURSOR g_cursorBeforeWait = nullptr;
 
@@ -539,6 +579,7 @@ HWND CreateDialogWindow(CDialog* dialog, const DialogTemplate& tmpl, HWND parent
       }
     }
   }
+  WidenCutLabels(hWnd, tmpl, *controls);
   state.release();  // the window's from here on; DestroyDialogWindow frees it
   return hWnd;
 }
