@@ -11,27 +11,39 @@
 // time for the device path on its first output line. The unit copies every
 // byte it receives to the log before it echoes or answers it, so once the
 // program has read an answer, ReceivedBytes() and ReceivedLines() hold the
-// line that caused it. Stop() ends the unit with SIGTERM (SIGKILL if it does
-// not go within two seconds); the destructor kills it if still running and
-// removes the log. Should the test process die first, the unit sees its
+// line that caused it. Should the test process die first, the unit sees its
 // standard input close and exits by itself.
+//
+// On Linux, Stop() ends the unit with SIGTERM (SIGKILL if it does not go
+// within two seconds); the destructor kills it if still running and removes
+// the log.
+//
+// On Windows the tests run under Wine and the unit is still the Linux
+// program: Wine starts an ELF file as a plain Unix child that it gives no
+// process handle, so the unit is known only by its standard input and output
+// (one loopback socket, the one kind of Wine handle a Unix child can
+// inherit). Stop() closes its input and waits two seconds for the socket to
+// reach its end, which is the unit exiting. Paths are Windows paths
+// throughout: the values of --link and --log are turned into the Unix paths
+// the unit needs.
 //
 // No Qt, no threads; use an object from one thread. Every wait is bounded.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <vector>
 
 class CSimProcess {
  public:
-  CSimProcess() = default;
+  CSimProcess();
   ~CSimProcess();
   CSimProcess(const CSimProcess&) = delete;
   CSimProcess& operator=(const CSimProcess&) = delete;
 
-  // $ZETA7_BIN_DIR/zeta7-sim, else zeta7-sim beside the running program.
+  // Linux: $ZETA7_BIN_DIR/zeta7-sim, else zeta7-sim beside the running
+  // program. Windows: $ZETA7_SIM, a Unix path (as scripts/wine-test.sh sets
+  // it) or a Windows one, given back as a Windows path.
   static std::string DefaultProgram();
 
   // False, with the reason in Error(), when the program is missing, exits,
@@ -40,8 +52,9 @@ class CSimProcess {
   bool Start(const std::string& program, const std::vector<std::string>& args,
              int timeoutMs = 5000);
 
-  // SIGTERM and wait; returns the exit status as waitpid reports it, or -1
-  // when no unit was running.
+  // Ends the unit and waits; returns the exit status as waitpid reports it
+  // (Windows: 0 once it has gone), or -1 when no unit was running or (on
+  // Windows) it did not go in time, which Error() then says.
   int Stop();
   // True while the unit process has not exited (it may hang up by itself).
   bool Running();
@@ -56,10 +69,10 @@ class CSimProcess {
   std::vector<std::string> ReceivedLines() const;
 
  private:
+  struct CChild;  // the running unit, as the platform knows it
   void Kill();
 
-  pid_t m_pid = -1;
-  int m_nStdin = -1;  // write end of the unit's standard input
+  std::unique_ptr<CChild> m_pChild;
   int m_nStatus = -1;
   std::string m_strDevice;
   std::string m_strLog;
