@@ -78,9 +78,23 @@ map_port COM6 "$run/silent"
 map_port COM7 "$run/hangup"
 map_port COM8 "$run/no-such-device"
 map_port COM9 "$run/e2e"
+# The units the tests start themselves (CSimProcess, the window's tests):
+# COM1 leads to a fixed link that each of them takes while it runs, so every
+# restart is reached through the same port. ZETA7_SIM is the Linux program
+# they start.
+map_port COM1 "$run/dialog-unit"
+ZETA7_COM1_LINK=$(winepath -w "$run/dialog-unit" 2>/dev/null)
+export ZETA7_COM1_LINK ZETA7_SIM=$sim
+[ -n "$ZETA7_COM1_LINK" ] || { echo "wine-test: no Windows path for $run/dialog-unit" >&2; exit 2; }
+
 # The port map is read when the wineserver starts.
 wineserver -k
 wineserver -w
+# The wineserver takes the first pseudo-terminal it opens for a port as its
+# controlling terminal and dumps all its objects on the hangup it gets when
+# that unit exits (tests stop units): into a log of its own, not a test's;
+# it stays up to 30 s after the last program, so the next one finds it.
+wineserver -p30 2>"$run/wineserver.log"
 export ZETA7_SIM_SOUND=5 ZETA7_SIM_SILENT=6 ZETA7_SIM_HANGUP=7 ZETA7_SIM_MISSING=8
 ZETA7_SIM_SOUND_LOG=$(winepath -w "$run/sound.log" 2>/dev/null)
 export ZETA7_SIM_SOUND_LOG

@@ -48,7 +48,7 @@ class DialogTest : public ::testing::Test {
   }
 
   std::string Ini() const { return m_dir / "bin/zeta7.ini"; }
-  std::string UnitLink() const { return m_dir / "unit-tty"; }
+  std::string UnitLink() const { return UnitLinkPath(1, m_dir / "unit-tty"); }
 
   CZeta7Dlg::Services Services() {
     CZeta7Dlg::Services services;

@@ -1,7 +1,16 @@
 // How a test puts a device behind a COM number: the settings-file text that
-// maps COMn to the device (the platform's own mechanism where it has one).
+// maps COMn to the device, or, where the platform has a map of its own (a
+// Wine prefix's port registry), the fixed link path that map names, for the
+// simulated unit to take with --link.
 #pragma once
 
 #include <string>
 
+// The [ports] text mapping COMn to device; on Windows "", since the port
+// there is the platform's and the file's map is not read.
 std::string ComMappingText(int n, const std::string& device);
+
+// The path a unit's --link must take for COMn to lead to it: the one the test
+// picked, or on Windows the one scripts/wine-test.sh mapped COMn to and
+// exported as ZETA7_COMn_LINK ("" when the script did not).
+std::string UnitLinkPath(int n, const std::string& picked);
