@@ -78,6 +78,7 @@ map_port COM6 "$run/silent"
 map_port COM7 "$run/hangup"
 map_port COM8 "$run/no-such-device"
 map_port COM9 "$run/e2e"
+
 # The units the tests start themselves (CSimProcess, the window's tests):
 # COM1 leads to a fixed link that each of them takes while it runs, so every
 # restart is reached through the same port. ZETA7_SIM is the Linux program
@@ -86,6 +87,9 @@ map_port COM1 "$run/dialog-unit"
 ZETA7_COM1_LINK=$(winepath -w "$run/dialog-unit" 2>/dev/null)
 export ZETA7_COM1_LINK ZETA7_SIM=$sim
 [ -n "$ZETA7_COM1_LINK" ] || { echo "wine-test: no Windows path for $run/dialog-unit" >&2; exit 2; }
+# Wine hands a Unix program its arguments in the locale's charset: under C,
+# all but ASCII would reach the unit as '?'.
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] || export LC_ALL=C.UTF-8
 
 # The port map is read when the wineserver starts.
 wineserver -k

@@ -68,10 +68,11 @@ TEST_F(SimProcessWin32, UnitsStartedOneAfterAnotherAreEachCom1) {
   }
 
   // A switch value with a blank and quotes reaches the unit as one argument.
-  ASSERT_TRUE(sim.Start({"--unit-version", "V9 \"b\\\"", "--link=" + m_strLink})) << sim.Error();
+  ASSERT_TRUE(sim.Start({"--unit-version", "V9 \"b\\\" \xce\xb2", "--link=" + m_strLink}))
+      << sim.Error();
   CComPort port;
   ASSERT_NO_FATAL_FAILURE(Connect(port));
-  EXPECT_EQ(Exchange(port, "V"), "V9 \"b\\\"");
+  EXPECT_EQ(Exchange(port, "V"), "V9 \"b\\\" \xce\xb2");
   EXPECT_EQ(Exchange(port, "S 10 15 -1 60"), "OK");
   EXPECT_EQ(sim.ReceivedLines(), (Lines{"V", "S 10 15 -1 60"}));
   port.Close();

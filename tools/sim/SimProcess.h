@@ -25,7 +25,8 @@
 // inherit). Stop() closes its input and waits two seconds for the socket to
 // reach its end, which is the unit exiting. Paths are Windows paths
 // throughout: the values of --link and --log are turned into the Unix paths
-// the unit needs.
+// the unit needs. Wine passes the arguments in the Unix locale's charset, so
+// beyond ASCII they need a UTF-8 locale (scripts/wine-test.sh sees to it).
 //
 // No Qt, no threads; use an object from one thread. Every wait is bounded.
 #pragma once

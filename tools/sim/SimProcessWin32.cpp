@@ -312,6 +312,10 @@ bool TempFile(const wchar_t* prefix, std::string& path, std::string& error) {
 
 struct CSimProcess::CChild {
   CSocket socket;  // the unit's standard input and output
+
+  // Shut down, not only closed: should a unit started later hold a copy of
+  // this end, closing ours alone would not end the unit's input.
+  ~CChild() { shutdown(socket.Get(), SD_SEND); }
 };
 
 CSimProcess::CSimProcess() = default;
