@@ -21,8 +21,9 @@
 // On Windows the tests run under Wine and the unit is still the Linux
 // program: Wine starts an ELF file as a plain Unix child that it gives no
 // process handle, so the unit is known only by its standard input and output
-// (one loopback socket, the one kind of Wine handle a Unix child can
-// inherit). Stop() closes its input and waits two seconds for the socket to
+// (one loopback socket: Wine's pipes have no Unix descriptor to hand a Unix
+// child, its sockets have; the unit's errors go to this program's own standard
+// error, as on Linux). Stop() closes its input and waits two seconds for the socket to
 // reach its end, which is the unit exiting. Paths are Windows paths
 // throughout: the values of --link and --log are turned into the Unix paths
 // the unit needs. Wine passes the arguments in the Unix locale's charset, so
