@@ -87,11 +87,19 @@ LRESULT CALLBACK NoteArrival(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPar
 
 constexpr UINT_PTR kArrivalSubclassId = 0x5A37;
 
-bool SendKey(HWND target, UINT vk, bool alt) {
+// A key aimed at control goes where the system sends keys, to the focus
+// (which a disabled control cannot take). It reached the control when the
+// control saw it; a Tab, which the dialog manager takes before any control
+// does, reached it when the dialog manager moved the focus on from it.
+bool SendKey(HWND control, UINT vk, bool alt) {
+  HWND focus = GetFocus();
+  HWND target = focus ? focus : control;
   bool arrived = false;
-  SetWindowSubclass(target, NoteArrival, kArrivalSubclassId, reinterpret_cast<DWORD_PTR>(&arrived));
+  SetWindowSubclass(control, NoteArrival, kArrivalSubclassId,
+                    reinterpret_cast<DWORD_PTR>(&arrived));
   PressAndRelease(target, vk, false, alt);
-  RemoveWindowSubclass(target, NoteArrival, kArrivalSubclassId);
+  RemoveWindowSubclass(control, NoteArrival, kArrivalSubclassId);
+  if (vk == VK_TAB && !alt && target == control && GetFocus() != control) arrived = true;
   return arrived;
 }
 

@@ -163,16 +163,18 @@ TEST_F(DialogTest, AbsentPositionCentresFromTheScreenOrigin) {
 
 TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
   // No file beside the program: the user folder is made at start.
-  EXPECT_EQ(Open().IniPath(), m_userFolder + "/Quillbeck/ZETA-7/zeta7.ini");
-  EXPECT_TRUE(std::filesystem::is_directory(m_userFolder + "/Quillbeck/ZETA-7"));
+  const std::string sep(1, kPathSeparator);
+  const std::string folder = sep + "Quillbeck" + sep + "ZETA-7";
+  EXPECT_EQ(Open().IniPath(), m_userFolder + folder + sep + "zeta7.ini");
+  EXPECT_TRUE(std::filesystem::is_directory(m_userFolder + folder));
 
   m_userFolder = "/proc/no-such-place";
   Open();
   ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes.m_boxes[0].type, unsigned{MB_OK});
-  EXPECT_EQ(
-      m_boxes.m_boxes[0].detail.rfind("フォルダ: /proc/no-such-place/Quillbeck/ZETA-7/\n理由: ", 0),
-      0u)
+  EXPECT_EQ(m_boxes.m_boxes[0].detail.rfind(
+                "フォルダ: /proc/no-such-place" + folder + sep + kMessageLineBreak + "理由: ", 0),
+            0u)
       << m_boxes.m_boxes[0].detail;
   EXPECT_EQ(Shown(), Texts{"ユーザアプリケーションフォルダの生成に失敗しました。"});
   EXPECT_EQ(m_dialog->IniPath(), Ini());
