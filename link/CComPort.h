@@ -25,7 +25,8 @@ class CComPort {
 
   // 1 when COM port n (1..256) is open and its time-outs are set. A failure
   // at the time-outs returns 0 with the device still held, until Close.
-  // Outside Windows the device for n comes from ComResolver.h.
+  // The device for n comes from the map, else from ComResolver.h (Windows:
+  // "\\.\COMn").
   int Open(int n);
   // Closes, stores the line format for this and later Opens, then Open(n).
   int Reopen(int n, int baud, int byteSize, int parity, int stopBits);
@@ -53,8 +54,8 @@ class CComPort {
 
   bool IsOpen() const { return m_handle != kNoPort; }
 
-  // Where COM numbers lead on platforms without COMn devices; used from the
-  // next Open on.
+  // Where COM numbers lead instead of the system's own naming (the [ports]
+  // section); used from the next Open on.
   void SetComMap(ComMap map) { m_comMap = std::move(map); }
   const ComMap& GetComMap() const { return m_comMap; }
 

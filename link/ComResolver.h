@@ -17,13 +17,18 @@
 #include "PortSystem.h"
 
 struct SerialDevice {
-  std::string path;     // "/dev/ttyUSB0"
-  std::string product;  // USB product name where sysfs has one, else empty
+  std::string path;     // "/dev/ttyUSB0"; "\\.\COM3" on Windows
+  std::string product;  // USB product name where sysfs has one (Windows: the
+                        // friendly name), else empty
+  int comNumber = 0;    // the COM number it stands for without a [ports] entry
 };
 
-// Present serial devices in COM order (element 0 is COM1). A device counts
-// when sysfs lists it and its node exists under devRoot. Roots are
-// parameters so tests can point them at a fake tree.
+// Present serial devices in COM order. Here element 0 is COM1; Windows
+// numbers its ports itself, so there the list holds the numbers the system
+// gave (ComResolverWin32.cpp: the serial device map and the ports class).
+// A device counts when sysfs lists it and its node exists under devRoot.
+// Roots are parameters so tests can point them at a fake tree; Windows
+// ignores them.
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot = "/sys",
                                             const std::string& devRoot = "/dev");
 
@@ -35,5 +40,6 @@ std::map<int, std::string> DescribeComPorts(int count, const ComMap& map,
                                             const std::string& devRoot = "/dev");
 
 // Device path for COM port n: the map's entry when it has a non-empty one,
-// else the n-th present device; empty when there is none.
+// else the n-th present device (on Windows "\\.\COMn" for 1..256, present
+// or not: the open says whether it is there); empty when there is none.
 std::string ResolveComDevice(int n, const ComMap& map);

@@ -89,7 +89,7 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
   });
   std::vector<SerialDevice> devices;
   for (const Candidate& c : found) {
-    SerialDevice d{(fs::path(devRoot) / c.name).string(), {}};
+    SerialDevice d{(fs::path(devRoot) / c.name).string(), {}, static_cast<int>(devices.size()) + 1};
     if (c.family != kLegacyFamily) d.product = UsbProduct(classDir / c.name);
     devices.push_back(std::move(d));
   }

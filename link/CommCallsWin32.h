@@ -4,7 +4,9 @@
 // a held port is not refused, so those rules are checked against a fake.
 //
 // The table is read on every call; a test installs its own for its scope and
-// puts the system's back. Only the thread that owns the port uses it.
+// puts the system's back. Only the thread that owns the port uses it (and
+// the diagnosis, which any thread may run: a test swaps the table only while
+// no port or diagnosis is in use).
 #pragma once
 
 #include <windows.h>
@@ -26,6 +28,9 @@ struct CommCalls {
 const CommCalls& SystemCommCalls();
 // Makes calls (nullptr: the system's) the table used from now on.
 void UseCommCalls(const CommCalls* calls);
+// The table in use, for the port diagnosis, which opens the way the port
+// does.
+const CommCalls& CommCallsInUse();
 
 // The flags word of a DCB (fBinary .. fAbortOnError and the reserved bits)
 // as one number, the way the masks of the port rules are written.

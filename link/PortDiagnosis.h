@@ -6,14 +6,19 @@
 // CComPort opens it and closes it again at once; nothing is written to the
 // line. A device that opens is reported as usable. The answer is a value;
 // nothing is kept between calls, so any thread may call it (it reads sysfs,
-// /dev/serial/by-id and /proc). The texts are Japanese, for the window's
-// detail text and for the command-line tools. One implementation file per
-// platform (PortDiagnosisPosix.cpp here).
+// /dev/serial/by-id and /proc; on Windows the present ports). The texts are
+// Japanese, for the window's detail text and for the command-line tools.
+// One implementation file per platform (PortDiagnosisPosix.cpp,
+// PortDiagnosisWin32.cpp). On Windows a COM number always leads to
+// "\\.\COMn", so kNoDevice only comes of a number outside 1..256; the
+// system holds ports exclusively, so "access denied" there is kBusy, with no
+// holder to name, and kPermission does not occur.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "ComResolver.h"
 #include "PortSystem.h"
 
 enum class PortProblem {
@@ -39,10 +44,11 @@ struct PortDiagnosis {
   std::string holderCommand;
   std::string systemError;  // the system's words, for kOther
   // Present devices in COM order, for kNoDevice and kMissing.
-  std::vector<std::string> present;
+  std::vector<SerialDevice> present;
 };
 
-// sysRoot and devRoot as in ListSerialDevices, for tests.
+// sysRoot and devRoot as in ListSerialDevices, for tests (Windows ignores
+// them).
 PortDiagnosis DiagnoseComPort(int n, const ComMap& map, const std::string& sysRoot = "/sys",
                               const std::string& devRoot = "/dev");
 // The same for a device named by its path.

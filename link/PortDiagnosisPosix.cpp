@@ -187,7 +187,7 @@ void Probe(PortDiagnosis& d) {
 }
 
 void FillPresent(PortDiagnosis& d, const std::vector<SerialDevice>& devices) {
-  for (const SerialDevice& s : devices) d.present.push_back(s.path);
+  d.present = devices;
 }
 
 void FillIdentity(PortDiagnosis& d, const std::vector<SerialDevice>& devices,

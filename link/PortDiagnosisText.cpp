@@ -5,8 +5,10 @@ namespace {
 std::string PresentList(const PortDiagnosis& d) {
   if (d.present.empty()) return "シリアルデバイスは一つも見つかりません";
   std::string list = "存在するデバイス:";
-  for (size_t i = 0; i < d.present.size(); ++i) {
-    list += " COM" + std::to_string(i + 1) + "=" + d.present[i];
+  for (const SerialDevice& s : d.present) {
+    const std::string com = "COM" + std::to_string(s.comNumber);
+    // Windows' own "\\.\COM3" would only repeat the number.
+    list += " " + com + (s.path == "\\\\.\\" + com ? "" : "=" + s.path);
   }
   return list;
 }

@@ -21,7 +21,8 @@ inline constexpr PortHandle kNoPort = -1;
 // 0 one, 1 one and a half, 2 two). A value the platform cannot express is
 // left as the driver had it.
 // Explicit COM number -> device path entries (the settings file's [ports]
-// section). Platforms whose devices are named COMn ignore it.
+// section). Where devices are named COMn (Windows) an entry still wins for
+// its number.
 using ComMap = std::map<int, std::string>;
 
 struct LineFormat {

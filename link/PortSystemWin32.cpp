@@ -6,6 +6,7 @@
 
 #include "CommCallsWin32.h"
 #include "PortSystem.h"
+#include "WideTextWin32.h"
 
 namespace {
 
@@ -50,6 +51,8 @@ const CommCalls& SystemCommCalls() { return kSystemCalls; }
 
 void UseCommCalls(const CommCalls* calls) { g_calls = calls != nullptr ? calls : &kSystemCalls; }
 
+const CommCalls& CommCallsInUse() { return Calls(); }
+
 DWORD DcbFlags(const DCB& dcb) {
   DWORD flags;
   std::memcpy(&flags, reinterpret_cast<const char*>(&dcb) + kDcbFlagsOffset, sizeof flags);
@@ -62,9 +65,16 @@ void SetDcbFlags(DCB* dcb, DWORD flags) {
 
 namespace portsys {
 
-// COMn is a device name of its own here; the map is for systems without one.
-PortHandle OpenDevice(int n, const ComMap&) {
-  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(n);
+// COMn is a device name of its own here. A [ports] entry still names the
+// device for its number, as elsewhere: a port driver that gives its ports
+// other names (\\.\CNCA0), or a path on zeta7ctl's command line. A name
+// that is not valid UTF-8 opens nothing rather than some other device.
+PortHandle OpenDevice(int n, const ComMap& map) {
+  std::wstring name = L"\\\\.\\COM" + std::to_wstring(n);
+  const auto entry = map.find(n);
+  if (entry != map.end() && !entry->second.empty() && !LinkToWide(entry->second, &name)) {
+    return kNoPort;
+  }
   HANDLE h = Calls().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? kNoPort : h;

@@ -1,0 +1,127 @@
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ComResolver.h"
+#include "CommCallsWin32.h"
+#include "PortDiagnosis.h"
+#include "SerialDevicesWin32.h"
+#include "WideTextWin32.h"
+
+namespace {
+
+// The one place where GetLastError from opening the device becomes a
+// problem. Windows opens a COM port for one handle at a time, so a refusal
+// of access is another program holding it (the error the system gives
+// whatever the holder is: a terminal program, a modem service, a second
+// zeta7ctl).
+PortProblem ProblemOfError(DWORD err) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:  // unplugged while the name was still listed
+      return PortProblem::kMissing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return PortProblem::kBusy;
+    default:
+      return PortProblem::kOther;
+  }
+}
+
+// The system's words for err (in the user's language), without the line
+// break FormatMessage ends them with.
+std::string SystemText(DWORD err) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
+  LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) {
+    wide.pop_back();
+  }
+  const std::string utf8 = LinkToUtf8(wide);
+  return utf8.empty() ? "error " + std::to_string(err) : utf8;
+}
+
+class CProbeHandle {
+ public:
+  explicit CProbeHandle(HANDLE h) : m_handle(h) {}
+  ~CProbeHandle() {
+    if (IsValid()) CommCallsInUse().closeHandle(m_handle);
+  }
+  CProbeHandle(const CProbeHandle&) = delete;
+  CProbeHandle& operator=(const CProbeHandle&) = delete;
+  bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return m_handle; }
+
+ private:
+  HANDLE m_handle;
+};
+
+// Opens as CComPort does (the same call, no sharing), asks for the
+// time-outs the open depends on, then closes; fills in the problem.
+void Probe(PortDiagnosis& d, bool listed) {
+  std::wstring name;
+  if (!LinkToWide(d.device, &name)) {
+    d.problem = PortProblem::kOther;
+    d.systemError = SystemText(ERROR_NO_UNICODE_TRANSLATION);
+    return;
+  }
+  CProbeHandle h(CommCallsInUse().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.IsValid()) {
+    const DWORD err = GetLastError();
+    d.problem = ProblemOfError(err);
+    if (d.problem == PortProblem::kOther) d.systemError = SystemText(err);
+    return;
+  }
+  COMMTIMEOUTS t;
+  if (!CommCallsInUse().getCommTimeouts(h.Get(), &t)) {
+    // A listed port whose driver refuses is still a serial port (Wine gives
+    // this for a port mapped to a device that has gone); anything else that
+    // opens but has no line settings is a file or another kind of device.
+    const DWORD err = GetLastError();
+    d.problem = listed ? PortProblem::kOther : PortProblem::kNotTerminal;
+    if (listed) d.systemError = SystemText(err);
+  }
+}
+
+void FillIdentity(PortDiagnosis& d, const std::vector<SerialDevice>& devices, bool* listed) {
+  const SerialDevice* present = FindPresentDevice(d.device, devices);
+  *listed = present != nullptr;
+  if (present != nullptr) d.product = present->product;
+}
+
+PortDiagnosis Diagnose(PortDiagnosis d, const std::vector<SerialDevice>& devices) {
+  bool listed = false;
+  FillIdentity(d, devices, &listed);
+  Probe(d, listed);
+  if (d.problem == PortProblem::kMissing) d.present = devices;
+  return d;
+}
+
+}  // namespace
+
+PortDiagnosis DiagnoseComPort(int n, const ComMap& map, const std::string&, const std::string&) {
+  const std::vector<SerialDevice> devices = ListSerialDevices();
+  PortDiagnosis d;
+  d.comNumber = n;
+  d.device = ResolveComDevice(n, map);
+  const auto entry = map.find(n);
+  if (entry != map.end() && !entry->second.empty()) d.mapKey = "com" + std::to_string(n);
+  if (d.device.empty()) {
+    d.problem = PortProblem::kNoDevice;
+    d.present = devices;
+    return d;
+  }
+  return Diagnose(d, devices);
+}
+
+PortDiagnosis DiagnoseDevice(const std::string& path, const std::string&, const std::string&) {
+  PortDiagnosis d;
+  d.device = path;
+  return Diagnose(d, ListSerialDevices());
+}
