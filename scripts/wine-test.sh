@@ -91,6 +91,22 @@ export ZETA7_COM1_LINK ZETA7_SIM=$sim
 # all but ASCII would reach the unit as '?'.
 [ "$(locale charmap 2>/dev/null)" = UTF-8 ] || export LC_ALL=C.UTF-8
 
+# zeta7ctl.exe's own units (the serial tests change the sound unit's
+# values): two sound ones, one that says "OK" and stores nothing, and one
+# that hangs up in its first reply.
+start_sim ctl-a
+start_sim ctl-b
+start_sim ctl-nostore --no-store
+start_sim ctl-hangup --hangup
+for _ in $(seq 50); do
+  [ -e "$run/ctl-a" ] && [ -e "$run/ctl-b" ] && [ -e "$run/ctl-nostore" ] && [ -e "$run/ctl-hangup" ] &&
+    break
+  sleep 0.1
+done
+map_port COM10 "$run/ctl-a"
+map_port COM11 "$run/ctl-b"
+map_port COM12 "$run/ctl-nostore"
+map_port COM13 "$run/ctl-hangup"
 # The port map is read when the wineserver starts.
 wineserver -k
 wineserver -w
@@ -143,16 +159,129 @@ for target in fuzz_transact fuzz_param_reply fuzz_ini fuzz_decimal; do
   fi
 done
 
-# The port list runs and prints the listing's shape (Wine's SetupAPI knows
-# no ports, so here that is the "none" line).
+# The port list runs and prints the listing's shape: the settings file, the
+# ports Wine's port map makes (COM5 opens), the closing note.
 log=$run/zeta7-ports.log
 if timeout -k 10 60 wine "$bin/zeta7-ports.exe" >"$log" 2>&1 &&
-  grep -Eq '^(No serial devices found\.|COM[0-9]+ -> )' "$log"; then
+  grep -q '^COM5  \\\\\.\\COM5' "$log" && grep -q 'より優先されます' "$log"; then
   note "zeta7-ports runs" 1 0
 else
   note "zeta7-ports runs" 0 1
   cat "$log"
 fi
+
+# zeta7ctl.exe end to end against the units on COM10..13 and the fault
+# ports above; each check counts as one test.
+ctl=$bin/zeta7ctl.exe
+ctl_passed=0
+ctl_failed=0
+ctl_rc=0
+ctl_step=0
+ctl_out=
+ctl_err=
+# Runs zeta7ctl.exe with its output in files of its own step.
+ctl_run() {
+  ctl_step=$((ctl_step + 1))
+  ctl_out=$run/ctl-$ctl_step.out
+  ctl_err=$run/ctl-$ctl_step.err
+  printf '%s\n' "$*" >"$run/ctl-$ctl_step.args"
+  timeout -k 10 60 wine "$ctl" "$@" >"$ctl_out" 2>"$ctl_err"
+  ctl_rc=$?
+}
+# check WHAT COMMAND...: the command must succeed.
+ctl_check() {
+  local what=$1
+  shift
+  if "$@"; then
+    ctl_passed=$((ctl_passed + 1))
+  else
+    ctl_failed=$((ctl_failed + 1))
+    echo "zeta7ctl.exe: FAILED: $what (step $ctl_step: $(cat "$run/ctl-$ctl_step.args"), exit $ctl_rc)"
+    sed 's/^/  out: /' "$ctl_out"
+    sed 's/^/  err: /' "$ctl_err"
+  fi
+}
+has() { grep -qF -- "$2" "$1"; }
+exits() { [ "$ctl_rc" -eq "$1" ]; }
+lines() { [ "$(wc -l <"$1")" -eq "$2" ]; }
+win() { winepath -w "$1" 2>/dev/null; }
+
+printf '[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n' >"$run/設定 プロファイル.ini"
+profile=$(win "$run/設定 プロファイル.ini")
+record=$(win "$run/記録.jsonl")
+after='"after":{"channel":20,"id":4,"retry_count":-1,"retry_interval":500}'
+
+ctl_run info -p COM10
+ctl_check "info" exits 0
+ctl_check "info: version" has "$ctl_out" 'COM10 (\\.\COM10): ファームウェアバージョン V1.02.03'
+ctl_run read -p COM10 --pace fast
+ctl_check "read" exits 0
+ctl_check "read: values" has "$ctl_out" 'チャネル 12, ID 3, リトライ回数 5, リトライ間隔[msec] 1000'
+ctl_run write -p '\\.\COM10' --channel 30 --id 15 --retry 0 --interval 32767
+ctl_check "write by device name" exits 0
+ctl_check "write: read back" has "$ctl_out" '書き込み終了: チャネル 30, ID 15, リトライ回数 0, リトライ間隔[msec] 32767'
+
+# Nothing reaches a unit on a usage error.
+sent=$(wc -c <"$run/ctl-a.log")
+ctl_run write -p COM10 -c 47 -i 0 -r 0 -t 0
+ctl_check "out of range is a usage error" exits 2
+ctl_check "out of range: reason" has "$ctl_err" '値が有効範囲を超えています'
+ctl_run apply "$(win "$run/none.ini")" -p COM10
+ctl_check "missing profile is a usage error" exits 2
+ctl_run read -p COM10 -p '\\.\COM10'
+ctl_check "one device twice is a usage error" exits 2
+ctl_check "usage errors sent nothing" [ "$(wc -c <"$run/ctl-a.log")" -eq "$sent" ]
+
+# A profile and a record whose names are Japanese; two units in parallel.
+ctl_run apply "$profile" -p COM10 -p COM11 --record "$record"
+ctl_check "apply to two units" exits 0
+ctl_check "apply: a record per unit" lines "$run/記録.jsonl" 2
+ctl_check "apply: COM10 read back" grep -q "\"port\":\"COM10\".*$after.*\"outcome\":\"ok\"" "$run/記録.jsonl"
+ctl_check "apply: COM11 read back" grep -q "\"port\":\"COM11\".*$after.*\"outcome\":\"ok\"" "$run/記録.jsonl"
+
+# Faults: a unit that does not store, a silent one, a missing device, a
+# unit that hangs up; the sound unit in the same batch is done.
+ctl_run apply "$profile" -p COM12 -p COM6 -p COM8 -p COM13 -p COM11 --json --pace fast --timeout 300
+ctl_check "faults: exit 1" exits 1
+ctl_check "faults: a record per unit" lines "$ctl_out" 5
+ctl_check "faults: the sound unit is done" grep -q '"port":"COM11".*"outcome":"ok"' "$ctl_out"
+ctl_check "faults: OK without storing" has "$ctl_err" '書き込みに失敗しました COM12 (\\.\COM12): "OK" の後に読み戻した値が違います'
+ctl_check "faults: silent" has "$ctl_err" 'ZETA-7と通信できません COM6 (\\.\COM6): 応答がありません'
+ctl_check "faults: missing device" has "$ctl_err" 'COM8がオープンできません。 \\.\COM8: '
+ctl_check "faults: hang-up" has "$ctl_err" 'COM13 (\\.\COM13): '
+
+# The [ports] map of the settings file names a device for a number.
+printf '[ports]\ncom20=\\\\.\\COM11\n' >"$run/ctl-settings.ini"
+ctl_run ports --settings "$(win "$run/ctl-settings.ini")"
+ctl_check "ports: mapped entry" has "$ctl_out" 'COM20  \\.\COM11 ([ports] com20)'
+ctl_run info -p COM20 --settings "$(win "$run/ctl-settings.ini")"
+ctl_check "info through the map" has "$ctl_out" 'COM20 (\\.\COM11): ファームウェアバージョン'
+
+# Ctrl+C: Wine turns SIGINT into the console's Ctrl+C event. Sent once the
+# first unit has its write command: that exchange ends, nothing new goes
+# out, every unit has its record, exit 130.
+rm -f "$run/記録.jsonl"
+sent=$(wc -c <"$run/ctl-a.log")
+ctl_step=$((ctl_step + 1))
+ctl_out=$run/ctl-$ctl_step.out
+ctl_err=$run/ctl-$ctl_step.err
+echo "apply (Ctrl+C)" >"$run/ctl-$ctl_step.args"
+timeout -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
+  >"$ctl_out" 2>"$ctl_err" &
+ctl_pid=$!  # timeout passes the signal on to wine
+for _ in $(seq 1000); do
+  tail -c +$((sent + 1)) "$run/ctl-a.log" | grep -aq '^S 20 4 -1 500' && break
+  sleep 0.01
+done
+kill -INT "$ctl_pid"
+wait "$ctl_pid"
+ctl_rc=$?
+ctl_check "Ctrl+C: exit 130" exits 130
+ctl_check "Ctrl+C: said so" has "$ctl_err" '中断しました'
+ctl_check "Ctrl+C: a record per unit" lines "$run/記録.jsonl" 2
+ctl_check "Ctrl+C: the write went out unverified" grep -q '"port":"COM10".*"outcome":"interrupted".*書き込み後、読み戻しの前' "$run/記録.jsonl"
+ctl_check "Ctrl+C: no read-back sent" [ "$(tail -c +$((sent + 1)) "$run/ctl-a.log" | tr -d '\r' | tr '\n' '|')" = '|V|R|S 20 4 -1 500|' ]
+note "zeta7ctl.exe" "$ctl_passed" "$ctl_failed"
 
 echo "== Windows tests under Wine: $passed passed, $failed failed ($(($(date +%s) - start)) s)"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "CtlText.h"
+#include "ToolConsole.h"
 
 namespace {
 
@@ -57,14 +58,11 @@ class CBatchSink {
       std::fflush(m_output.record);
     }
     if (m_output.json) {
-      std::fwrite(json.data(), 1, json.size(), stdout);
+      WriteStdout(json);
     } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
-      std::printf("%s\n", HumanLine(r).c_str());
+      WriteStdout(HumanLine(r) + "\n");
     }
-    if (r.outcome != UnitOutcome::kOk && m_output.human) {
-      std::fprintf(stderr, "%s\n", HumanLine(r).c_str());
-    }
-    std::fflush(stdout);
+    if (r.outcome != UnitOutcome::kOk && m_output.human) WriteStderr(HumanLine(r) + "\n");
     DrawProgress();
   }
 
@@ -84,15 +82,15 @@ class CBatchSink {
   void DrawProgress() {
     if (!m_bProgress) return;
     const double secs = std::chrono::duration<double>(Clock::now() - m_start).count();
-    std::printf("\r完了 %d/%d  失敗 %d  経過 %.1f 秒\033[K", m_nDone, m_nTotal,
-                m_counts.failed + m_counts.interrupted, secs);
-    std::fflush(stdout);
+    char line[128];
+    std::snprintf(line, sizeof line, "\r完了 %d/%d  失敗 %d  経過 %.1f 秒\033[K", m_nDone, m_nTotal,
+                  m_counts.failed + m_counts.interrupted, secs);
+    WriteStdout(line);
     m_bShown = true;
   }
   void ClearProgress() {
     if (!m_bShown) return;
-    std::printf("\r\033[K");
-    std::fflush(stdout);  // before a line on stderr lands on the same terminal
+    WriteStdout("\r\033[K");  // flushed before a line on stderr lands on the same terminal
     m_bShown = false;
   }
 

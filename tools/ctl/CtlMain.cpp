@@ -16,6 +16,7 @@
 #include "PortDiagnosis.h"
 #include "PortList.h"
 #include "ProgramSettings.h"
+#include "ToolConsole.h"
 #include "version.h"
 
 namespace {
@@ -25,14 +26,14 @@ constexpr int kHighestComNumber = 256;
 std::atomic<bool> g_interrupted{false};
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "zeta7ctl: %s\n詳しくは zeta7ctl --help\n", message.c_str());
+  WriteStderr("zeta7ctl: " + message + "\n詳しくは zeta7ctl --help\n");
   return kExitUsage;
 }
 
 std::string CanonicalOrSelf(const std::string& path) {
   std::error_code ec;
-  const std::filesystem::path c = std::filesystem::canonical(path, ec);
-  return ec ? path : c.string();
+  const std::filesystem::path c = std::filesystem::canonical(std::filesystem::u8path(path), ec);
+  return ec ? path : c.u8string();
 }
 
 std::string MapKey(int n, const ComMap& map) {
@@ -44,7 +45,7 @@ std::string MapKey(int n, const ComMap& map) {
 bool ResolveTargets(const CtlCommand& c, const ComMap& map, std::vector<UnitTarget>* targets,
                     std::string* error) {
   if (c.all) {
-    for (int n : ListedComNumbers(map, ListSerialDevices().size())) {
+    for (int n : ListedComNumbers(map, ListSerialDevices())) {
       const std::string device = ResolveComDevice(n, map);
       if (!device.empty())
         targets->push_back({"COM" + std::to_string(n), n, device, MapKey(n, map)});
@@ -62,7 +63,7 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, std::vector<UnitTarg
         return false;
       }
       targets->push_back({name, n, device, MapKey(n, map)});
-    } else if (name.find('/') != std::string::npos) {
+    } else if (IsDevicePathName(name)) {
       targets->push_back({name, 0, name, {}});
     } else {
       *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
@@ -141,22 +142,21 @@ int ComNumberOfName(const char* name) {
 }
 
 int CtlMain(int argc, const char* const* argv) {
-  PrepareConsole();
   CtlCommand c;
   std::string error;
   if (!ParseCtlArgs(argc - 1, argv + 1, &c, &error)) return UsageError(error);
   if (c.version) {
-    std::printf("zeta7ctl %s\n", ZETA7_VERSION_STRING);
+    WriteStdout(std::string("zeta7ctl ") + ZETA7_VERSION_STRING + "\n");
     return kExitDone;
   }
   if (c.help) {
-    std::fputs(CtlUsage(c.verb).c_str(), stdout);
+    WriteStdout(CtlUsage(c.verb));
     return kExitDone;
   }
 
   const ProgramSettings settings = LoadProgramSettings(c.settingsPath);
   if (c.verb == CtlVerb::kPorts) {
-    std::fputs(FormatPortList(settings, DiagnoseListedPorts(settings.map)).c_str(), stdout);
+    WriteStdout(FormatPortList(settings, DiagnoseListedPorts(settings.map)));
     return kExitDone;
   }
 
@@ -172,7 +172,7 @@ int CtlMain(int argc, const char* const* argv) {
   output.progress = StdoutIsTerminal();
   output.columns = output.progress ? TerminalColumns() : 0;
   if (!c.recordPath.empty()) {
-    output.record = std::fopen(c.recordPath.c_str(), "a");
+    output.record = OpenRecordFile(c.recordPath);
     if (output.record == nullptr) return UsageError("記録ファイルを開けません: " + c.recordPath);
   }
 
@@ -185,14 +185,16 @@ int CtlMain(int argc, const char* const* argv) {
   const BatchCounts counts = RunBatch(targets, options, VerbName(c.verb), c.all, JobFor(c, profile),
                                       output, g_interrupted);
   if (output.record != nullptr) std::fclose(output.record);
+  InterruptHandled();
 
   if (g_interrupted.load()) {
-    std::fprintf(stderr, "zeta7ctl: %s (完了 %d, 失敗 %d, 未完了 %d)\n", kTextInterrupted,
-                 counts.ok, counts.failed, counts.interrupted);
+    WriteStderr(std::string("zeta7ctl: ") + kTextInterrupted + " (完了 " +
+                std::to_string(counts.ok) + ", 失敗 " + std::to_string(counts.failed) +
+                ", 未完了 " + std::to_string(counts.interrupted) + ")\n");
     return kExitInterrupted;
   }
   if (c.all && counts.ok + counts.failed == 0) {
-    std::fprintf(stderr, "zeta7ctl: プロンプトに応答するZETA-7がありません\n");
+    WriteStderr("zeta7ctl: プロンプトに応答するZETA-7がありません\n");
     return kExitUnitFailed;
   }
   return counts.failed > 0 ? kExitUnitFailed : kExitDone;

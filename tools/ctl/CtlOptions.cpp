@@ -5,6 +5,7 @@
 
 #include "CtlProfile.h"
 #include "CtlText.h"
+#include "PortList.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ constexpr VerbEntry kVerbs[] = {{"ports", CtlVerb::kPorts}, {"info", CtlVerb::kI
                                 {"save", CtlVerb::kSave},   {"apply", CtlVerb::kApply}};
 
 const char kCommon[] =
-    "  -p, --port PORT    COM3 のようなCOM番号か /dev/ttyUSB0 のようなデバイス (繰り返し可)\n"
+    "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
     "  -b, --baud N       38400, 19200, 9600, 4800 (既定: 設定ファイルの速度)\n"
     "      --pace fixed|fast  fixed: ウィンドウと同じ待ち時間 (既定); fast: 応答が揃い次第\n"
     "      --timeout MS   fast の1回のやり取りのタイムアウト (既定 1000)\n"
@@ -60,8 +61,7 @@ std::string CtlUsage(CtlVerb verb) {
              "130 Ctrl+C で中断。各コマンドの説明は zeta7ctl <コマンド> --help。\n"
              "  --version          版数\n";
     case CtlVerb::kPorts:
-      return "使い方: zeta7ctl ports [--settings FILE]\n\n"
-             "COM番号ごとのデバイス、by-id の名前、USB の製品名、オープンできるか。\n";
+      return std::string("使い方: zeta7ctl ports [--settings FILE]\n\n") + kPortListSummary;
     case CtlVerb::kInfo:
       return std::string(
                  "使い方: zeta7ctl info -p PORT... | --all [オプション]\n\n"

@@ -16,9 +16,6 @@ void OnInterrupt(int) {
 
 }  // namespace
 
-// A terminal here takes UTF-8 and the erase-line sequence as it is.
-void PrepareConsole() {}
-
 void InstallInterruptHandler(std::atomic<bool>* flag) {
   g_interrupted = flag;
   struct sigaction sa;
@@ -34,6 +31,10 @@ void InstallInterruptHandler(std::atomic<bool>* flag) {
   signal(SIGPIPE, SIG_IGN);
 }
 
+// A signal handler cannot be stopped from ending in time: nothing to wait
+// for.
+void InterruptHandled() {}
+
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 
 int TerminalColumns() {
@@ -47,3 +48,7 @@ std::tm UtcTime(std::time_t t) {
   gmtime_r(&t, &tm);
   return tm;
 }
+
+bool IsDevicePathName(const std::string& name) { return name.find('/') != std::string::npos; }
+
+std::FILE* OpenRecordFile(const std::string& path) { return std::fopen(path.c_str(), "a"); }

@@ -1,17 +1,34 @@
 #include <windows.h>
 
+#include <cstdio>
+#include <cwchar>
+
 #include "CtlPlatform.h"
 
 namespace {
 
-std::atomic<bool>* g_interrupted = nullptr;
+// The system ends the process this long after a close, log-off or shut-down
+// event reached the handler (5 s for a console close), returned or not; the
+// handler gives the batch a little less to write its records.
+constexpr DWORD kCloseGraceMs = 4500;
 
+std::atomic<bool>* g_interrupted = nullptr;
+HANDLE g_handled = nullptr;  // manual-reset event: records written, ports closed
+
+// Runs on a thread of its own that the system starts for the event.
 BOOL WINAPI OnConsoleControl(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
       if (g_interrupted != nullptr) g_interrupted->store(true);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      // Returning ends the process at once, so the exchanges in flight get
+      // the time the system gives before it ends it anyway.
+      if (g_interrupted != nullptr) g_interrupted->store(true);
+      if (g_handled != nullptr) WaitForSingleObject(g_handled, kCloseGraceMs);
       return TRUE;
     default:
       return FALSE;
@@ -20,20 +37,30 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 HANDLE Stdout() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 
-}  // namespace
-
-void PrepareConsole() {
-  // The texts are UTF-8; the progress line uses the erase-line sequence.
-  SetConsoleOutputCP(CP_UTF8);
-  DWORD mode = 0;
-  if (GetConsoleMode(Stdout(), &mode)) {
-    SetConsoleMode(Stdout(), mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-  }
+bool ToWide(const std::string& text, std::wstring* wide) {
+  wide->clear();
+  if (text.empty()) return true;
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                    static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return false;
+  wide->resize(static_cast<size_t>(n));
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                             static_cast<int>(text.size()), &(*wide)[0], n) == n;
 }
+
+}  // namespace
 
 void InstallInterruptHandler(std::atomic<bool>* flag) {
   g_interrupted = flag;
+  if (g_handled == nullptr) g_handled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // A program started with CREATE_NEW_PROCESS_GROUP has Ctrl+C turned off;
+  // a batch is still meant to stop on it.
+  SetConsoleCtrlHandler(nullptr, FALSE);
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void InterruptHandled() {
+  if (g_handled != nullptr) SetEvent(g_handled);
 }
 
 bool StdoutIsTerminal() {
@@ -51,4 +78,16 @@ std::tm UtcTime(std::time_t t) {
   std::tm tm{};
   gmtime_s(&tm, &t);
   return tm;
+}
+
+bool IsDevicePathName(const std::string& name) {
+  return name.find('\\') != std::string::npos || name.find('/') != std::string::npos;
+}
+
+// Binary, so that the lines end in LF as on every system and a record file
+// reads the same wherever it was written.
+std::FILE* OpenRecordFile(const std::string& path) {
+  std::wstring wide;
+  if (path.empty() || !ToWide(path, &wide)) return nullptr;
+  return _wfopen(wide.c_str(), L"ab");
 }

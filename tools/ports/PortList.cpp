@@ -4,16 +4,16 @@
 
 #include "ComResolver.h"
 
-std::vector<int> ListedComNumbers(const ComMap& map, size_t presentCount) {
+std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDevice>& present) {
   std::set<int> numbers;
   for (const auto& entry : map) numbers.insert(entry.first);
-  for (size_t i = 1; i <= presentCount; ++i) numbers.insert(static_cast<int>(i));
+  for (const SerialDevice& d : present) numbers.insert(d.comNumber);
   return {numbers.begin(), numbers.end()};
 }
 
 std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map) {
   std::vector<PortDiagnosis> ports;
-  for (int n : ListedComNumbers(map, ListSerialDevices().size())) {
+  for (int n : ListedComNumbers(map, ListSerialDevices())) {
     ports.push_back(DiagnoseComPort(n, map));
   }
   return ports;
@@ -30,12 +30,10 @@ std::string FormatPortList(const ProgramSettings& settings,
   if (ports.empty()) out += "シリアルデバイスが見つかりません。\n";
   for (const PortDiagnosis& d : ports) {
     out += "COM" + std::to_string(d.comNumber) + "  " + DescribeDevice(d) + "\n";
-    if (!d.byId.empty()) out += "      by-id: " + d.byId + "\n";
-    if (!d.product.empty()) out += "      製品: " + d.product + "\n";
+    out += IdentityLines(d);
     out += "      " + DescribeProblem(d) + "\n";
   }
-  out +=
-      "\n設定ファイルの [ports] セクションの comN=デバイス (例: com1=/dev/ttyUSB1) は、\n"
-      "その番号についてこの一覧の並びより優先されます。\n";
+  out += std::string("\n設定ファイルの [ports] セクションの comN=デバイス (例: ") +
+         kPortMapExample + ") は、\nその番号についてこの一覧の並びより優先されます。\n";
   return out;
 }

@@ -1,7 +1,5 @@
 #include "ProgramSettings.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <optional>
 
@@ -15,9 +13,12 @@
 
 namespace {
 
+// Paths are UTF-8 here on every system.
+std::filesystem::path FsPath(const std::string& path) { return std::filesystem::u8path(path); }
+
 bool IsFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::error_code ec;
+  return std::filesystem::is_regular_file(FsPath(path), ec);
 }
 
 // The window program beside this tool (the build tree) or where the install
@@ -31,7 +32,7 @@ std::optional<std::string> WindowProgramPath(const LocationServices& real) {
   const std::string installed =
       folder + ZETA7_WINDOW_FOLDER_FROM_TOOLS + "/" + ZETA7_WINDOW_PROGRAM;
   if (IsFile(beside) || !IsFile(installed)) return beside;
-  return std::filesystem::path(installed).lexically_normal().string();
+  return FsPath(installed).lexically_normal().u8string();
 }
 
 // The window makes the folder at its start; a tool only names the file the
@@ -52,8 +53,8 @@ ProgramSettings LoadProgramSettings(const std::string& overridePath) {
     settings.path = LocateSettingsFile(services).value_or(std::string());
   }
   if (settings.path.empty()) return settings;
-  struct stat st;
-  settings.exists = stat(settings.path.c_str(), &st) == 0;
+  std::error_code ec;
+  settings.exists = std::filesystem::exists(FsPath(settings.path), ec);
   iniacs ini;
   ini.SetPath(settings.path);
   settings.map = ReadComMap(ini);

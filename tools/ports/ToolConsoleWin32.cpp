@@ -1,0 +1,101 @@
+#include <windows.h>
+// After windows.h:
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ToolConsole.h"
+
+namespace {
+
+constexpr char kEraseToEnd[] = "\x1b[K";
+
+// Text shown or passed on; a broken sequence becomes U+FFFD instead of
+// dropping the whole text.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+  return wide;
+}
+
+std::string Utf8(const wchar_t* wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr);
+  text.pop_back();  // the NUL
+  return text;
+}
+
+void WriteWide(HANDLE console, const std::wstring& text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    // Older consoles refuse very long writes; a chunk ends before a low
+    // surrogate so that no character is split.
+    size_t n = std::min<size_t>(text.size() - at, 8192);
+    if (at + n < text.size() && text[at + n] >= 0xDC00 && text[at + n] <= 0xDFFF) --n;
+    DWORD written = 0;
+    if (!WriteConsoleW(console, text.data() + at, static_cast<DWORD>(n), &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    at += written;
+  }
+}
+
+// Windows 7 consoles know no escape sequences: the rest of the cursor's
+// row is blanked in place.
+void EraseToEnd(HANDLE console) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(console, &info)) return;
+  const SHORT width = info.dwSize.X;
+  if (info.dwCursorPosition.X >= width) return;
+  DWORD done = 0;
+  const DWORD count = static_cast<DWORD>(width - info.dwCursorPosition.X);
+  FillConsoleOutputCharacterW(console, L' ', count, info.dwCursorPosition, &done);
+  FillConsoleOutputAttribute(console, info.wAttributes, count, info.dwCursorPosition, &done);
+}
+
+void WriteConsoleText(HANDLE console, const std::string& text) {
+  size_t from = 0;
+  for (;;) {
+    const size_t erase = text.find(kEraseToEnd, from);
+    WriteWide(console, Wide(text.substr(from, erase - from)));
+    if (erase == std::string::npos) return;
+    EraseToEnd(console);
+    from = erase + sizeof kEraseToEnd - 1;
+  }
+}
+
+void WriteTo(DWORD which, std::FILE* stream, const std::string& text) {
+  const HANDLE h = GetStdHandle(which);
+  DWORD mode = 0;
+  if (h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
+    std::fflush(stream);  // whatever the C library still holds goes first
+    WriteConsoleText(h, text);
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+std::vector<std::string> ToolArguments(int argc, char** argv) {
+  int n = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (wide == nullptr) return {argv, argv + argc};
+  std::vector<std::string> args;
+  for (int i = 0; i < n; ++i) args.push_back(Utf8(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+void WriteStdout(const std::string& text) { WriteTo(STD_OUTPUT_HANDLE, stdout, text); }
+
+void WriteStderr(const std::string& text) { WriteTo(STD_ERROR_HANDLE, stderr, text); }
