@@ -281,6 +281,21 @@ ctl_check "Ctrl+C: said so" has "$ctl_err" '中断しました'
 ctl_check "Ctrl+C: a record per unit" lines "$run/記録.jsonl" 2
 ctl_check "Ctrl+C: the write went out unverified" grep -q '"port":"COM10".*"outcome":"interrupted".*書き込み後、読み戻しの前' "$run/記録.jsonl"
 ctl_check "Ctrl+C: no read-back sent" [ "$(tail -c +$((sent + 1)) "$run/ctl-a.log" | tr -d '\r' | tr '\n' '|')" = '|V|R|S 20 4 -1 500|' ]
+
+# On a terminal Wine gives the program a console: the texts go out as
+# characters (UTF-8 on the terminal, not the console code page's bytes)
+# with the progress line.
+ctl_step=$((ctl_step + 1))
+ctl_out=$run/ctl-$ctl_step.out
+ctl_err=$run/ctl-$ctl_step.err
+echo "info on a console" >"$run/ctl-$ctl_step.args"
+: >"$ctl_err"
+timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM9" /dev/null >"$ctl_out" </dev/null
+ctl_rc=$?
+ctl_check "console: exit 1" exits 1
+ctl_check "console: the version line" has "$ctl_out" 'COM10 (\\.\COM10): ファームウェアバージョン V1.02.03'
+ctl_check "console: the failure" has "$ctl_out" 'COM9がオープンできません。'
+ctl_check "console: progress" has "$ctl_out" '完了 1/2'
 note "zeta7ctl.exe" "$ctl_passed" "$ctl_failed"
 
 echo "== Windows tests under Wine: $passed passed, $failed failed ($(($(date +%s) - start)) s)"
