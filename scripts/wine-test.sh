@@ -228,7 +228,7 @@ ctl_check "out of range is a usage error" exits 2
 ctl_check "out of range: reason" has "$ctl_err" '値が有効範囲を超えています'
 ctl_run apply "$(win "$run/none.ini")" -p COM10
 ctl_check "missing profile is a usage error" exits 2
-ctl_run read -p COM10 -p '\\.\COM10'
+ctl_run read -p COM10 -p '\\.\com10'
 ctl_check "one device twice is a usage error" exits 2
 ctl_check "usage errors sent nothing" [ "$(wc -c <"$run/ctl-a.log")" -eq "$sent" ]
 

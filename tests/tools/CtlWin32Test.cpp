@@ -54,6 +54,12 @@ TEST_F(CtlWin32Test, DeviceNamesByTheirSeparators) {
   for (const auto& c : cases) EXPECT_EQ(IsDevicePathName(c.name), c.path) << c.name;
 }
 
+TEST_F(CtlWin32Test, OneDeviceHasOneIdentityWhateverItsCase) {
+  EXPECT_EQ(DeviceIdentity("\\\\.\\com10"), DeviceIdentity("\\\\.\\COM10"));
+  EXPECT_EQ(DeviceIdentity("\\\\.\\ポートa"), DeviceIdentity("\\\\.\\ポートA"));
+  EXPECT_NE(DeviceIdentity("\\\\.\\COM1"), DeviceIdentity("\\\\.\\COM10"));
+}
+
 TEST_F(CtlWin32Test, RecordFileByItsUtf8NameKeepsLfLines) {
   CTempDir dir;
   const std::string path = dir / "記録 1.jsonl";

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,12 +27,6 @@ std::atomic<bool> g_interrupted{false};
 int UsageError(const std::string& message) {
   WriteStderr("zeta7ctl: " + message + "\n詳しくは zeta7ctl --help\n");
   return kExitUsage;
-}
-
-std::string CanonicalOrSelf(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path c = std::filesystem::canonical(std::filesystem::u8path(path), ec);
-  return ec ? path : c.u8string();
 }
 
 std::string MapKey(int n, const ComMap& map) {
@@ -73,7 +66,7 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, std::vector<UnitTarg
   // Two threads on one device would fight over it; the second would fail.
   std::map<std::string, std::string> seen;
   for (const UnitTarget& t : *targets) {
-    const auto [it, fresh] = seen.emplace(CanonicalOrSelf(t.device), t.name);
+    const auto [it, fresh] = seen.emplace(DeviceIdentity(t.device), t.name);
     if (!fresh) {
       *error = "同じデバイスが二度指定されています: " + it->second + " と " + t.name + " (" +
                t.device + ")";

@@ -30,6 +30,11 @@ std::tm UtcTime(std::time_t t);
 // ("/dev/ttyUSB0"; "\\.\COM12" on Windows).
 bool IsDevicePathName(const std::string& name);
 
+// One text for every name of one device, so that a device named twice in a
+// batch is caught before two threads share it: the path with its links
+// resolved; on Windows, where names are case-blind, in capitals.
+std::string DeviceIdentity(const std::string& device);
+
 // The record file (a UTF-8 path) opened for appending whole lines, the same
 // bytes on every system; nullptr when it cannot be opened.
 std::FILE* OpenRecordFile(const std::string& path);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "CtlPlatform.h"
 
@@ -52,3 +53,9 @@ std::tm UtcTime(std::time_t t) {
 bool IsDevicePathName(const std::string& name) { return name.find('/') != std::string::npos; }
 
 std::FILE* OpenRecordFile(const std::string& path) { return std::fopen(path.c_str(), "a"); }
+
+std::string DeviceIdentity(const std::string& device) {
+  std::error_code ec;
+  const std::filesystem::path c = std::filesystem::canonical(device, ec);
+  return ec ? device : c.string();
+}

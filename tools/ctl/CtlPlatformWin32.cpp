@@ -84,6 +84,21 @@ bool IsDevicePathName(const std::string& name) {
   return name.find('\\') != std::string::npos || name.find('/') != std::string::npos;
 }
 
+// "\\.\com3" and "\\.\COM3" are one port; a name that is not UTF-8 opens
+// nothing and stays as it is.
+std::string DeviceIdentity(const std::string& device) {
+  std::wstring wide;
+  if (!ToWide(device, &wide) || wide.empty()) return device;
+  CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  if (n <= 0) return device;
+  std::string upper(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &upper[0], n, nullptr,
+                      nullptr);
+  return upper;
+}
+
 // Binary, so that the lines end in LF as on every system and a record file
 // reads the same wherever it was written.
 std::FILE* OpenRecordFile(const std::string& path) {
