@@ -290,11 +290,11 @@ ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "info on a console" >"$run/ctl-$ctl_step.args"
 : >"$ctl_err"
-timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM9" /dev/null >"$ctl_out" </dev/null
+timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM14" /dev/null >"$ctl_out" </dev/null
 ctl_rc=$?
 ctl_check "console: exit 1" exits 1
 ctl_check "console: the version line" has "$ctl_out" 'COM10 (\\.\COM10): ファームウェアバージョン V1.02.03'
-ctl_check "console: the failure" has "$ctl_out" 'COM9がオープンできません。'
+ctl_check "console: the failure" has "$ctl_out" 'COM14がオープンできません。'
 ctl_check "console: progress" has "$ctl_out" '完了 1/2'
 note "zeta7ctl.exe" "$ctl_passed" "$ctl_failed"
 
