@@ -239,6 +239,11 @@ ctl_check "apply: a record per unit" lines "$run/記録.jsonl" 2
 ctl_check "apply: COM10 read back" grep -q "\"port\":\"COM10\".*$after.*\"outcome\":\"ok\"" "$run/記録.jsonl"
 ctl_check "apply: COM11 read back" grep -q "\"port\":\"COM11\".*$after.*\"outcome\":\"ok\"" "$run/記録.jsonl"
 
+# save writes a profile by a Japanese name that apply reads back.
+ctl_run save -p COM11 "$(win "$run/保存.ini")" --pace fast
+ctl_check "save" exits 0
+ctl_check "save: the profile" [ "$(tr -d '\r' <"$run/保存.ini")" = "$(cat "$run/設定 プロファイル.ini")" ]
+
 # Faults: a unit that does not store, a silent one, a missing device, a
 # unit that hangs up; the sound unit in the same batch is done.
 ctl_run apply "$profile" -p COM12 -p COM6 -p COM8 -p COM13 -p COM11 --json --pace fast --timeout 300
@@ -256,6 +261,20 @@ ctl_run ports --settings "$(win "$run/ctl-settings.ini")"
 ctl_check "ports: mapped entry" has "$ctl_out" 'COM20  \\.\COM11 ([ports] com20)'
 ctl_run info -p COM20 --settings "$(win "$run/ctl-settings.ini")"
 ctl_check "info through the map" has "$ctl_out" 'COM20 (\\.\COM11): ファームウェアバージョン'
+
+# A tool finds the window program's settings file beside itself by the
+# program's Japanese name, as an installed copy does.
+mkdir -p "$run/tools"
+cp "$bin/zeta7-ports.exe" "$bin/UserDirKit.dll" "$run/tools/"
+printf '[ports]\r\ncom21=\\\\.\\COM10\r\n' >"$run/tools/ZETA-7設定ユーティリティ.ini"
+ctl_step=$((ctl_step + 1))
+ctl_out=$run/ctl-$ctl_step.out
+ctl_err=$run/ctl-$ctl_step.err
+echo "zeta7-ports beside the settings file" >"$run/ctl-$ctl_step.args"
+timeout -k 10 60 wine "$run/tools/zeta7-ports.exe" >"$ctl_out" 2>"$ctl_err"
+ctl_rc=$?
+ctl_check "settings beside: the file" has "$ctl_out" "設定ファイル: $(win "$run/tools/ZETA-7設定ユーティリティ.ini")"
+ctl_check "settings beside: its map" has "$ctl_out" 'COM21  \\.\COM10 ([ports] com21)'
 
 # Ctrl+C: Wine turns SIGINT into the console's Ctrl+C event. Sent once the
 # first unit has its write command: that exchange ends, nothing new goes
