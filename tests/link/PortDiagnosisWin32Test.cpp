@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "CComPort.h"
+#include "ComResolver.h"
 #include "CommCallsWin32.h"
 #include "PortDiagnosis.h"
 
@@ -166,6 +168,38 @@ TEST(PortDiagnosisWin32Text, PresentPortsByTheirNumbers) {
   EXPECT_EQ(DescribeProblem(d), "デバイスがありません (存在するデバイス: COM3 COM7)");
   d.present.clear();
   EXPECT_TRUE(Has(DescribeProblem(d), "シリアルデバイスは一つも見つかりません"));
+}
+
+// The ports Wine's port map makes are in the system's serial device map:
+// listed by their own numbers, in order, and described for the window's
+// list; a [ports] entry for another number is described only when it names
+// a present port (in any case).
+TEST(SerialDevicesWin32Test, PresentPortsByTheSystemsNumbers) {
+  const char* sound = std::getenv("ZETA7_SIM_SOUND");
+  if (sound == nullptr) GTEST_SKIP() << "ZETA7_SIM_SOUND not set: run through scripts/wine-test.sh";
+  const int n = std::atoi(sound);
+  const std::string name = "\\\\.\\COM" + std::to_string(n);
+
+  const std::vector<SerialDevice> devices = ListSerialDevices();
+  int previous = 0;
+  bool found = false;
+  for (const SerialDevice& d : devices) {
+    EXPECT_GT(d.comNumber, previous);
+    previous = d.comNumber;
+    EXPECT_EQ(d.path, "\\\\.\\COM" + std::to_string(d.comNumber));
+    found = found || d.comNumber == n;
+  }
+  EXPECT_TRUE(found) << name;
+
+  const std::map<int, std::string> described =
+      DescribeComPorts(255, {{250, "\\\\.\\com" + std::to_string(n)}, {251, "\\\\.\\ZETA7-NONE"}});
+  ASSERT_EQ(described.count(n), 1u);
+  EXPECT_EQ(described.at(n), name);
+  ASSERT_EQ(described.count(250), 1u);
+  EXPECT_EQ(described.at(250), "\\\\.\\com" + std::to_string(n));
+  EXPECT_EQ(described.count(251), 0u);
+  EXPECT_EQ(DescribeComPorts(n - 1, {}).count(n), 0u);
+  EXPECT_EQ(ResolveComDevice(n, {}), name);
 }
 
 }  // namespace
