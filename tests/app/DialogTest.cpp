@@ -189,7 +189,7 @@ TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
 // none, and every entry's text stays "COM%d".
 TEST_F(DialogTest, ComListHintsNameTheDevices) {
   OpenWithUnit();
-  EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 0), UnitLink());
+  EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 0), ComHintFor(1, UnitLink()));
   EXPECT_EQ(Driver().ItemText(IDC_COMBO_COMPORT, 0), "COM1");
   EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 254), "");
 }

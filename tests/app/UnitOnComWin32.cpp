@@ -4,6 +4,8 @@
 
 std::string ComMappingText(int, const std::string&) { return std::string(); }
 
+std::string ComHintFor(int n, const std::string&) { return "\\\\.\\COM" + std::to_string(n); }
+
 std::string UnitLinkPath(int n, const std::string&) {
   const std::wstring name = L"ZETA7_COM" + std::to_wstring(n) + L"_LINK";
   wchar_t value[4096];
