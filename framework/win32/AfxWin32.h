@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "DialogTemplate.h"
@@ -22,3 +23,9 @@ void AfxWin32DrainQueue();
 // The extended dialog template (DLGTEMPLATEEX and its DLGITEMTEMPLATEEX
 // records) that a dialog is created from, as 16-bit words.
 std::vector<WORD> AfxWin32TemplateWords(const DialogTemplate& dialogTemplate);
+
+// Text for display, UTF-8 <-> UTF-16: a byte or unit that is not valid in
+// its encoding shows as a replacement character rather than emptying the
+// whole text.
+std::wstring AfxWin32Wide(const std::string& text);
+std::string AfxWin32Utf8(const wchar_t* text, size_t length);

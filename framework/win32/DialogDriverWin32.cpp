@@ -14,16 +14,7 @@ namespace {
 
 HWND HandleOf(const CWnd& wnd) { return wnd.m_hWnd; }
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  }
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return AfxWin32Wide(text); }
 
 // The key-message lParam: repeat count 1, the key's scan code, Alt as the
 // context bit, and for a release the previous-state and transition bits.

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "CtlPlatform.h"
+#include "WideTextWin32.h"
 
 namespace {
 
@@ -36,17 +37,6 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 }
 
 HANDLE Stdout() { return GetStdHandle(STD_OUTPUT_HANDLE); }
-
-bool ToWide(const std::string& text, std::wstring* wide) {
-  wide->clear();
-  if (text.empty()) return true;
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                    static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return false;
-  wide->resize(static_cast<size_t>(n));
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                             static_cast<int>(text.size()), &(*wide)[0], n) == n;
-}
 
 }  // namespace
 
@@ -88,7 +78,7 @@ bool IsDevicePathName(const std::string& name) {
 // nothing and stays as it is.
 std::string DeviceIdentity(const std::string& device) {
   std::wstring wide;
-  if (!ToWide(device, &wide) || wide.empty()) return device;
+  if (!LinkToWide(device, &wide) || wide.empty()) return device;
   CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
   const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
                                     0, nullptr, nullptr);
@@ -103,6 +93,6 @@ std::string DeviceIdentity(const std::string& device) {
 // reads the same wherever it was written.
 std::FILE* OpenRecordFile(const std::string& path) {
   std::wstring wide;
-  if (path.empty() || !ToWide(path, &wide)) return nullptr;
+  if (path.empty() || !LinkToWide(path, &wide)) return nullptr;
   return _wfopen(wide.c_str(), L"ab");
 }
