@@ -12,6 +12,8 @@ packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
 # The Windows icon generator (zlib for its PNG entry), the installer, and the
 # package test's virtual display.
 packages+=(zlib1g-dev nsis xvfb)
+# run.sh --windows without a display: its screenshot.
+packages+=(imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

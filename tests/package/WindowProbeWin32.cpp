@@ -179,17 +179,21 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(5);
   }
   const double shown = Milliseconds(began);
-  RECT rect{};
-  GetWindowRect(search.found, &rect);
   DWORD pid = 0;
   const DWORD thread = GetWindowThreadProcessId(search.found, &pid);
-  wchar_t line[160];
-  std::swprintf(line, 160, L"shown after %.0f ms: %ldx%ld at %ld,%ld, process %lu", shown,
-                rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top, pid);
+  Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+  // Painted and waiting for input: what a screenshot or a user sees.
+  if (process) WaitForInputIdle(process.get(), 5000);
+  const double idle = Milliseconds(began);
+  RECT rect{};
+  GetWindowRect(search.found, &rect);
+  wchar_t line[200];
+  std::swprintf(line, 200,
+                L"shown after %.0f ms, idle after %.0f ms: %ldx%ld at %ld,%ld, process %lu", shown,
+                idle, rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top, pid);
   Print(std::wstring(line) + L", title \"" + WindowText(search.found) + L"\"");
   if (keep) return 0;
 
-  Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
   PostMessageW(search.found, WM_CLOSE, 0, 0);
   LARGE_INTEGER closing;
   QueryPerformanceCounter(&closing);
