@@ -99,6 +99,7 @@ start_and_close() {  # what-to-start log: the probe's lines, and its status
 }
 
 echo "== install: $(basename "$setup") /S"
+check "installer is a 64-bit program" grep -q 'PE32+' <<<"$(file -b "$setup")"
 check "installer ends with 0" timeout 120 wine "$setup" /S
 check "program installed as built" cmp -s "$payload/$program" "$installed/$program"
 check "UserDirKit.dll installed" cmp -s "$payload/UserDirKit.dll" "$installed/UserDirKit.dll"
@@ -133,6 +134,15 @@ check "maker folder removed" test ! -e "$c/Program Files/Quillbeck"
 check "shortcut removed" test ! -e "$shortcut"
 check "uninstall entry removed" test -z "$(uninstall_entry)"
 check "user's settings kept" cmp -s "$run/user-settings.ini" "$c/$user_settings"
+
+echo "== again, with a settings file the user put beside the installed program"
+check "installer ends with 0" timeout 120 wine "$setup" /S
+printf '[com]\r\ncom=2\r\n' >"$installed/$name.ini"
+check "uninstaller ends with 0" timeout 120 wine "$installed/uninstall.exe" /S
+timeout 120 wineserver -w
+check "only that file is left in the program folder" test "$(ls -A "$installed")" = "$name.ini"
+check "uninstall entry removed" test -z "$(uninstall_entry)"
+rm -rf "$c/Program Files/Quillbeck"
 
 echo "== the portable copy, with a settings file beside it"
 portable=$c/portable
