@@ -159,17 +159,17 @@ TEST_F(IcoFileTest, ClassicColoursGoToTheNearestPaletteEntry) {
 }
 
 TEST_F(IcoFileTest, EveryEntryReadsBackThroughQtsIcoReader) {
-  const std::vector<IcoEntrySpec> specs = {{32, IcoFormat::kClassic16},
-                                           {16, IcoFormat::kBgra32},
-                                           {48, IcoFormat::kBgra32},
-                                           {256, IcoFormat::kPng}};
-  const std::string ico = EncodeIco(m_picture, specs);
-  ASSERT_GT(ico.size(), 6u + 16 * specs.size());
+  const std::vector<IcoEntry> entries = {{32, IcoFormat::kClassic16},
+                                         {16, IcoFormat::kBgra32},
+                                         {48, IcoFormat::kBgra32},
+                                         {256, IcoFormat::kPng}};
+  const std::string ico = EncodeIco(m_picture, entries);
+  ASSERT_GT(ico.size(), 6u + 16 * entries.size());
 
   // The directory: 256 is written as 0, the classic entry says 16 colours,
   // and the large entry's data is a PNG file.
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(ico[i]); };
-  EXPECT_EQ(byte(4), specs.size());
+  EXPECT_EQ(byte(4), entries.size());
   EXPECT_EQ(byte(6 + 2), 16);      // 32 px: colour count
   EXPECT_EQ(byte(6 + 6), 4);       // 32 px: bits a pixel
   EXPECT_EQ(byte(6 + 3 * 16), 0);  // 256 px: width
@@ -180,26 +180,26 @@ TEST_F(IcoFileTest, EveryEntryReadsBackThroughQtsIcoReader) {
   QByteArray bytes(ico.data(), static_cast<int>(ico.size()));
   QBuffer buffer(&bytes);
   QImageReader reader(&buffer, "ico");
-  ASSERT_EQ(reader.imageCount(), static_cast<int>(specs.size()))
+  ASSERT_EQ(reader.imageCount(), static_cast<int>(entries.size()))
       << reader.errorString().toStdString();
-  for (std::size_t i = 0; i < specs.size(); ++i) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
     ASSERT_TRUE(reader.jumpToImage(static_cast<int>(i)));
     const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(image.isNull()) << "entry " << i << ": " << reader.errorString().toStdString();
-    const Picture want = Scaled(m_picture, specs[i].size);
-    ASSERT_EQ(image.width(), specs[i].size);
-    ASSERT_EQ(image.height(), specs[i].size);
+    const Picture want = Scaled(m_picture, entries[i].size);
+    ASSERT_EQ(image.width(), entries[i].size);
+    ASSERT_EQ(image.height(), entries[i].size);
     for (int y = 0; y < want.height; ++y)
       for (int x = 0; x < want.width; ++x) {
         Rgba expected = want.At(x, y);
-        if (specs[i].format == IcoFormat::kClassic16)
+        if (entries[i].format == IcoFormat::kClassic16)
           expected = expected.a >= 128
                          ? ClassicPalette()[static_cast<std::size_t>(NearestClassicIndex(expected))]
                          : kClear;
         Rgba got = FromQt(image.pixel(x, y));
         if (got.a == 0) got = kClear;
         if (expected.a == 0) expected = kClear;
-        ASSERT_EQ(got, expected) << specs[i].size << " px at " << x << "," << y;
+        ASSERT_EQ(got, expected) << entries[i].size << " px at " << x << "," << y;
       }
   }
 }

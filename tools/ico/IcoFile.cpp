@@ -293,23 +293,23 @@ std::string EncodePng(const Picture& p) {
   return s;
 }
 
-std::string EncodeIco(const Picture& source, const std::vector<IcoEntrySpec>& specs) {
+std::string EncodeIco(const Picture& source, const std::vector<IcoEntry>& entries) {
   std::vector<std::string> images;
-  for (const IcoEntrySpec& spec : specs) {
-    const Picture p = Scaled(source, spec.size);
-    images.push_back(spec.format == IcoFormat::kClassic16 ? ClassicEntry(p)
-                     : spec.format == IcoFormat::kBgra32  ? Bgra32Entry(p)
-                                                          : EncodePng(p));
+  for (const IcoEntry& entry : entries) {
+    const Picture p = Scaled(source, entry.size);
+    images.push_back(entry.format == IcoFormat::kClassic16 ? ClassicEntry(p)
+                     : entry.format == IcoFormat::kBgra32  ? Bgra32Entry(p)
+                                                           : EncodePng(p));
     if (images.back().empty()) return std::string();
   }
   std::string s;
   Put16(s, 0);
   Put16(s, 1);  // icon, not cursor
-  Put16(s, static_cast<unsigned>(specs.size()));
-  std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * specs.size());
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const int size = specs[i].size;
-    const bool classic = specs[i].format == IcoFormat::kClassic16;
+  Put16(s, static_cast<unsigned>(entries.size()));
+  std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const int size = entries[i].size;
+    const bool classic = entries[i].format == IcoFormat::kClassic16;
     s += static_cast<char>(size >= 256 ? 0 : size);  // 0 stands for 256
     s += static_cast<char>(size >= 256 ? 0 : size);
     s += static_cast<char>(classic ? 16 : 0);

@@ -45,7 +45,7 @@ enum class IcoFormat {
   kPng,        // PNG data, what shells since Vista expect for 256 px
 };
 
-struct IcoEntrySpec {
+struct IcoEntry {
   int size = 0;  // 1 to 256
   IcoFormat format = IcoFormat::kBgra32;
 };
@@ -58,7 +58,7 @@ int NearestClassicIndex(const Rgba& c);
 // A PNG file (8-bit RGBA) of the picture; empty if zlib fails (memory).
 std::string EncodePng(const Picture& picture);
 
-// The .ico file: one entry per spec, in that order, each made from the
+// The .ico file: the entries in the order given, each made from the
 // source scaled to its size. A pixel with alpha below 128 is transparent in
 // the AND mask and in the classic entry. Empty if a PNG entry fails.
-std::string EncodeIco(const Picture& source, const std::vector<IcoEntrySpec>& specs);
+std::string EncodeIco(const Picture& source, const std::vector<IcoEntry>& entries);

@@ -15,7 +15,7 @@
 
 namespace {
 
-bool ParseSpec(const std::string& text, IcoEntrySpec* spec) {
+bool ParseEntry(const std::string& text, IcoEntry* entry) {
   const std::size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
   char* end = nullptr;
@@ -23,14 +23,14 @@ bool ParseSpec(const std::string& text, IcoEntrySpec* spec) {
   if (end != text.c_str() + colon || size < 1 || size > 256) return false;
   const std::string format = text.substr(colon + 1);
   if (format == "classic")
-    spec->format = IcoFormat::kClassic16;
+    entry->format = IcoFormat::kClassic16;
   else if (format == "bgra")
-    spec->format = IcoFormat::kBgra32;
+    entry->format = IcoFormat::kBgra32;
   else if (format == "png")
-    spec->format = IcoFormat::kPng;
+    entry->format = IcoFormat::kPng;
   else
     return false;
-  spec->size = static_cast<int>(size);
+  entry->size = static_cast<int>(size);
   return true;
 }
 
@@ -42,14 +42,14 @@ int main(int argc, char** argv) {
                  "usage: zeta7-ico SOURCE.xpm OUT.ico SIZE:FORMAT...  (classic, bgra, png)\n");
     return 2;
   }
-  std::vector<IcoEntrySpec> specs;
+  std::vector<IcoEntry> entries;
   for (int i = 3; i < argc; ++i) {
-    IcoEntrySpec spec;
-    if (!ParseSpec(argv[i], &spec)) {
+    IcoEntry entry;
+    if (!ParseEntry(argv[i], &entry)) {
       std::fprintf(stderr, "zeta7-ico: not SIZE:FORMAT (1-256, classic/bgra/png): %s\n", argv[i]);
       return 2;
     }
-    specs.push_back(spec);
+    entries.push_back(entry);
   }
   std::ifstream in(argv[1], std::ios::binary);
   std::stringstream text;
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zeta7-ico: %s: not a square picture\n", argv[1]);
     return 1;
   }
-  const std::string ico = EncodeIco(picture, specs);
+  const std::string ico = EncodeIco(picture, entries);
   const std::string part = std::string(argv[2]) + ".part";
   {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
