@@ -182,8 +182,13 @@ int wmain(int argc, wchar_t** argv) {
   DWORD pid = 0;
   const DWORD thread = GetWindowThreadProcessId(search.found, &pid);
   Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
-  // Painted and waiting for input: what a screenshot or a user sees.
+  // Done with its start-up and painted: what a screenshot or a user sees.
+  // The window shows during the dialog's start-up; a message sent to it is
+  // answered only once its thread is back in its message loop.
   if (process) WaitForInputIdle(process.get(), 5000);
+  SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+  RedrawWindow(search.found, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   const double idle = Milliseconds(began);
   RECT rect{};
   GetWindowRect(search.found, &rect);
