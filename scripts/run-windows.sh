@@ -27,15 +27,20 @@ export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
 
 pids=()
 cleanup() {
+  # Wine's processes would outlive a virtual display that goes away.
+  [ -z "${headless:-}" ] || wineserver -k 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
+  rm -f build-win/xvfb-display
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>build-win/xvfb-display 2>/dev/null &
   pids+=($!)
   for _ in $(seq 50); do [ -s build-win/xvfb-display ] && break; sleep 0.1; done
-  export DISPLAY=":$(cat build-win/xvfb-display)"
+  [ -s build-win/xvfb-display ] || { echo "Xvfb did not start" >&2; exit 1; }
+  DISPLAY=":$(cat build-win/xvfb-display)"
+  export DISPLAY
   headless=1
 fi
 

@@ -49,7 +49,8 @@ Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$run/display" 2>"$run/x
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$run/display" ] && break; sleep 0.1; done
 [ -s "$run/display" ] || { echo "windows-package-test: Xvfb did not start" >&2; exit 2; }
-export DISPLAY=":$(cat "$run/display")"
+DISPLAY=":$(cat "$run/display")"
+export DISPLAY
 
 failures=0
 check() {  # description command...
