@@ -53,6 +53,7 @@ if [ ! -d "$WINEPREFIX" ]; then
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"ＭＳ ゴシック"="IPAGothic"\r\n"MS UI Gothic"="IPAGothic"\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
   } | iconv -f UTF-8 -t UTF-16 >build-win/fonts.reg
   wine regedit /S "$(winepath -w build-win/fonts.reg)"
 fi

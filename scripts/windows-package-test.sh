@@ -64,11 +64,13 @@ check() {  # description command...
 
 timeout 120 wineboot -i >"$run/wineboot.log" 2>&1 || { echo "windows-package-test: wineboot failed" >&2; exit 2; }
 # Registry files in UTF-16, so the Japanese font names arrive whole; without
-# these replacements every Japanese glyph is a box.
+# these replacements every Japanese glyph is a box (the dialog's font, the
+# Japanese shell font, and the one the installer's language file names).
 {
   printf 'Windows Registry Editor Version 5.00\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-  printf '"ＭＳ ゴシック"="IPAGothic"\r\n"MS UI Gothic"="IPAGothic"\r\n\r\n'
+  printf '"ＭＳ ゴシック"="IPAGothic"\r\n"MS UI Gothic"="IPAGothic"\r\n'
+  printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
 } | iconv -f UTF-8 -t UTF-16 >"$run/prefix.reg"
 wine regedit /S "$(winepath -w "$run/prefix.reg")"
