@@ -5,8 +5,15 @@
 # the settings file beside the program maps COM1 to it ([ports] com1=...),
 # leaving everything else in that file as it was. Without a display the
 # window is rendered to build/window.png instead.
+#
+# run.sh --windows [options]: the Windows build under Wine instead
+# (scripts/run-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = "--windows" ]; then
+  shift
+  exec ./scripts/run-windows.sh "$@"
+fi
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target zeta7 zeta7-sim zeta7-snapshot

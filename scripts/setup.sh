@@ -9,6 +9,11 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 # The Windows build (mingw-w64) and its tests under Wine.
 packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
+# The Windows icon generator (zlib for its PNG entry), the installer, and the
+# package test's virtual display.
+packages+=(zlib1g-dev nsis xvfb)
+# run.sh --windows without a display: its screenshot.
+packages+=(imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
