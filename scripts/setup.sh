@@ -8,7 +8,7 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
 # scripts/package-test.sh: the .deb's dependency list and checks of what gets installed
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 # The Windows build (mingw-w64) and its tests under Wine.
-packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine)
+packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
 # The Windows icon generator (zlib for its PNG entry), the installer, and the
 # package test's virtual display.
 packages+=(zlib1g-dev nsis xvfb)
