@@ -247,6 +247,36 @@ TEST(Win32MessageBox, ShowsCaptionTextAndDetailAndReturnsTheButton) {
   EXPECT_TRUE(g_seen.hasCancel);
 }
 
+// Alt+F4 is a close request like the caption's button: it reaches the
+// dialog as WM_CLOSE through the key filter and the dialog manager.
+class CCloseCountingDlg : public CFieldDlg {
+ public:
+  int m_nCloses = 0;
+
+ protected:
+  const AFX_MSGMAP* GetMessageMap() const override {
+    static const AFX_MSGMAP_ENTRY entries[] = {ON_WM_CLOSE(&CCloseCountingDlg::OnClose),
+                                               END_MESSAGE_MAP};
+    static const AFX_MSGMAP map = {CDialog::GetThisMessageMap(), entries};
+    return &map;
+  }
+
+ private:
+  void OnClose() { ++m_nCloses; }
+};
+
+TEST(Win32Keys, AltF4IsACloseRequest) {
+  CCloseCountingDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  dialog.SetWindowPos(0, 0, 200, 100, SWP_SHOWWINDOW);
+  CDialogDriver driver(dialog);
+  driver.PressKey(kFieldId, VK_F4, true);
+  EXPECT_EQ(dialog.m_nCloses, 1);
+  driver.PressKey(kFieldId, VK_F4);  // without Alt, nothing
+  EXPECT_EQ(dialog.m_nCloses, 1);
+  EXPECT_FALSE(dialog.IsEnded());
+}
+
 // The driver's keys reach a plain edit as the characters they stand for, so
 // the field's suite sees each character its filter drops.
 TEST(Win32Driver, TypesEveryCharacterIntoAPlainEdit) {
