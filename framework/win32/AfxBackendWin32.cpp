@@ -44,6 +44,7 @@ struct DialogState {
   std::map<HWND, std::vector<std::string>> tips;  // by drop-down list
   HWND tipWindow = nullptr;                       // the hint shown over an opened list's entry
   int tipIndex = -1;                              // the entry it is shown for
+  HWND disabledOwner = nullptr;                   // the owner the modal loop has disabled
   PAINTSTRUCT paint{};
 };
 
@@ -67,7 +68,7 @@ CRect ToCRect(const RECT& r) { return CRect(r.left, r.top, r.right, r.bottom); }
 void InitControlClasses() {
   static bool done = false;
   if (done) return;
-  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   done = true;
 }
@@ -199,6 +200,14 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     SetPropW(hWnd, kDialogProp, reinterpret_cast<HANDLE>(lParam));
     return FALSE;  // the framework puts the focus once OnInitDialog has run
   }
+  if (message == WM_NCDESTROY) {
+    // The last message the window gets, however it is destroyed.
+    std::unique_ptr<DialogState> state(StateOf(hWnd));
+    RemovePropW(hWnd, kDialogProp);
+    RemovePropW(hWnd, kOwnerProp);
+    if (state && state->tipWindow && IsWindow(state->tipWindow)) DestroyWindow(state->tipWindow);
+    return FALSE;
+  }
   CDialog* dialog = DialogOf(hWnd);
   if (!dialog || dialog->m_hWnd != hWnd) return FALSE;
   switch (message) {
@@ -214,9 +223,6 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
       LRESULT icon = 0;
       return dialog->OnWndMsg(message, wParam, lParam, &icon) ? FALSE : icon;
     }
-    case WM_NCDESTROY:
-      RemovePropW(hWnd, kOwnerProp);
-      return FALSE;
     default:
       return FALSE;
   }
@@ -277,7 +283,12 @@ DWORD ControlStyle(const DialogItem& item) {
 void WriteTemplate(const DialogTemplate& tmpl, TemplateWriter* out) {
   DWORD style = tmpl.style & ~static_cast<DWORD>(WS_VISIBLE);  // shown once placed
   const bool hasFont = tmpl.fontFace != nullptr && tmpl.fontFace[0] != '\0';
-  if (hasFont) style |= DS_SETFONT;
+  // The font fields follow exactly when the style says so.
+  if (hasFont) {
+    style |= DS_SETFONT;
+  } else {
+    style &= ~static_cast<DWORD>(DS_SETFONT);
+  }
   out->Word(1);       // dlgVer
   out->Word(0xFFFF);  // signature: extended template
   out->Dword(0);      // helpID
@@ -321,16 +332,15 @@ CRect PlacementInScreen(HWND hWnd) {
   WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
   if (!GetWindowPlacement(hWnd, &placement)) return CRect();
-  RECT r = placement.rcNormalPosition;
-  if (!(GetWindowLongPtrW(hWnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoW(MonitorFromWindow(hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-      OffsetRect(&r, monitor.rcWork.left - monitor.rcMonitor.left,
-                 monitor.rcWork.top - monitor.rcMonitor.top);
-    }
+  if (GetWindowLongPtrW(hWnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) {
+    return ToCRect(placement.rcNormalPosition);  // tool windows' are in screen coordinates
   }
-  return ToCRect(r);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+    return ToCRect(placement.rcNormalPosition);
+  }
+  return AfxWin32WorkAreaToScreen(placement.rcNormalPosition, monitor.rcWork, monitor.rcMonitor);
 }
 
 // A label whose text is wider than its box may use the empty space to its
@@ -397,6 +407,12 @@ std::string AfxWin32Utf8(const wchar_t* text, size_t length) {
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], n, nullptr, nullptr);
   }
   return utf8;
+}
+
+CRect AfxWin32WorkAreaToScreen(const RECT& rect, const RECT& workArea, const RECT& monitor) {
+  RECT r = rect;
+  OffsetRect(&r, workArea.left - monitor.left, workArea.top - monitor.top);
+  return ToCRect(r);
 }
 
 std::vector<WORD> AfxWin32TemplateWords(const DialogTemplate& dialogTemplate) {
@@ -581,16 +597,11 @@ HWND CreateDialogWindow(CDialog* dialog, const DialogTemplate& tmpl, HWND parent
     }
   }
   WidenCutLabels(hWnd, tmpl, *controls);
-  state.release();  // the window's from here on; DestroyDialogWindow frees it
+  state.release();  // the window's from here on; freed at its WM_NCDESTROY
   return hWnd;
 }
 
-void DestroyDialogWindow(HWND hWnd) {
-  std::unique_ptr<DialogState> state(StateOf(hWnd));
-  RemovePropW(hWnd, kDialogProp);
-  if (state && state->tipWindow) DestroyWindow(state->tipWindow);
-  DestroyWindow(hWnd);
-}
+void DestroyDialogWindow(HWND hWnd) { DestroyWindow(hWnd); }
 
 void FocusFirstTabStop(HWND dialog) {
   if (HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE)) Focus(first);
@@ -600,8 +611,10 @@ void RunModalLoop(HWND hWnd) {
   DialogState* state = StateOf(hWnd);
   if (!state) return;
   HWND owner = GetWindow(hWnd, GW_OWNER);
-  const bool disableOwner = owner && ::IsWindowEnabled(owner);
-  if (disableOwner) ::EnableWindow(owner, FALSE);
+  if (owner && ::IsWindowEnabled(owner)) {
+    ::EnableWindow(owner, FALSE);
+    state->disabledOwner = owner;
+  }
   if (state->showWhenRun && !::IsWindowVisible(hWnd)) ShowWindow(hWnd, SW_SHOW);
   MSG msg;
   while (!state->dialog->IsEnded()) {
@@ -613,10 +626,19 @@ void RunModalLoop(HWND hWnd) {
     if (got == -1) break;
     AfxWin32HandleQueued(&msg);
   }
-  if (disableOwner) ::EnableWindow(owner, TRUE);
+  if (state->disabledOwner) {
+    ::EnableWindow(state->disabledOwner, TRUE);
+    state->disabledOwner = nullptr;
+  }
 }
 
 void EndModalLoop(HWND hWnd, int) {
+  // The owner takes input again before the dialog goes, so that the system
+  // activates it and not some other program's window.
+  if (DialogState* state = StateOf(hWnd); state && state->disabledOwner) {
+    ::EnableWindow(state->disabledOwner, TRUE);
+    state->disabledOwner = nullptr;
+  }
   ShowWindow(hWnd, SW_HIDE);
   PostMessageW(hWnd, WM_NULL, 0, 0);  // wakes the loop to see the end
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AfxWin.h"
 #include "DialogTemplate.h"
 
 // Handles one message as the modal loop does: the key filter of the dialog
@@ -29,3 +30,8 @@ std::vector<WORD> AfxWin32TemplateWords(const DialogTemplate& dialogTemplate);
 // whole text.
 std::wstring AfxWin32Wide(const std::string& text);
 std::string AfxWin32Utf8(const wchar_t* text, size_t length);
+
+// A rectangle in the work-area coordinates of a window placement
+// (rcNormalPosition) in screen coordinates, given the monitor's work area
+// and its whole rectangle.
+CRect AfxWin32WorkAreaToScreen(const RECT& rect, const RECT& workArea, const RECT& monitor);

@@ -141,8 +141,8 @@ void CDialogDriver::Type(int id, const std::string& text) {
   for (const wchar_t c : Wide(text)) {
     if (c == L'\b') {
       PressAndRelease(target, VK_BACK, false, false);
-    } else if (c < 0x20) {
-      PressAndRelease(target, 'A' + c - 1, true, false);
+    } else if (c >= 0x01 && c <= 0x1A) {
+      PressAndRelease(target, 'A' + c - 1, true, false);  // Ctrl+A to Ctrl+Z
     } else if (c >= L'0' && c <= L'9') {
       PressAndRelease(target, c, false, false);
     } else if (c >= L'A' && c <= L'Z') {

@@ -219,9 +219,8 @@ TEST(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
   EXPECT_EQ(p.Answer(IDOK), "パラメータをZETA-7に書き込みます");
   EXPECT_EQ(p.Answer(IDOK), "書き込み終了");
   const std::string log = Environment(L"ZETA7_E2E_LOG");
-  if (!log.empty()) {
-    EXPECT_NE(ReadAll(Wide(log)).find("S 20 7 9 500\r\n"), std::string::npos);
-  }
+  ASSERT_FALSE(log.empty()) << "ZETA7_E2E_LOG is not set";
+  EXPECT_NE(ReadAll(Wide(log)).find("S 20 7 9 500\r\n"), std::string::npos);
 
   // Cancel keeps it running and the file as it was; OK saves and ends it.
   p.RequestClose();

@@ -8,6 +8,7 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,43 @@ TEST(Win32Placement, RestoredRectangleOfAMinimisedWindowIsInScreenCoordinates) {
   EXPECT_EQ(normal, placed);
 }
 
+// The restored rectangle comes in work-area coordinates: a task bar at the
+// top or left of the display shifts it by the bar's size.
+TEST(Win32Placement, WorkAreaCoordinatesBecomeScreenCoordinates) {
+  const struct {
+    const char* name;
+    RECT placed;  // as the placement gives it
+    RECT work;
+    RECT monitor;
+    CRect expected;
+  } cases[] = {
+      {"task bar at the bottom",
+       {130, 70, 530, 353},
+       {0, 0, 1280, 984},
+       {0, 0, 1280, 1024},
+       CRect(130, 70, 530, 353)},
+      {"task bar at the top",
+       {130, 70, 530, 353},
+       {0, 40, 1280, 1024},
+       {0, 0, 1280, 1024},
+       CRect(130, 110, 530, 393)},
+      {"task bar at the left",
+       {130, 70, 530, 353},
+       {60, 0, 1280, 1024},
+       {0, 0, 1280, 1024},
+       CRect(190, 70, 590, 353)},
+      {"display left of the primary one, bar at its top",
+       {-1790, 70, -1390, 353},
+       {-1920, 30, 0, 1080},
+       {-1920, 0, 0, 1080},
+       CRect(-1790, 100, -1390, 383)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(AfxWin32WorkAreaToScreen(c.placed, c.work, c.monitor), c.expected);
+  }
+}
+
 // The system box, found as it opens (a hook on this thread) and answered by
 // its Cancel button.
 struct SeenBox {
@@ -275,6 +313,55 @@ TEST(Win32Keys, AltF4IsACloseRequest) {
   driver.PressKey(kFieldId, VK_F4);  // without Alt, nothing
   EXPECT_EQ(dialog.m_nCloses, 1);
   EXPECT_FALSE(dialog.IsEnded());
+}
+
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return L"(no clipboard)";
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+bool SetClipboardText(const std::wstring& text) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  bool done = false;
+  if (data) {
+    std::memcpy(GlobalLock(data), text.c_str(), bytes);
+    GlobalUnlock(data);
+    done = SetClipboardData(CF_UNICODETEXT, data) != nullptr;
+    if (!done) GlobalFree(data);
+  }
+  CloseClipboard();
+  return done;
+}
+
+// Ctrl+C, V, X and Z reach the field as the characters 3, 22, 24 and 26 and
+// are dropped there, so nothing is copied, pasted over, cut or undone.
+TEST(Win32Edit, ClipboardAndUndoKeysDoNothingInTheField) {
+  ASSERT_TRUE(SetClipboardText(L"99"));
+  ASSERT_EQ(ClipboardText(), L"99");
+  CFieldDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  dialog.m_edit.m_nMaxChars = 3;
+  CDialogDriver driver(dialog);
+  for (const char* key : {"\x03", "\x16", "\x18", "\x1a"}) {
+    SCOPED_TRACE(static_cast<int>(key[0]));
+    driver.SetText(kFieldId, "12");
+    driver.Type(kFieldId, "3");  // gives undo something to undo
+    driver.SelectAll(kFieldId);
+    driver.Type(kFieldId, key);
+    EXPECT_EQ(driver.Text(kFieldId), "123");
+    EXPECT_EQ(ClipboardText(), L"99");
+  }
 }
 
 // The driver's keys reach a plain edit as the characters they stand for, so
