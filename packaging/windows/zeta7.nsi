@@ -78,8 +78,17 @@ FunctionEnd
 ; and holds other things, or a settings file the user put beside the
 ; program; either keeps the folder.
 Section "Uninstall"
-  Delete "${SHORTCUT}"
+  ; A running program cannot be deleted. Stop before anything else goes, so
+  ; that the copy left behind keeps its uninstaller and its entry.
+  IfFileExists "$INSTDIR\${PROGRAM_EXE}" 0 program_gone
+  ClearErrors
   Delete "$INSTDIR\${PROGRAM_EXE}"
+  IfErrors 0 program_gone
+  MessageBox MB_OK|MB_ICONSTOP "${PRODUCT_NAME} が実行中のため削除できません。終了してから、もう一度アンインストールしてください。" /SD IDOK
+  SetErrorLevel 2
+  Abort
+program_gone:
+  Delete "${SHORTCUT}"
   Delete "$INSTDIR\${DLL_NAME}"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
