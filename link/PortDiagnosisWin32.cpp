@@ -30,22 +30,6 @@ PortProblem ProblemOfError(DWORD err) {
   }
 }
 
-// The system's words for err (in the user's language), without the line
-// break FormatMessage ends them with.
-std::string SystemText(DWORD err) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring wide = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
-  LocalFree(text);
-  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) {
-    wide.pop_back();
-  }
-  const std::string utf8 = LinkToUtf8(wide);
-  return utf8.empty() ? "error " + std::to_string(err) : utf8;
-}
-
 class CProbeHandle {
  public:
   explicit CProbeHandle(HANDLE h) : m_handle(h) {}
@@ -65,9 +49,9 @@ class CProbeHandle {
 // time-outs the open depends on, then closes; fills in the problem.
 void Probe(PortDiagnosis& d, bool listed) {
   std::wstring name;
-  if (!LinkToWide(d.device, &name)) {
+  if (!ToWide(d.device, &name)) {
     d.problem = PortProblem::kOther;
-    d.systemError = SystemText(ERROR_NO_UNICODE_TRANSLATION);
+    d.systemError = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
     return;
   }
   CProbeHandle h(CommCallsInUse().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -75,7 +59,7 @@ void Probe(PortDiagnosis& d, bool listed) {
   if (!h.IsValid()) {
     const DWORD err = GetLastError();
     d.problem = ProblemOfError(err);
-    if (d.problem == PortProblem::kOther) d.systemError = SystemText(err);
+    if (d.problem == PortProblem::kOther) d.systemError = SystemErrorText(err);
     return;
   }
   COMMTIMEOUTS t;
@@ -85,7 +69,7 @@ void Probe(PortDiagnosis& d, bool listed) {
     // opens but has no line settings is a file or another kind of device.
     const DWORD err = GetLastError();
     d.problem = listed ? PortProblem::kOther : PortProblem::kNotTerminal;
-    if (listed) d.systemError = SystemText(err);
+    if (listed) d.systemError = SystemErrorText(err);
   }
 }
 

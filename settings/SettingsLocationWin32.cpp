@@ -32,24 +32,6 @@ std::optional<std::string> ReadOwnPath() {
   }
 }
 
-// The system's words for the last error (in the user's language), without
-// the line break FormatMessage ends them with.
-std::string LastErrorText() {
-  const DWORD err = GetLastError();
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring wide = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
-  LocalFree(text);
-  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) {
-    wide.pop_back();
-  }
-  std::string utf8;
-  if (wide.empty() || !ToUtf8(wide, &utf8)) return "error " + std::to_string(err);
-  return utf8;
-}
-
 }  // namespace
 
 LocationServices SystemLocationServices() {
@@ -58,6 +40,6 @@ LocationServices SystemLocationServices() {
   services.fileExists = udk_FileExists;
   services.getUserAppFolder = udk_GetUserAppFolder;
   services.makeFolder = udk_MakeFolder;
-  services.lastErrorText = LastErrorText;
+  services.lastErrorText = [] { return SystemErrorText(GetLastError()); };
   return services;
 }

@@ -1,34 +1,12 @@
-// UTF-8 <-> UTF-16 at the Win32 calls of the settings layer. Text is UTF-8
-// everywhere inside the program; only the W functions see UTF-16. A text
-// that is not valid in its encoding converts to nothing (false), so that a
-// damaged name never reaches the file system as a different name.
+// Win32 helpers of the settings layer: the text conversions (shared with the
+// link layer) and a file handle closed on every path out of a scope.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-inline bool ToWide(const std::string& text, std::wstring* wide) {
-  wide->clear();
-  if (text.empty()) return true;
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                    static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return false;
-  wide->resize(static_cast<size_t>(n));
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                             static_cast<int>(text.size()), &(*wide)[0], n) == n;
-}
-
-inline bool ToUtf8(const std::wstring& wide, std::string* text) {
-  text->clear();
-  if (wide.empty()) return true;
-  const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
-                                    static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  text->resize(static_cast<size_t>(n));
-  return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
-                             static_cast<int>(wide.size()), &(*text)[0], n, nullptr, nullptr) == n;
-}
+#include "WideTextWin32.h"
 
 // Closes a file handle on every path out of a scope.
 class CFileHandle {

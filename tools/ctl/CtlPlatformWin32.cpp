@@ -78,7 +78,7 @@ bool IsDevicePathName(const std::string& name) {
 // nothing and stays as it is.
 std::string DeviceIdentity(const std::string& device) {
   std::wstring wide;
-  if (!LinkToWide(device, &wide) || wide.empty()) return device;
+  if (!ToWide(device, &wide) || wide.empty()) return device;
   CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
   const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
                                     0, nullptr, nullptr);
@@ -93,6 +93,6 @@ std::string DeviceIdentity(const std::string& device) {
 // reads the same wherever it was written.
 std::FILE* OpenRecordFile(const std::string& path) {
   std::wstring wide;
-  if (path.empty() || !LinkToWide(path, &wide)) return nullptr;
+  if (path.empty() || !ToWide(path, &wide)) return nullptr;
   return _wfopen(wide.c_str(), L"ab");
 }
