@@ -246,7 +246,6 @@ class TemplateWriter {
     if (m_words.size() % 2 != 0) Word(0);
   }
   const DLGTEMPLATE* Data() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
-  const std::vector<WORD>& Words() const { return m_words; }
 
  private:
   std::vector<WORD> m_words;
@@ -413,12 +412,6 @@ CRect AfxWin32WorkAreaToScreen(const RECT& rect, const RECT& workArea, const REC
   RECT r = rect;
   OffsetRect(&r, workArea.left - monitor.left, workArea.top - monitor.top);
   return ToCRect(r);
-}
-
-std::vector<WORD> AfxWin32TemplateWords(const DialogTemplate& dialogTemplate) {
-  TemplateWriter writer;
-  WriteTemplate(dialogTemplate, &writer);
-  return writer.Words();
 }
 
 void AfxWin32HandleQueued(MSG* msg) {

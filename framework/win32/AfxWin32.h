@@ -21,10 +21,6 @@ void AfxWin32HandleQueued(MSG* msg);
 // returns when the queue is empty.
 void AfxWin32DrainQueue();
 
-// The extended dialog template (DLGTEMPLATEEX and its DLGITEMTEMPLATEEX
-// records) that a dialog is created from, as 16-bit words.
-std::vector<WORD> AfxWin32TemplateWords(const DialogTemplate& dialogTemplate);
-
 // Text for display, UTF-8 <-> UTF-16: a byte or unit that is not valid in
 // its encoding shows as a replacement character rather than emptying the
 // whole text.

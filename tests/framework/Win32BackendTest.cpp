@@ -1,5 +1,5 @@
 // What the Win32 backend must get right that only the system shows: the
-// window the in-memory template makes (classes, style words, font, size in
+// window the in-memory template makes (system classes, font, size in
 // dialog units), the modal loop's order (key filter before the dialog
 // manager), the restored rectangle of a minimised window in screen
 // coordinates, and the system message box.
@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "AfxDialog.h"
 #include "AfxServices.h"
@@ -36,87 +35,18 @@ std::wstring ClassOf(HWND hWnd) {
   return name;
 }
 
-// Reads the words of an in-memory template back.
-class TemplateReader {
- public:
-  explicit TemplateReader(std::vector<WORD> words) : m_words(std::move(words)) {}
-  unsigned Word() { return m_pos < m_words.size() ? m_words[m_pos++] : 0xDEAD; }
-  unsigned long Dword() {
-    const unsigned long low = Word();
-    return low | (static_cast<unsigned long>(Word()) << 16);
-  }
-  std::wstring Text() {
-    std::wstring text;
-    for (unsigned w = Word(); w != 0 && w != 0xDEAD; w = Word()) text += static_cast<wchar_t>(w);
-    return text;
-  }
-  void AlignDword() { m_pos += m_pos % 2; }
-  bool AtEnd() const { return m_pos == m_words.size(); }
-
- private:
-  std::vector<WORD> m_words;
-  size_t m_pos = 0;
-};
-
-std::wstring Wide(const char* utf8) {
-  wchar_t buffer[256] = {};
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, 256);
-  return buffer;
-}
-
-unsigned ClassAtomOf(ControlKind kind) {
+const wchar_t* SystemClassOf(ControlKind kind) {
   switch (kind) {
     case ControlKind::kDropList:
-      return 0x0085;
+      return L"ComboBox";
     case ControlKind::kEdit:
-      return 0x0081;
+      return L"Edit";
     case ControlKind::kLabel:
     case ControlKind::kSunkenLabel:
-      return 0x0082;
+      return L"Static";
     default:
-      return 0x0080;
+      return L"Button";
   }
-}
-
-// The window is made from the table's own words: only "visible" waits
-// until the window is placed, and labels show "&" as it is.
-TEST(Win32Template, CarriesTheTablesCaptionFontStylesAndControls) {
-  TemplateReader t(AfxWin32TemplateWords(kMainDialog));
-  EXPECT_EQ(t.Word(), 1u);
-  EXPECT_EQ(t.Word(), 0xFFFFu);
-  EXPECT_EQ(t.Dword(), 0u);
-  EXPECT_EQ(t.Dword(), 0x00040000u);
-  EXPECT_EQ(t.Dword(), 0x80CA00C0u);
-  EXPECT_EQ(t.Word(), 22u);
-  const unsigned geometry[] = {t.Word(), t.Word(), t.Word(), t.Word()};
-  EXPECT_EQ(std::vector<unsigned>(geometry, geometry + 4), (std::vector<unsigned>{0, 0, 262, 159}));
-  EXPECT_EQ(t.Word(), 0u);  // menu
-  EXPECT_EQ(t.Word(), 0u);  // class
-  EXPECT_EQ(t.Text(), L"ZETA-7設定ユーティリティ");
-  EXPECT_EQ(t.Word(), 9u);
-  EXPECT_EQ(t.Word(), static_cast<unsigned>(FW_DONTCARE));
-  EXPECT_EQ(t.Word(), static_cast<unsigned>(DEFAULT_CHARSET << 8));  // not italic
-  EXPECT_EQ(t.Text(), L"ＭＳ ゴシック");
-  for (size_t i = 0; i < kMainDialog.itemCount; ++i) {
-    const DialogItem& item = kMainDialog.items[i];
-    SCOPED_TRACE(item.caption);
-    t.AlignDword();
-    EXPECT_EQ(t.Dword(), 0u);
-    EXPECT_EQ(t.Dword(), 0u);
-    const bool label = item.kind == ControlKind::kLabel || item.kind == ControlKind::kSunkenLabel;
-    EXPECT_EQ(t.Dword(), label ? item.style | SS_NOPREFIX : item.style);
-    const unsigned rect[] = {t.Word(), t.Word(), t.Word(), t.Word()};
-    EXPECT_EQ(
-        std::vector<unsigned>(rect, rect + 4),
-        (std::vector<unsigned>{static_cast<unsigned>(item.x), static_cast<unsigned>(item.y),
-                               static_cast<unsigned>(item.w), static_cast<unsigned>(item.h)}));
-    EXPECT_EQ(t.Dword(), static_cast<unsigned long>(static_cast<DWORD>(item.id)));
-    EXPECT_EQ(t.Word(), 0xFFFFu);
-    EXPECT_EQ(t.Word(), ClassAtomOf(item.kind));
-    EXPECT_EQ(t.Text(), Wide(item.caption));
-    EXPECT_EQ(t.Word(), 0u);
-  }
-  EXPECT_TRUE(t.AtEnd());
 }
 
 // The main window's template, without the program's logic around it.
@@ -135,12 +65,7 @@ TEST(Win32Template, MakesOneControlOfTheSystemClassPerEntryInTheDialogFont) {
     const DialogItem& item = kMainDialog.items[i];
     SCOPED_TRACE(item.caption);
     EXPECT_EQ(GetDlgCtrlID(child), item.id);
-    const unsigned atom = ClassAtomOf(item.kind);
-    const wchar_t* expected = atom == 0x0085   ? L"ComboBox"
-                              : atom == 0x0081 ? L"Edit"
-                              : atom == 0x0082 ? L"Static"
-                                               : L"Button";
-    EXPECT_EQ(lstrcmpiW(ClassOf(child).c_str(), expected), 0);
+    EXPECT_EQ(lstrcmpiW(ClassOf(child).c_str(), SystemClassOf(item.kind)), 0);
   }
   EXPECT_EQ(i, kMainDialog.itemCount);
 
