@@ -1,8 +1,5 @@
-// Why a COM port does not open on Windows, against a stand-in driver: each
-// refusal the system gives becomes our reason with the same texts as on
-// Linux, and the probe opens exactly as the port does and lets go again.
-// Wine neither refuses a second open of a held port nor has a port that
-// says "access denied", so those answers come from the fake.
+// Why a COM port does not open on Windows, against a stand-in driver (Wine
+// neither refuses a second open of a held port nor says "access denied").
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,77 +9,12 @@
 
 #include "CComPort.h"
 #include "ComResolver.h"
-#include "CommCallsWin32.h"
+#include "FakeDriverWin32.h"
 #include "PortDiagnosis.h"
 
 namespace {
 
-struct CFakeDevice {
-  DWORD m_nOpenError = 0;  // 0: it opens
-  bool m_bHasTimeouts = true;
-  std::vector<std::wstring> m_opened;
-  DWORD m_nShare = 99;
-  int m_nHandles = 0;
-};
-
-CFakeDevice* g_device = nullptr;
-HANDLE const kHandle = reinterpret_cast<HANDLE>(0x4321);
-
-HANDLE WINAPI FakeCreateFile(LPCWSTR name, DWORD, DWORD share, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                             HANDLE) {
-  g_device->m_opened.push_back(name);
-  g_device->m_nShare = share;
-  if (g_device->m_nOpenError != 0) {
-    SetLastError(g_device->m_nOpenError);
-    return INVALID_HANDLE_VALUE;
-  }
-  ++g_device->m_nHandles;
-  return kHandle;
-}
-BOOL WINAPI FakeGetCommState(HANDLE, LPDCB) { return TRUE; }
-BOOL WINAPI FakeSetCommState(HANDLE, LPDCB) { return TRUE; }
-BOOL WINAPI FakeGetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) {
-  *t = COMMTIMEOUTS{};
-  if (!g_device->m_bHasTimeouts) SetLastError(ERROR_INVALID_FUNCTION);
-  return g_device->m_bHasTimeouts;
-}
-BOOL WINAPI FakeSetCommTimeouts(HANDLE, LPCOMMTIMEOUTS) { return TRUE; }
-BOOL WINAPI FakeEscapeCommFunction(HANDLE, DWORD) { return TRUE; }
-BOOL WINAPI FakeReadFile(HANDLE, LPVOID, DWORD, LPDWORD got, LPOVERLAPPED) {
-  *got = 0;
-  return TRUE;
-}
-BOOL WINAPI FakeWriteFile(HANDLE, LPCVOID, DWORD n, LPDWORD put, LPOVERLAPPED) {
-  *put = n;
-  return TRUE;
-}
-BOOL WINAPI FakeFlushFileBuffers(HANDLE) { return TRUE; }
-BOOL WINAPI FakeCloseHandle(HANDLE) {
-  --g_device->m_nHandles;
-  return TRUE;
-}
-
-const CommCalls kFakeCalls = {FakeCreateFile,      FakeGetCommState,    FakeSetCommState,
-                              FakeGetCommTimeouts, FakeSetCommTimeouts, FakeEscapeCommFunction,
-                              FakeReadFile,        FakeWriteFile,       FakeFlushFileBuffers,
-                              FakeCloseHandle};
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class PortDiagnosisWin32Test : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_device = &m_device;
-    UseCommCalls(&kFakeCalls);
-  }
-  void TearDown() override {
-    UseCommCalls(nullptr);
-    g_device = nullptr;
-  }
-  CFakeDevice m_device;
-};
+using PortDiagnosisWin32Test = FakeDriverTest;
 
 TEST_F(PortDiagnosisWin32Test, EachRefusalHasItsReason) {
   const struct {
@@ -102,16 +34,16 @@ TEST_F(PortDiagnosisWin32Test, EachRefusalHasItsReason) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.openError);
-    m_device = CFakeDevice();
-    m_device.m_nOpenError = c.openError;
-    m_device.m_bHasTimeouts = c.hasTimeouts;
+    m_driver = CFakeDriver();
+    m_driver.m_nOpenError = c.openError;
+    m_driver.m_bGivesTimeouts = c.hasTimeouts;
     const PortDiagnosis d = DiagnoseDevice("\\\\.\\ZETA7-NOT-LISTED");
     EXPECT_EQ(d.problem, c.problem);
     const std::string text = DescribeProblem(d);
     EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
-    EXPECT_EQ(m_device.m_opened, std::vector<std::wstring>{L"\\\\.\\ZETA7-NOT-LISTED"});
-    EXPECT_EQ(m_device.m_nShare, 0u);  // as the port opens: alone
-    EXPECT_EQ(m_device.m_nHandles, 0);
+    EXPECT_EQ(m_driver.m_opened, std::vector<std::wstring>{L"\\\\.\\ZETA7-NOT-LISTED"});
+    EXPECT_EQ(m_driver.m_nShare, 0u);  // as the port opens: alone
+    EXPECT_EQ(m_driver.m_nOpenHandles, 0);
     // The system's own words, not a number, for a refusal we have no text for.
     if (c.problem == PortProblem::kOther) {
       EXPECT_FALSE(d.systemError.empty());
@@ -123,20 +55,17 @@ TEST_F(PortDiagnosisWin32Test, EachRefusalHasItsReason) {
 
 TEST_F(PortDiagnosisWin32Test, NumberLeadsToItsNameOrToTheMapEntry) {
   PortDiagnosis d = DiagnoseComPort(12, {});
-  EXPECT_EQ(d.device, "\\\\.\\COM12");
-  EXPECT_EQ(d.mapKey, "");
   EXPECT_EQ(DescribeDevice(d), "\\\\.\\COM12");
 
   d = DiagnoseComPort(3, {{3, "\\\\.\\CNCA0"}, {4, "\\\\.\\CNCB0"}});
-  EXPECT_EQ(d.device, "\\\\.\\CNCA0");
   EXPECT_EQ(DescribeDevice(d), "\\\\.\\CNCA0 ([ports] com3)");
-  EXPECT_EQ(m_device.m_opened.back(), L"\\\\.\\CNCA0");
+  EXPECT_EQ(m_driver.m_opened.back(), L"\\\\.\\CNCA0");
 
   for (int n : {0, 257}) {
-    const size_t opens = m_device.m_opened.size();
+    const size_t opens = m_driver.m_opened.size();
     d = DiagnoseComPort(n, {});
     EXPECT_EQ(d.problem, PortProblem::kNoDevice) << n;
-    EXPECT_EQ(m_device.m_opened.size(), opens) << n;  // nothing to try
+    EXPECT_EQ(m_driver.m_opened.size(), opens) << n;  // nothing to try
   }
 }
 
@@ -146,16 +75,16 @@ TEST_F(PortDiagnosisWin32Test, PortOpensTheMappedNameAsUtf16) {
   CComPort port;
   port.SetComMap({{2, "\\\\.\\\xE3\x83\x9D\xE3\x83\xBC\xE3\x83\x88"}});  // "ポート"
   EXPECT_EQ(port.Open(2), 1);
-  EXPECT_EQ(m_device.m_opened.back(), L"\\\\.\\\u30DD\u30FC\u30C8");
+  EXPECT_EQ(m_driver.m_opened.back(), L"\\\\.\\\u30DD\u30FC\u30C8");
   port.Close();
 
   port.SetComMap({{2, "\\\\.\\COM\xFF"}});
-  const size_t opens = m_device.m_opened.size();
+  const size_t opens = m_driver.m_opened.size();
   EXPECT_EQ(port.Open(2), 0);
-  EXPECT_EQ(m_device.m_opened.size(), opens);
+  EXPECT_EQ(m_driver.m_opened.size(), opens);
   const PortDiagnosis d = DiagnoseComPort(2, port.GetComMap());
   EXPECT_EQ(d.problem, PortProblem::kOther);
-  EXPECT_EQ(m_device.m_opened.size(), opens);
+  EXPECT_EQ(m_driver.m_opened.size(), opens);
 }
 
 // The present ports by the system's own numbers; its "\\.\COMn" names are
@@ -166,8 +95,6 @@ TEST(PortDiagnosisWin32Text, PresentPortsByTheirNumbers) {
   d.problem = PortProblem::kMissing;
   d.present = {{"\\\\.\\COM3", "USB Serial Port (COM3)", 3}, {"\\\\.\\COM7", "", 7}};
   EXPECT_EQ(DescribeProblem(d), "デバイスがありません (存在するデバイス: COM3 COM7)");
-  d.present.clear();
-  EXPECT_TRUE(Has(DescribeProblem(d), "シリアルデバイスは一つも見つかりません"));
 }
 
 // The ports Wine's port map makes are in the system's serial device map:
@@ -193,10 +120,8 @@ TEST(SerialDevicesWin32Test, PresentPortsByTheSystemsNumbers) {
 
   const std::map<int, std::string> described =
       DescribeComPorts(255, {{250, "\\\\.\\com" + std::to_string(n)}, {251, "\\\\.\\ZETA7-NONE"}});
-  ASSERT_EQ(described.count(n), 1u);
-  EXPECT_EQ(described.at(n), name);
-  ASSERT_EQ(described.count(250), 1u);
-  EXPECT_EQ(described.at(250), "\\\\.\\com" + std::to_string(n));
+  EXPECT_EQ(described.count(n) ? described.at(n) : "", name);
+  EXPECT_EQ(described.count(250) ? described.at(250) : "", "\\\\.\\com" + std::to_string(n));
   EXPECT_EQ(described.count(251), 0u);
   EXPECT_EQ(DescribeComPorts(n - 1, {}).count(n), 0u);
   EXPECT_EQ(ResolveComDevice(n, {}), name);

@@ -79,8 +79,6 @@ TEST(TransactTest, SilentUnitGetsTheLineAndTheWaitsForItsLength) {
     int first, second;
   } cases[] = {
       {"", 36, 56},
-      {"V", 40, 64},
-      {"S 10 99 -1 60000", 4 * 18 + 28, 8 * 18 + 40},
       {std::string(1000, 'S'), 4 * 1002 + 28, 8 * 1002 + 40},
   };
   for (const auto& c : cases) {
@@ -102,13 +100,10 @@ TEST(TransactTest, ReplyIsTheLineAfterTheEcho) {
     size_t left;  // bytes the next exchange's drain gets
   } cases[] = {
       {"LF and prompt left", "V", "V\r\nV1.02\r\nZETA7>", "V1.02", 7},
-      {"blanks kept", "R", "R\r\n 1  2     3   100\r\n", " 1  2     3   100", 1},
       {"leading CRs skipped", "S", "S\r\n\r\r\rOK\r", "OK", 0},
-      {"CR LF skipped", "S", "S\r\n\r\nOK\r", "OK", 0},
       {"one bare LF skipped", "S", "S\r\n\nOK\r", "OK", 0},
       {"a second LF opens the reply", "S", "S\r\n\r\n\nOK\r", "\nOK", 0},
       {"LF inside the reply kept", "S", "S\r\nO\nK\r\n", "O\nK", 1},
-      {"empty reply", "S", "S\r\n\r\n\r", "", 0},
       {"NUL stored and counted", "V", std::string("V\r\nA\0B\r\n", 8), std::string("A\0B", 3), 1},
       {"no echo: first line taken for it", "V", "V1.02\r\nZETA7>", "ZETA7>", 0},
       {"no echo: bare prompt consumed", "", "ZETA7>", "", 0},

@@ -31,7 +31,7 @@ class IniacsTest : public ::testing::Test {
 TEST_F(IniacsTest, MissingKeyGivesMinusOneAndEveryWrittenValueReadsBack) {
   EXPECT_EQ(m_ini.GetInt("com", "com"), -1);
   EXPECT_NE(::access(m_strIni.c_str(), F_OK), 0) << "a read created the file";
-  for (int value : {INT_MIN, -2, -1, 0, 255, INT_MAX}) {
+  for (int value : {INT_MIN, -1, 0, INT_MAX}) {
     m_ini.WriteInt("position", "left", value);
     EXPECT_EQ(m_ini.GetInt("position", "left"), value);
   }

@@ -74,21 +74,13 @@ class UserDirKitWin32 : public ::testing::Test {
   CTempDir m_dir;
 };
 
+// The cases the portable suite does not have: a UTF-8 name, a name that is
+// not UTF-8, a folder.
 TEST_F(UserDirKitWin32, FileExistsOnlyForFiles) {
-  WriteFile(m_dir / "file", "x");
   WriteFile(m_dir / (kProgram + ".ini"), "");
-  const struct {
-    std::string path;
-    int expected;
-  } cases[] = {
-      {m_dir / "file", 1},
-      {m_dir / (kProgram + ".ini"), 1},
-      {m_dir.Path(), 0},
-      {m_dir / "missing", 0},
-      {"", 0},
-      {m_dir / "file\xff", 0},  // not UTF-8
-  };
-  for (const auto& c : cases) EXPECT_EQ(udk_FileExists(c.path.c_str()), c.expected) << c.path;
+  EXPECT_EQ(udk_FileExists((m_dir / (kProgram + ".ini")).c_str()), 1);
+  EXPECT_EQ(udk_FileExists((m_dir / (kProgram + ".ini\xff")).c_str()), 0);
+  EXPECT_EQ(udk_FileExists(m_dir.Path().c_str()), 0);
   EXPECT_EQ(udk_FileExists(nullptr), 0);
 }
 
@@ -101,19 +93,16 @@ TEST_F(UserDirKitWin32, MakeFolderCreatesParentsUnlessAFileIsInTheWay) {
   } cases[] = {
       {base + "Quillbeck\\ZETA-7\\", 0},
       {base + "Quillbeck\\ZETA-7\\", 0},
-      {base + "Quillbeck", 0},
       {base + "a/b//c\\", 0},
       {base + "設定\\下", 0},
       {base + "file\\sub\\", -1},
       {base + "file", -1},
-      {"", -1},
   };
   for (const auto& c : cases) EXPECT_EQ(udk_MakeFolder(c.folder.c_str()), c.result) << c.folder;
   for (const char* made : {"Quillbeck\\ZETA-7", "a\\b\\c", "設定\\下"}) {
     EXPECT_TRUE(IsFolder(base + made)) << made;
   }
   EXPECT_EQ(ReadFile(m_dir / "file"), "x");
-  EXPECT_NE(udk_MakeFolder(nullptr), 0);
 }
 
 TEST_F(UserDirKitWin32, UserAppFolderIsTheRoamingFolder) {
@@ -125,17 +114,14 @@ TEST_F(UserDirKitWin32, UserAppFolderIsTheRoamingFolder) {
     int result;
     std::string text;
   } cases[] = {
-      {520, length, appData},
       {length + 1, length, appData},
       {length, -1, ""},
-      {0, -1, "untouched"},
   };
   for (const auto& c : cases) {
     char buffer[600] = "untouched";
     EXPECT_EQ(udk_GetUserAppFolder(buffer, c.size), c.result) << c.size;
     EXPECT_EQ(std::string(buffer), c.text) << c.size;
   }
-  EXPECT_EQ(udk_GetUserAppFolder(nullptr, 520), -1);
 }
 
 // The roads of the start-up decision with the real library and the
