@@ -4,21 +4,13 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <fstream>
-#include <sstream>
 
 #include "IcoFile.h"
 
 namespace {
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 Rgba FromQt(QRgb c) {
   return Rgba{static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
@@ -47,7 +39,9 @@ constexpr Rgba kClear{0, 0, 0, 0};
 class IcoFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string text = ReadWhole(ZETA7_MAINFRAME_XPM);
+    QFile file(QString::fromUtf8(ZETA7_MAINFRAME_XPM));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string text = file.readAll().toStdString();
     std::string error;
     ASSERT_TRUE(ReadXpm(text, &m_picture, &error)) << error;
   }
