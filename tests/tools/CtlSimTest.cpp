@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -16,10 +17,10 @@
 
 namespace {
 
-const std::string kProfile = "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n";
+using Lines = std::vector<std::string>;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
+Lines SplitLines(const std::string& text) {
+  Lines lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
@@ -29,15 +30,22 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The line of lines that names port, or "".
+std::string RecordOf(const Lines& lines, const std::string& port) {
+  for (const std::string& line : lines)
+    if (Has(line, "\"port\":\"" + port + "\"")) return line;
+  return "";
+}
+
 class CtlSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (access("/dev/ptmx", R_OK | W_OK) != 0) GTEST_SKIP() << "no pseudo-terminals (/dev/ptmx)";
-    WriteFile(dir_ / "unit.ini", kProfile);
+    WriteFile(profile(), "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n");
   }
 
   // Starts one unit per argument list; unit i is COMi+1 in the settings file.
-  void StartUnits(const std::vector<std::vector<std::string>>& args) {
+  void StartUnits(const std::vector<Lines>& args) {
     std::string ini = "[ports]\n";
     for (size_t i = 0; i < args.size(); ++i) {
       sims_.push_back(std::make_unique<CSimProcess>());
@@ -49,8 +57,7 @@ class CtlSimTest : public ::testing::Test {
   std::string settings() const { return dir_ / "settings.ini"; }
   std::string profile() const { return dir_ / "unit.ini"; }
 
-  // zeta7ctl with the test's settings file.
-  ToolResult Ctl(std::vector<std::string> args) {
+  ToolResult Ctl(Lines args) {
     args.insert(args.begin() + 1, {"--settings", settings()});
     return CToolProcess("zeta7ctl").Run(args);
   }
@@ -67,28 +74,19 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
     const ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "-p", "COM3", "-p",
                               "COM4", "-p", "COM5", "--json", "--pace", pace});
     EXPECT_EQ(r.exitCode, 1) << pace << r.err;
-    const std::vector<std::string> records = Lines(r.out);
+    const Lines records = SplitLines(r.out);
     ASSERT_EQ(records.size(), 5u) << r.out;
-    auto recordOf = [&](const std::string& port) {
-      for (const std::string& line : records) {
-        if (Has(line, "\"port\":\"" + port + "\"")) return line;
-      }
-      return std::string();
-    };
-    const std::string after =
-        "\"after\":{\"channel\":20,\"id\":4,\"retry_count\":-1,"
-        "\"retry_interval\":500}";
-    EXPECT_TRUE(Has(recordOf("COM1"), "\"outcome\":\"ok\"")) << recordOf("COM1");
-    EXPECT_TRUE(Has(recordOf("COM1"), after)) << recordOf("COM1");
-    EXPECT_TRUE(Has(recordOf("COM5"), "\"outcome\":\"ok\"")) << recordOf("COM5");
-    EXPECT_TRUE(Has(recordOf("COM2"), "書き込みに失敗しました COM2")) << recordOf("COM2");
-    EXPECT_TRUE(Has(recordOf("COM2"), "読み戻した値が違います")) << recordOf("COM2");
-    EXPECT_TRUE(Has(recordOf("COM3"), "ZETA-7と通信できません COM3")) << recordOf("COM3");
-    EXPECT_TRUE(Has(recordOf("COM4"), "\\\"ok\\\"")) << recordOf("COM4");
+    EXPECT_TRUE(Has(RecordOf(records, "COM1"),
+                    "\"after\":{\"channel\":20,\"id\":4,\"retry_count\":-1,\"retry_interval\":500},"
+                    "\"outcome\":\"ok\""))
+        << r.out;
+    EXPECT_TRUE(Has(RecordOf(records, "COM5"), "\"outcome\":\"ok\"")) << r.out;
+    EXPECT_TRUE(Has(RecordOf(records, "COM2"), "書き込みに失敗しました COM2")) << r.out;
+    EXPECT_TRUE(Has(RecordOf(records, "COM2"), "読み戻した値が違います")) << r.out;
+    EXPECT_TRUE(Has(RecordOf(records, "COM4"), "\\\"ok\\\"")) << r.out;
     EXPECT_TRUE(Has(r.err, "ZETA-7と通信できません COM3 (" + sims_[2]->DevicePath() + ")"))
         << r.err;
   }
-  // The sound unit stored what was written.
   const ToolResult read = Ctl({"read", "-p", "COM1", "--pace", "fast"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_TRUE(Has(read.out, "チャネル 20, ID 4, 無限リトライ, リトライ間隔[msec] 500")) << read.out;
@@ -98,15 +96,13 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
 TEST_F(CtlSimTest, UsageErrorsSendNothing) {
   StartUnits({{}});
   WriteFile(dir_ / "bad.ini", "[parameters]\nchannel=99\nid=4\nretry_count=5\nretry_interval=1\n");
-  const std::vector<std::vector<std::string>> cases = {
-      {"write", "-p", "COM1", "-c", "47", "-i", "0", "-r", "0", "-t", "0"},
-      {"apply", dir_ / "bad.ini", "-p", "COM1"},
-      {"apply", dir_ / "none.ini", "-p", "COM1"},
-      {"read", "-p", "COM1", "-p", "COM200"},
-      {"read", "-p", "COM1", "-p", sims_[0]->DevicePath()},
-      {"read", "-p", "COM1", "--pace", "quick"},
-  };
-  for (const auto& args : cases) {
+  for (const Lines& args : std::vector<Lines>{
+           {"write", "-p", "COM1", "-c", "47", "-i", "0", "-r", "0", "-t", "0"},
+           {"apply", dir_ / "bad.ini", "-p", "COM1"},
+           {"apply", dir_ / "none.ini", "-p", "COM1"},
+           {"read", "-p", "COM1", "-p", "COM200"},
+           {"read", "-p", "COM1", "-p", sims_[0]->DevicePath()},
+       }) {
     const ToolResult r = Ctl(args);
     EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args) << r.err;
     EXPECT_TRUE(Has(r.err, "zeta7ctl: ")) << r.err;
@@ -133,28 +129,38 @@ TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
   EXPECT_TRUE(Has(r.err, "受信データが不正です COM4")) << r.err;
 
   const std::string saved = dir_ / "saved.ini";
-  r = Ctl({"save", "-p", "COM1", saved, "--pace", "fast"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Ctl({"save", "-p", "COM1", saved, "--pace", "fast"}).exitCode, 0);
   EXPECT_EQ(ReadFile(saved),
             "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
-  r = Ctl({"apply", saved, "-p", "COM1", "--pace", "fast"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Ctl({"apply", saved, "-p", "COM1", "--pace", "fast"}).exitCode, 0);
 }
 
-// A port that cannot be opened says which device and why; the others go on.
-TEST_F(CtlSimTest, HeldPortFailsWithItsHolderAndTheRestAreDone) {
+// A port that cannot be opened says which device and who holds it, and the
+// others go on; zeta7-ports and "zeta7ctl ports" print the same list.
+TEST_F(CtlSimTest, HeldPortNamesItsHolderAndTheRestAreDone) {
   StartUnits({{}, {}});
+  const std::string device = sims_[1]->DevicePath();
+  const std::string heldBy = "他のプログラムが使用中です (pid " + std::to_string(getpid());
+  ToolResult ports = CToolProcess("zeta7-ports").Run({"--settings", settings()});
+  EXPECT_EQ(ports.exitCode, 0);
+  EXPECT_TRUE(Has(ports.out, "設定ファイル: " + settings() + "\n")) << ports.out;
+  EXPECT_TRUE(Has(ports.out, "COM2  " + device + " ([ports] com2)\n      オープンできます\n"))
+      << ports.out;
+
   CComPort holder;
-  holder.SetComMap({{1, sims_[1]->DevicePath()}});
+  holder.SetComMap({{1, device}});
   ASSERT_EQ(holder.Open(1), 1);
   const ToolResult r =
       Ctl({"read", "-p", "COM1", "-p", "COM2", "--pace", "fast", "--record", dir_ / "rec.jsonl"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(Has(r.err, "COM2がオープンできません。 " + sims_[1]->DevicePath() +
-                             " ([ports] com2): 他のプログラムが使用中です (pid " +
-                             std::to_string(getpid())))
+  EXPECT_TRUE(Has(r.err, "COM2がオープンできません。 " + device + " ([ports] com2): " + heldBy))
       << r.err;
-  EXPECT_EQ(Lines(ReadFile(dir_ / "rec.jsonl")).size(), 2u);
+  EXPECT_EQ(SplitLines(ReadFile(dir_ / "rec.jsonl")).size(), 2u);
+
+  ports = Ctl({"ports"});
+  EXPECT_EQ(ports.exitCode, 0);
+  EXPECT_TRUE(Has(ports.out, heldBy)) << ports.out;
+  EXPECT_EQ(CToolProcess("zeta7-ports").Run({"--settings", settings()}).out, ports.out);
 }
 
 // Ctrl+C in the middle: the exchange in flight ends, nothing new is sent,
@@ -166,40 +172,29 @@ TEST_F(CtlSimTest, InterruptFinishesTheExchangesInFlightAndRecordsEveryUnit) {
                          "-p", "COM3", "--record", dir_ / "rec.jsonl"}));
   // The fixed pacing holds each "S" exchange for about 250 ms: interrupt
   // once the first unit has received its write command.
-  auto sawWrite = [&] {
-    for (const std::string& line : sims_[0]->ReceivedLines()) {
-      if (line.rfind("S ", 0) == 0) return true;
-    }
-    return false;
-  };
-  ASSERT_TRUE(WaitFor(sawWrite));
+  ASSERT_TRUE(WaitFor([&] {
+    const Lines got = sims_[0]->ReceivedLines();
+    return std::any_of(got.begin(), got.end(), [](auto& l) { return l.rfind("S ", 0) == 0; });
+  }));
   ctl.Signal(SIGINT);
   const ToolResult r = ctl.Wait();
   EXPECT_EQ(r.exitCode, 130) << r.err;
   EXPECT_TRUE(Has(r.err, "中断しました")) << r.err;
 
-  const std::vector<std::string> records = Lines(ReadFile(dir_ / "rec.jsonl"));
+  const Lines records = SplitLines(ReadFile(dir_ / "rec.jsonl"));
   EXPECT_EQ(records.size(), 3u);
-  for (const std::string& record : records) {
-    EXPECT_TRUE(Has(record, "\"outcome\":\"interrupted\"") || Has(record, "\"outcome\":\"ok\""))
-        << record;
-  }
+  EXPECT_TRUE(Has(RecordOf(records, "COM1"), "書き込み後、読み戻しの前"))
+      << RecordOf(records, "COM1");
   // Whole lines only, and the first unit got no read-back after its write.
-  const std::vector<std::string> full = {"", "V", "R", "S 20 4 -1 500", "R"};
+  const Lines full = {"", "V", "R", "S 20 4 -1 500", "R"};
   for (const auto& sim : sims_) {
     const std::string bytes = sim->ReceivedBytes();
     EXPECT_TRUE(bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0) << bytes;
-    const std::vector<std::string> lines = sim->ReceivedLines();
+    const Lines lines = sim->ReceivedLines();
     ASSERT_LE(lines.size(), full.size());
-    EXPECT_EQ(lines, std::vector<std::string>(full.begin(), full.begin() + lines.size()));
+    EXPECT_EQ(lines, Lines(full.begin(), full.begin() + lines.size()));
   }
-  EXPECT_EQ(sims_[0]->ReceivedLines(), std::vector<std::string>(full.begin(), full.begin() + 4));
-  bool unverifiedNoted = false;
-  for (const std::string& record : records) {
-    unverifiedNoted = unverifiedNoted ||
-                      (Has(record, "\"port\":\"COM1\"") && Has(record, "書き込み後、読み戻しの前"));
-  }
-  EXPECT_TRUE(unverifiedNoted) << ReadFile(dir_ / "rec.jsonl");
+  EXPECT_EQ(sims_[0]->ReceivedLines().size(), 4u);
 }
 
 // --all takes every port that answers the prompt; one that does not is not
@@ -208,32 +203,12 @@ TEST_F(CtlSimTest, AllTakesThePortsThatAnswer) {
   StartUnits({{}, {"--silent"}});
   const ToolResult r = Ctl({"info", "--all", "--pace", "fast", "--timeout", "100", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(Has(r.out, "\"port\":\"COM1\",\"device\":\"" + sims_[0]->DevicePath() +
-                             "\",\"baud\":38400,\"pace\":\"fast\",\"version\":\"V1.02.03\""))
+  const Lines records = SplitLines(r.out);
+  EXPECT_TRUE(Has(RecordOf(records, "COM1"), "\"device\":\"" + sims_[0]->DevicePath() +
+                                                 "\",\"baud\":38400,\"pace\":\"fast\","
+                                                 "\"version\":\"V1.02.03\""))
       << r.out;
-  EXPECT_TRUE(Has(r.out, "\"port\":\"COM2\"")) << r.out;
-  EXPECT_TRUE(Has(r.out, "\"outcome\":\"skipped\"")) << r.out;
-}
-
-// zeta7-ports and "zeta7ctl ports" print one list: the mapped unit, its
-// [ports] entry, and whether it opens.
-TEST_F(CtlSimTest, PortListShowsTheMappedUnitAndWhoHoldsIt) {
-  StartUnits({{}});
-  const std::string device = sims_[0]->DevicePath();
-  ToolResult ports = CToolProcess("zeta7-ports").Run({"--settings", settings()});
-  EXPECT_EQ(ports.exitCode, 0);
-  EXPECT_TRUE(Has(ports.out, "設定ファイル: " + settings() + "\n")) << ports.out;
-  EXPECT_TRUE(Has(ports.out, "COM1  " + device + " ([ports] com1)\n      オープンできます\n"))
-      << ports.out;
-
-  CComPort holder;
-  holder.SetComMap({{1, device}});
-  ASSERT_EQ(holder.Open(1), 1);
-  const ToolResult ctl = Ctl({"ports"});
-  EXPECT_EQ(ctl.exitCode, 0);
-  EXPECT_TRUE(Has(ctl.out, "他のプログラムが使用中です (pid " + std::to_string(getpid())))
-      << ctl.out;
-  EXPECT_EQ(CToolProcess("zeta7-ports").Run({"--settings", settings()}).out, ctl.out);
+  EXPECT_TRUE(Has(RecordOf(records, "COM2"), "\"outcome\":\"skipped\"")) << r.out;
 }
 
 }  // namespace

@@ -26,9 +26,7 @@ bool WaitForFlag(const std::atomic<bool>& flag) {
   return true;
 }
 
-class CtlWin32Test : public ::testing::Test {};
-
-TEST_F(CtlWin32Test, CtrlCOnlySetsTheFlag) {
+TEST(CtlWin32Test, CtrlCOnlySetsTheFlag) {
   static std::atomic<bool> interrupted{false};
   InstallInterruptHandler(&interrupted);
   // Under Wine with redirected output the process has no console that can
@@ -40,27 +38,24 @@ TEST_F(CtlWin32Test, CtrlCOnlySetsTheFlag) {
     }
   }
   ASSERT_TRUE(WaitForFlag(interrupted));
-  // Reaching here means the handler took the event instead of the default
-  // handling, which ends the process.
+  // The default handling would have ended the process.
   InterruptHandled();
 }
 
-TEST_F(CtlWin32Test, DeviceNamesByTheirSeparators) {
+TEST(CtlWin32Test, DeviceNamesAndTheirIdentity) {
   const struct {
     const char* name;
     bool path;
   } cases[] = {{"\\\\.\\COM12", true}, {"\\\\.\\CNCA0", true}, {"C:/dev/port", true},
                {"COM3x", false},       {"CNCA0", false},       {"", false}};
   for (const auto& c : cases) EXPECT_EQ(IsDevicePathName(c.name), c.path) << c.name;
-}
-
-TEST_F(CtlWin32Test, OneDeviceHasOneIdentityWhateverItsCase) {
+  // One device has one identity whatever its case.
   EXPECT_EQ(DeviceIdentity("\\\\.\\com10"), DeviceIdentity("\\\\.\\COM10"));
   EXPECT_EQ(DeviceIdentity("\\\\.\\ポートa"), DeviceIdentity("\\\\.\\ポートA"));
   EXPECT_NE(DeviceIdentity("\\\\.\\COM1"), DeviceIdentity("\\\\.\\COM10"));
 }
 
-TEST_F(CtlWin32Test, RecordFileByItsUtf8NameKeepsLfLines) {
+TEST(CtlWin32Test, RecordFileByItsUtf8NameKeepsLfLines) {
   CTempDir dir;
   const std::string path = dir / "記録 1.jsonl";
   for (const char* line : {"{\"a\":1}\n", "{\"b\":2}\n"}) {

@@ -9,51 +9,34 @@
 
 namespace {
 
+bool Parse(std::vector<const char*> argv, SnapshotArgs* args) {
+  argv.insert(argv.begin(), "zeta7-snapshot");
+  std::string error;
+  const bool ok = ParseSnapshotArgs(static_cast<int>(argv.size()), argv.data(), *args, error);
+  EXPECT_EQ(ok, error.empty()) << error;
+  return ok;
+}
+
 TEST(SnapshotArgs, AcceptsAndRefuses) {
-  const struct {
-    std::vector<const char*> argv;
-    bool ok;
-    std::string output, device;
-    bool read, help, version;
-  } cases[] = {
-      {{"w.png"}, true, "w.png", "", false, false, false},
-      {{"w.png", "--device", "/dev/pts/3", "--read"},
-       true,
-       "w.png",
-       "/dev/pts/3",
-       true,
-       false,
-       false},
-      {{"--device", "/dev/pts/3", "w.png"}, true, "w.png", "/dev/pts/3", false, false, false},
-      {{"--help"}, true, "", "", false, true, false},
-      {{"--version"}, true, "", "", false, false, true},
-      {{"w.png", "-h"}, true, "w.png", "", false, true, false},
-      {{}, false, "", "", false, false, false},
-      {{"w.png", "--device"}, false, "", "", false, false, false},
-      {{"w.png", "--device", ""}, false, "", "", false, false, false},
-      {{"w.png", "--read"}, false, "", "", false, false, false},
-      {{"w.png", "--reed"}, false, "", "", false, false, false},
-      {{"w.png", "x.png"}, false, "", "", false, false, false},
-      {{""}, false, "", "", false, false, false},
-  };
-  for (const auto& c : cases) {
-    std::vector<const char*> argv{"zeta7-snapshot"};
-    argv.insert(argv.end(), c.argv.begin(), c.argv.end());
-    SnapshotArgs args;
-    std::string error;
-    const bool ok = ParseSnapshotArgs(static_cast<int>(argv.size()), argv.data(), args, error);
-    const std::string what = testing::PrintToString(c.argv);
-    ASSERT_EQ(ok, c.ok) << what << ": " << error;
-    if (!ok) {
-      EXPECT_FALSE(error.empty()) << what;
-      continue;
-    }
-    EXPECT_EQ(args.output, c.output) << what;
-    EXPECT_EQ(args.device, c.device) << what;
-    EXPECT_EQ(args.read, c.read) << what;
-    EXPECT_EQ(args.help, c.help) << what;
-    EXPECT_EQ(args.version, c.version) << what;
-  }
+  SnapshotArgs a;
+  ASSERT_TRUE(Parse({"--device", "/dev/pts/3", "w.png", "--read"}, &a));
+  EXPECT_EQ(a.output, "w.png");
+  EXPECT_EQ(a.device, "/dev/pts/3");
+  EXPECT_TRUE(a.read);
+  EXPECT_FALSE(a.help || a.version);
+  ASSERT_TRUE(Parse({"w.png", "-h"}, &(a = {})));
+  EXPECT_TRUE(a.help);
+  ASSERT_TRUE(Parse({"--version"}, &(a = {})));
+  EXPECT_TRUE(a.version);
+  const std::vector<std::vector<const char*>> refused = {{},
+                                                         {"w.png", "--device"},
+                                                         {"w.png", "--device", ""},
+                                                         {"w.png", "--read"},
+                                                         {"w.png", "--reed"},
+                                                         {"w.png", "x.png"},
+                                                         {""}};
+  for (const auto& argv : refused)
+    EXPECT_FALSE(Parse(argv, &(a = {}))) << testing::PrintToString(argv);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Runs one of the built tools (zeta7ctl, zeta7-ports) as a child process with
-// its output in files, for the end-to-end tests. Run waits for the end;
-// Start, Signal and Wait are for a test that interrupts the tool. Every wait
-// is bounded, and the destructor kills a child that is still running.
+// its output in files. Every wait is bounded, and the destructor kills a
+// child that is still running.
 #pragma once
 
 #include <fcntl.h>
@@ -26,34 +25,36 @@ struct ToolResult {
   std::string err;
 };
 
+// Polls cond until it holds or timeoutMs pass.
+template <class Cond>
+bool WaitFor(Cond cond, int timeoutMs = 10000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
 class CToolProcess {
  public:
   explicit CToolProcess(const std::string& tool) {
     const char* bin = std::getenv("ZETA7_BIN_DIR");
     m_strProgram = std::string(bin != nullptr ? bin : ".") + "/" + tool;
   }
-  ~CToolProcess() {
-    if (m_pid > 0) {
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-  CToolProcess(const CToolProcess&) = delete;
-  CToolProcess& operator=(const CToolProcess&) = delete;
+  ~CToolProcess() { Kill(); }
 
-  bool Start(const std::vector<std::string>& args) {
-    std::vector<std::string> all{m_strProgram};
-    all.insert(all.end(), args.begin(), args.end());
+  bool Start(std::vector<std::string> args) {
+    args.insert(args.begin(), m_strProgram);
     std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(&a[0]);
+    for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (m_dir / "out").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (m_dir / "err").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO})
+      posix_spawn_file_actions_addopen(&actions, fd, (m_dir / (fd == 1 ? "out" : "err")).c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int rc =
         posix_spawn(&m_pid, m_strProgram.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -65,49 +66,32 @@ class CToolProcess {
     if (m_pid > 0) kill(m_pid, sig);
   }
 
-  ToolResult Wait(int timeoutMs = 30000) {
+  ToolResult Wait() {
     ToolResult result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
-    while (m_pid > 0) {
-      const pid_t r = waitpid(m_pid, &status, WNOHANG);
-      if (r == m_pid) {
-        m_pid = -1;
-        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-        break;
-      }
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (WaitFor([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, 30000)) {
+      m_pid = -1;
+      if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
+    Kill();
     result.out = ReadFile(m_dir / "out");
     result.err = ReadFile(m_dir / "err");
     return result;
   }
 
-  ToolResult Run(const std::vector<std::string>& args, int timeoutMs = 30000) {
-    if (!Start(args)) return {};
-    return Wait(timeoutMs);
+  ToolResult Run(const std::vector<std::string>& args) {
+    return Start(args) ? Wait() : ToolResult{};
   }
 
  private:
+  void Kill() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+      m_pid = -1;
+    }
+  }
   std::string m_strProgram;
   CTempDir m_dir;
   pid_t m_pid = -1;
 };
-
-// Polls cond until it holds or timeoutMs pass; for events another process
-// makes observable (a log line, a record), never for a fixed delay.
-template <class Cond>
-bool WaitFor(Cond cond, int timeoutMs = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
