@@ -138,7 +138,9 @@ BOOL CZeta7Dlg::OnInitDialog() {
   for (const auto& [port, device] : DescribeComPorts(kComPortCount, m_port.GetComMap())) {
     m_comboComPort.SetItemTip(port - 1, device.c_str());
   }
-  m_comboComPort.SetCurSel(m_nComPort - 1);
+  // Only COM1 to COM255 have an entry; any other stored number (the file may
+  // hold INT_MIN) leaves the list without a selection.
+  m_comboComPort.SetCurSel(m_nComPort >= 1 && m_nComPort <= kComPortCount ? m_nComPort - 1 : -1);
 
   for (const char* entry : kSpeedEntries) m_comboBaudRate.AddString(entry);
   m_comboBaudRate.SetCurSel(m_nBaudIndex);

@@ -12,6 +12,9 @@ packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
 # The Windows icon generator (zlib for its PNG entry), the installer, and the
 # package test's virtual display.
 packages+=(zlib1g-dev nsis xvfb)
+# The window's placement tests: real window managers on Xvfb, and the tools
+# that measure and close the window from outside; the frame request's xcb.
+packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
 missing=()

@@ -170,6 +170,54 @@ else
   cat "$log"
 fi
 
+# The window's placement, with Wine drawing the frame: centred in the work
+# area by its outer size when nothing is stored, then five starts and
+# closes with OK from a stored position, read from outside the program
+# (the probe's GetWindowRect, and the X window Wine draws it in).
+place=$run/placement
+mkdir -p "$place"
+cp "$bin/ZETA-7設定ユーティリティ.exe" "$bin/UserDirKit.dll" "$place/"
+place_ini=$place/ZETA-7設定ユーティリティ.ini
+place_ok=0
+place_bad=0
+place_fail() { place_bad=$((place_bad + 1)); echo "placement: FAILED: $*"; }
+place_stored() { tr -d '\r' <"$place_ini" | awk -F= '$1 == "left" {l = $2} $1 == "top" {t = $2} END {print l "," t}'; }
+# Starts the program, prints "WIDTHxHEIGHT X,Y" as the probe saw the frame,
+# and closes the window with OK.
+place_cycle() {
+  local out x11
+  out=$(timeout -k 10 60 wine "$bin/window-probe.exe" --keep --timeout 30 \
+    --start "$(winepath -w "$place/ZETA-7設定ユーティリティ.exe")" "ZETA-7設定ユーティリティ" 2>/dev/null)
+  x11=$(xwininfo -root -tree 2>/dev/null | grep -F '"ZETA-7設定ユーティリティ 1.02"' | grep -o '+-\?[0-9]*+-\?[0-9]*$' | head -n 1)
+  timeout -k 10 60 wine "$bin/window-probe.exe" --timeout 30 "ZETA-7設定ユーティリティ" >/dev/null 2>&1
+  sed -n 's/.*: \([0-9]*x[0-9]*\) at \(-\?[0-9]*,-\?[0-9]*\),.*/\1 \2/p' <<<"$out" | tr -d '\r'
+  echo "${x11:-none}" | sed 's/^+//; s/+/,/'
+}
+: >"$place_ini"
+{ read -r size at; read -r x11at; } < <(place_cycle)
+w=${size%x*}
+h=${size#*x}
+expected="$(((1280 - w) / 2)),$(((1024 - h) / 2))"
+echo "placement under Wine: centred frame $size at $at (X window at $x11at), expected $expected"
+if [ "$at" = "$expected" ] && [ "$x11at" = "$at" ] && [ "$(place_stored)" = "$at" ]; then
+  place_ok=$((place_ok + 1))
+else
+  place_fail "centred at $at (X $x11at), stored $(place_stored), expected $expected"
+fi
+printf '[position]\r\nleft=100\r\ntop=120\r\n' >"$place_ini"
+seen=()
+for cycle in 1 2 3 4 5; do
+  { read -r size at; read -r x11at; } < <(place_cycle)
+  seen+=("$at")
+  if [ "$at" = "100,120" ] && [ "$x11at" = "100,120" ] && [ "$(place_stored)" = "100,120" ]; then
+    place_ok=$((place_ok + 1))
+  else
+    place_fail "cycle $cycle: frame at $at (X $x11at), stored $(place_stored)"
+  fi
+done
+echo "placement under Wine: frame at ${seen[*]} over five cycles"
+note "window placement" "$place_ok" "$place_bad"
+
 # zeta7ctl.exe end to end against the units on COM10..13 and the fault
 # ports above; each check counts as one test.
 ctl=$bin/zeta7ctl.exe

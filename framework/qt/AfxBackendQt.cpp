@@ -40,6 +40,7 @@
 #include "AfxDialog.h"
 #include "AfxQt.h"
 #include "DialogUnits.h"
+#include "WindowFrameX11.h"
 
 namespace {
 
@@ -303,17 +304,33 @@ void InstallRouter() {
   qApp->installEventFilter(router);
 }
 
-// The frame the window system puts around a top-level window: what the
-// platform reports (it may know it before the window is shown), or, while
-// the window is not mapped yet and nothing is known, an estimate from the
-// style, so that a window is centred by its outer size.
+// How long a window manager may take to say what frame it will draw: it
+// answers at once when it answers at all, and the window waits unmapped.
+constexpr int kFrameRequestMs = 300;
+constexpr const char* kFrameProperty = "afxFrameBeforeMap";
+
+// The frame the window system puts around a top-level window. Once the
+// window is shown, what the platform reports. Before that, on X11, what the
+// window manager says it will draw (asked once a window); elsewhere, or
+// where the manager cannot tell, an estimate from the style, so that a
+// window is still centred by its outer size.
 QMargins FrameMargins(QWidget* window) {
   window->winId();  // the native window exists from here on, shown or not
   const QWindow* handle = window->windowHandle();
   const QMargins known = handle ? handle->frameMargins() : QMargins();
-  if (!known.isNull() || window->isVisible()) return known;
+  if (window->isVisible()) return known;
   const QString platform = QGuiApplication::platformName();
   if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return known;
+  if (platform == QLatin1String("xcb")) {
+    const QVariant asked = window->property(kFrameProperty);
+    if (asked.isValid()) return asked.value<QMargins>();
+    if (const auto extents = RequestFrameExtents(window->winId(), kFrameRequestMs)) {
+      const QMargins margins(extents->left, extents->top, extents->right, extents->bottom);
+      window->setProperty(kFrameProperty, QVariant::fromValue(margins));
+      return margins;
+    }
+  }
+  if (!known.isNull()) return known;
   QStyle* style = window->style();
   const int side = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
   const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
@@ -461,8 +478,15 @@ void PlaceTopLevel(HWND hWnd, int x, int y, int cx, int cy, bool show) {
   const QMargins frame = FrameMargins(w);
   const QSize client(cx - frame.left() - frame.right(), cy - frame.top() - frame.bottom());
   if (client != w->size() && client.isValid()) w->resize(client);
-  // A window's position is that of its frame.
-  w->move(x, y);
+  if (w->isVisible()) {
+    // A shown window's frame is known: Qt moves the frame to x, y.
+    w->move(x, y);
+  } else {
+    // Before the first map Qt does not know the frame and would put the
+    // client area at x, y. Placing the client inside the frame the manager
+    // announced (the window keeps static gravity) puts the frame there.
+    w->setGeometry(QRect(QPoint(x + frame.left(), y + frame.top()), w->size()));
+  }
   if (show) {
     w->show();
     w->raise();

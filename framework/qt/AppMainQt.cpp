@@ -9,6 +9,7 @@
 #include "AfxDialog.h"
 #include "AfxQt.h"
 #include "SettingsLocation.h"
+#include "WindowFrameX11.h"
 #include "version.h"
 
 namespace {
@@ -50,6 +51,15 @@ int main(int argc, char** argv) {
       std::printf("%s %s\n", g_programName.c_str(), ZETA7_VERSION_STRING);
       return 0;
     }
+  }
+
+  // Under Wayland the window could not be put back where it was; XWayland
+  // lets it be placed as on any other desktop.
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool askX11 = !(platform && *platform) && wayland && *wayland;
+  if (const auto forced = PlatformForSession(platform, wayland, askX11 && X11DisplayReachable())) {
+    setenv("QT_QPA_PLATFORM", forced->c_str(), 1);
   }
 
   const QtMessageHandler previous = qInstallMessageHandler(NoDisplayHandler);

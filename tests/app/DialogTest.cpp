@@ -1,5 +1,7 @@
 // The main window through the dialog framework's test driver, so that the
 // same suite runs on every backend.
+#include <climits>
+
 #include "DialogFixture.h"
 
 namespace {
@@ -55,6 +57,11 @@ TEST_F(DialogTest, StoredPortAndSpeedSelectEntriesOrNone) {
 
   Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{"COM0がオープンできません。"});
+
+  // The lowest int the file can hold: no entry, and no overflow on the way.
+  WriteFile(Ini(), "[com]\ncom=-2147483648\n");
+  EXPECT_EQ(Open().ComPort(), INT_MIN);
+  EXPECT_EQ(Driver().Selection(IDC_COMBO_COMPORT), -1);
 }
 
 // Enter presses the focused button; Enter anywhere else and Escape do
