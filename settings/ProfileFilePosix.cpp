@@ -198,9 +198,12 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   bool replacing = false;
   if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return false;
-    // A file its owner made read-only stays as it is, as it would on Windows;
-    // renaming over it would otherwise succeed in a writable folder.
-    if (::access(target.c_str(), W_OK) != 0) return false;
+    // A read-only file stays as it is, as it would on Windows; renaming over
+    // it would otherwise succeed in a writable folder. access() alone says
+    // yes to root for any file, so a file without a single write bit is
+    // read-only whoever runs the program.
+    if (::access(target.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+      return false;
     mode = st.st_mode & 07777;
     replacing = true;
   } else if (errno == ENOENT) {

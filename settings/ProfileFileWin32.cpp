@@ -3,12 +3,21 @@
 #include <algorithm>
 #include <string>
 
+#include "FileCallsWin32.h"
 #include "ProfileFile.h"
 #include "TextWin32.h"
 
 const char kNewFileLineBreak[] = "\r\n";
 
 namespace {
+
+const ProfileFileCalls kSystemCalls{CreateFileW, ReplaceFileW, MoveFileExW, DeleteFileW, Sleep};
+const ProfileFileCalls* g_calls = &kSystemCalls;
+
+// Another program (an indexer, a virus scanner, a backup) may hold the file
+// for a moment without delete sharing; a save waits that long, no longer.
+constexpr DWORD kFirstRetryMs = 20;
+constexpr int kReplaceTries = 5;  // 20 + 40 + 80 + 160 ms between them
 
 // A save killed between creating its temporary file and moving it leaves the
 // file behind; one older than this belongs to no save still running.
@@ -55,15 +64,18 @@ ULONGLONG AgeMs(const FILETIME& written) {
   return now > then ? (now - then) / 10000 : 0;  // FILETIME counts 100 ns
 }
 
-// Ours are ".<name>.XXXXXX" beside the target, as on POSIX.
+// Ours are ".<name>.XXXXXX" beside the target, as on POSIX, and the
+// replaced file's copy ".<name>.XXXXXX~" while a replace runs.
 void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name) {
-  const std::wstring pattern = folder + L"\\." + name + L".??????";
+  const std::wstring pattern = folder + L"\\." + name + L".??????*";
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        std::wstring(found.cFileName).size() == name.size() + 8 &&
+    const std::wstring file = found.cFileName;
+    const bool ours =
+        file.size() == name.size() + 8 || (file.size() == name.size() + 9 && file.back() == L'~');
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ours &&
         AgeMs(found.ftLastWriteTime) > kStaleTemporaryMs) {
       DeleteFileW((folder + L"\\" + found.cFileName).c_str());
     }
@@ -82,14 +94,63 @@ HANDLE CreateTemporary(const std::wstring& folder, const std::wstring& name, std
     std::wstring suffix;
     for (int i = 0; i < 6; ++i) suffix += kDigits[(seed >> (10 + 6 * i)) % 62];
     *path = folder + L"\\." + name + L"." + suffix;
-    HANDLE h = CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = g_calls->createFile(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
   }
   return INVALID_HANDLE_VALUE;
 }
 
+bool IsPassingHold(DWORD err) {
+  return err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION ||
+         err == ERROR_ACCESS_DENIED || err == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Puts the new content under the target's name with ReplaceFileW, which
+// keeps the old file's security descriptor, owner and attributes (a rename
+// would give the file those of a new one). The old file is moved to backup
+// while the replace runs, so a replace that fails half way can put it back.
+bool ReplaceKeepingRights(const std::wstring& target, const std::wstring& temporary) {
+  const std::wstring backup = temporary + L"~";
+  DWORD wait = kFirstRetryMs;
+  for (int attempt = 1;; ++attempt) {
+    if (g_calls->replaceFile(target.c_str(), temporary.c_str(), backup.c_str(),
+                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      g_calls->deleteFile(backup.c_str());
+      return true;
+    }
+    const DWORD err = GetLastError();
+    if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      // The old file went to the backup name and the new one did not take
+      // its place: the old one comes back.
+      g_calls->moveFileEx(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+      return false;
+    }
+    if (!IsPassingHold(err) || attempt == kReplaceTries) return false;
+    g_calls->sleep(wait);
+    wait *= 2;
+  }
+}
+
+// Where no file can be made in the folder (beside the program in Program
+// Files, say) but the settings file itself is writable, it is rewritten in
+// place, as the platform's own profile functions would. A kill in the middle
+// can leave the new text followed by the old file's last bytes (as many as
+// the new text is shorter): the truncation comes after the write.
+bool RewriteInPlace(const std::wstring& target, const std::string& text) {
+  CFileHandle file(g_calls->createFile(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid() || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
+  const bool ok =
+      WriteAll(file.Get(), text) && SetEndOfFile(file.Get()) && FlushFileBuffers(file.Get());
+  return file.Close() && ok;
+}
+
 }  // namespace
+
+const ProfileFileCalls& SystemProfileFileCalls() { return kSystemCalls; }
+
+void UseProfileFileCalls(const ProfileFileCalls* calls) { g_calls = calls ? calls : &kSystemCalls; }
 
 ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
   text->clear();
@@ -127,36 +188,39 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   std::wstring target;
   if (path.empty() || !ToWide(path, &target)) return false;
 
-  // Attributes a user gave the old file (hidden, archive ...) go to the new
-  // one; a read-only file or anything that is not a file stays as it is.
-  constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  DWORD carried = 0;
+  // A read-only file or anything that is not a file stays as it is.
   const DWORD old = GetFileAttributesW(target.c_str());
-  if (old != INVALID_FILE_ATTRIBUTES) {
-    if (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
-      return false;
-    }
-    carried = old & kCarried;
-  } else if (ReadResultFromError(GetLastError()) != ProfileReadResult::kMissing) {
+  const bool exists = old != INVALID_FILE_ATTRIBUTES;
+  if (exists &&
+      (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
     return false;
   }
+  if (!exists && ReadResultFromError(GetLastError()) != ProfileReadResult::kMissing) return false;
 
   const std::wstring folder = FolderOf(target), name = NameOf(target);
   RemoveStaleTemporaries(folder, name);
   std::wstring temporary;
   CFileHandle file(CreateTemporary(folder, name, &temporary));
-  if (!file.IsValid()) return false;
+  if (!file.IsValid()) {
+    return exists && GetLastError() == ERROR_ACCESS_DENIED && RewriteInPlace(target, text);
+  }
   bool ok = WriteAll(file.Get(), text) && FlushFileBuffers(file.Get());
   ok = file.Close() && ok;
-  if (ok && carried != 0) ok = SetFileAttributesW(temporary.c_str(), carried) != FALSE;
+  // Attributes a user gave the old file (hidden, archive ...) go to the new
+  // one whether or not the replace carries them over.
+  constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (ok && exists && (old & kCarried) != 0) {
+    ok = SetFileAttributesW(temporary.c_str(), old & kCarried) != FALSE;
+  }
   if (ok) {
-    ok = MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    ok = exists ? ReplaceKeepingRights(target, temporary)
+                : g_calls->moveFileEx(temporary.c_str(), target.c_str(),
+                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   }
   if (!ok) {
     SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(temporary.c_str());
+    g_calls->deleteFile(temporary.c_str());
   }
   return ok;
 }

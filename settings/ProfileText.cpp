@@ -1,6 +1,6 @@
 #include "ProfileText.h"
 
-#include <climits>
+#include <algorithm>
 #include <cstdint>
 #include <unordered_set>
 
@@ -8,7 +8,11 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// Vertical tab, form feed and the old end-of-file mark (0x1A) are blanks
+// too, as the platform's reader has them.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\x1a';
+}
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -40,6 +44,7 @@ struct Line {
   std::string_view name;  // section or key name, trimmed
   size_t valueBegin = 0;  // key lines: the trimmed value's offsets
   size_t valueEnd = 0;
+  bool bare = false;    // a key line without "=": the value is empty
   size_t next = 0;      // offset just past the line's LF (or the text's end)
   bool hasEol = false;  // false only for a last line without LF
 };
@@ -82,8 +87,21 @@ class LineReader {
       line->name = Trim(rest.substr(1, close - 1));
       return true;
     }
+    // A line without "=" before its end (or before a NUL, where the
+    // platform's reader stops) names a key with an empty value; a write
+    // gives that line its value rather than adding a second one.
     const size_t eqInRest = rest.find('=');
-    if (eqInRest == std::string_view::npos) return true;
+    const size_t nulInRest = rest.find('\0');
+    if (eqInRest == std::string_view::npos || nulInRest < eqInRest) {
+      const std::string_view name = Trim(rest.substr(0, std::min(nulInRest, rest.size())));
+      if (name.empty()) return true;
+      line->kind = Line::kKey;
+      line->bare = true;
+      line->name = name;
+      line->valueBegin = line->valueEnd =
+          static_cast<size_t>(name.data() - m_text.data()) + name.size();
+      return true;
+    }
     const size_t eq = first + eqInRest;
     line->kind = Line::kKey;
     line->name = Trim(m_text.substr(first, eq - first));
@@ -109,6 +127,7 @@ struct Scan {
   size_t insertAt = 0;
   bool insertLineHasEol = true;
   bool keyFound = false;
+  bool bare = false;
   size_t valueBegin = 0;
   size_t valueEnd = 0;
 };
@@ -132,6 +151,7 @@ Scan ScanFor(std::string_view text, std::string_view section, std::string_view k
       scan.insertLineHasEol = line.hasEol;
       if (SameName(line.name, key)) {
         scan.keyFound = true;
+        scan.bare = line.bare;
         scan.valueBegin = line.valueBegin;
         scan.valueEnd = line.valueEnd;
         break;
@@ -223,17 +243,15 @@ int ProfileParseInt(std::string_view value, int fallback) {
     base = mark == 'x' ? 16 : mark == 'o' ? 8 : mark == 'b' ? 2 : 10;
     if (base != 10) i += 2;
   }
-  // Accumulate in 64 bits and stop growing once past the int range, so a
-  // long run of digits cannot overflow.
-  constexpr int64_t kLimit = static_cast<int64_t>(INT_MAX) + 1;
-  int64_t magnitude = 0;
+  // The digits wrap modulo 2^32, as the platform's reader has them:
+  // "2147483648" reads INT_MIN and "4294967295" reads -1 (an absent key).
+  uint32_t magnitude = 0;
   for (; i < value.size(); ++i) {
     const int digit = DigitValue(value[i]);
     if (digit < 0 || digit >= base) break;
-    if (magnitude <= kLimit) magnitude = magnitude * base + digit;
+    magnitude = magnitude * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
   }
-  if (negative) return magnitude >= kLimit ? INT_MIN : static_cast<int>(-magnitude);
-  return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+  return static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
 }
 
 std::optional<std::string> ProfileSetValue(std::string_view text, std::string_view section,
@@ -252,6 +270,7 @@ std::optional<std::string> ProfileSetValue(std::string_view text, std::string_vi
   if (scan.keyFound) {
     out.reserve(text.size() + value.size());
     out.append(text.substr(0, scan.valueBegin));
+    if (scan.bare) out.append("=");
     out.append(value);
     out.append(text.substr(scan.valueEnd));
     return out;
@@ -300,9 +319,10 @@ void AppendUtf8(uint32_t cp, std::string* out) {
   }
 }
 
-void AppendUtf16Le(uint32_t unit, std::string* out) {
-  out->push_back(static_cast<char>(unit & 0xFF));
-  out->push_back(static_cast<char>(unit >> 8));
+void AppendUtf16(uint32_t unit, bool bigEndian, std::string* out) {
+  const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+  out->push_back(bigEndian ? high : low);
+  out->push_back(bigEndian ? low : high);
 }
 
 // The next code point of UTF-8 text at *i, or false for a malformed,
@@ -340,17 +360,18 @@ bool NextUtf8(std::string_view s, size_t* i, uint32_t* cp) {
 bool ProfileDecode(std::string_view raw, std::string* text, ProfileEncoding* encoding) {
   text->clear();
   *encoding = ProfileEncoding::kBytes;
-  if (raw.substr(0, 2) == kUtf16BeMark) return false;
-  if (raw.substr(0, 2) != kUtf16LeMark) {
+  const bool bigEndian = raw.substr(0, 2) == kUtf16BeMark;
+  if (!bigEndian && raw.substr(0, 2) != kUtf16LeMark) {
     text->assign(raw);
     return true;
   }
-  *encoding = ProfileEncoding::kUtf16Le;
+  *encoding = bigEndian ? ProfileEncoding::kUtf16Be : ProfileEncoding::kUtf16Le;
   if (raw.size() % 2 != 0) return false;
   text->reserve(raw.size());
-  auto unitAt = [raw](size_t i) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(raw[i])) |
-           (static_cast<uint32_t>(static_cast<unsigned char>(raw[i + 1])) << 8);
+  const size_t lowByte = bigEndian ? 1 : 0;
+  auto unitAt = [raw, lowByte](size_t i) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(raw[i + lowByte])) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(raw[i + 1 - lowByte])) << 8);
   };
   for (size_t i = 2; i < raw.size(); i += 2) {
     uint32_t cp = unitAt(i);
@@ -374,17 +395,18 @@ bool ProfileEncode(std::string_view text, ProfileEncoding encoding, std::string*
     raw->assign(text);
     return true;
   }
+  const bool bigEndian = encoding == ProfileEncoding::kUtf16Be;
   raw->reserve(2 * text.size() + 2);
-  raw->append(kUtf16LeMark);
+  raw->append(bigEndian ? kUtf16BeMark : kUtf16LeMark);
   for (size_t i = 0; i < text.size();) {
     uint32_t cp;
     if (!NextUtf8(text, &i, &cp)) return false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      AppendUtf16Le(0xD800 + (cp >> 10), raw);
-      AppendUtf16Le(0xDC00 + (cp & 0x3FF), raw);
+      AppendUtf16(0xD800 + (cp >> 10), bigEndian, raw);
+      AppendUtf16(0xDC00 + (cp & 0x3FF), bigEndian, raw);
     } else {
-      AppendUtf16Le(cp, raw);
+      AppendUtf16(cp, bigEndian, raw);
     }
   }
   return true;

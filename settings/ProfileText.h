@@ -6,8 +6,11 @@
 //  - a line "[name]" opens a section ("[name" without "]" opens none);
 //    "key=value" lines belong to the last opened section; lines before the
 //    first section belong to none;
-//  - names compare case-insensitively (ASCII); blanks (space, tab) around
-//    names, around "=" and at line ends are ignored;
+//  - names compare case-insensitively (ASCII); blanks (space, tab, vertical
+//    tab, form feed, 0x1A) around names, around "=" and at line ends are
+//    ignored;
+//  - a line without "=" (or with a NUL before it) names a key whose value
+//    is empty, and setting that key gives the same line its value;
 //  - the first matching section and, in it, the first matching key win;
 //    a later section of the same name is not looked at;
 //  - lines end in LF, CR LF or a lone CR; a leading UTF-8 byte-order mark
@@ -40,8 +43,9 @@ std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(std::stri
 // Reads a value as an integer: an optional sign, an optional "0x", "0o" or
 // "0b" (lower case) for base 16, 8 or 2, and the digits up to the first other
 // byte ("42abc" -> 42, "abc" -> 0, "-" -> 0, "0x1F" -> 31, "010" -> 10). An
-// empty value gives fallback. Numbers beyond the int range saturate at
-// INT_MIN / INT_MAX.
+// empty value gives fallback. Numbers beyond the int range wrap modulo 2^32
+// as the platform's reader has them ("2147483648" -> INT_MIN,
+// "4294967295" -> -1).
 int ProfileParseInt(std::string_view value, int fallback);
 
 // The text with key in section set to value: the value of the key that
@@ -56,16 +60,17 @@ std::optional<std::string> ProfileSetValue(std::string_view text, std::string_vi
                                            std::string_view key, std::string_view value,
                                            std::string_view newLineBreak = "\n");
 
-// How a settings file's bytes hold its text. Notepad and the platform's own
-// functions also keep settings files in UTF-16 (little-endian, with its
-// mark); such a file is read and written back in UTF-16.
-enum class ProfileEncoding { kBytes, kUtf16Le };
+// How a settings file's bytes hold its text. Notepad, PowerShell and the
+// platform's own functions also keep settings files in UTF-16 with its mark
+// (little-endian, or big-endian from Notepad's "Unicode big endian"); such
+// a file is read and written back in the same UTF-16.
+enum class ProfileEncoding { kBytes, kUtf16Le, kUtf16Be };
 
 // The text of a file's bytes as the rules above read it: a file that opens
-// with the UTF-16LE mark (FF FE) becomes UTF-8 without the mark; any other
-// file is taken as it is. false, so that the file is neither used nor
-// rewritten, for UTF-16 that does not decode (odd length, a lone surrogate)
-// and for a big-endian UTF-16 mark (FE FF).
+// with a UTF-16 mark (FF FE, FE FF) becomes UTF-8 without the mark; any
+// other file is taken as it is. false, so that the file is neither used nor
+// rewritten, for UTF-16 that does not decode (odd length, a lone
+// surrogate).
 bool ProfileDecode(std::string_view raw, std::string* text, ProfileEncoding* encoding);
 // The bytes to store text in the given encoding. false when text cannot be
 // stored so (not UTF-8 for a UTF-16 file).

@@ -20,7 +20,7 @@ class iniacs {
   void SetPath(const std::string& path);
   // The key's integer value, or -1 when the file, section or key is missing
   // or the value is empty. "42abc" reads 42, "abc" reads 0, "0x10" reads 16;
-  // numbers beyond the int range saturate.
+  // numbers beyond the int range wrap modulo 2^32, as the platform's do.
   int GetInt(const char* section, const char* key) const;
   // Stores value as "%d" text; failures are silent, the old file stays whole.
   // A file that exists but cannot be read is never overwritten.

@@ -167,6 +167,15 @@ TEST_F(IniacsTest, UnwritableFileOrFolderLeftIntact) {
     EXPECT_EQ(ReadFile(m_strIni), before);
     EXPECT_EQ(EntryCount(m_dir.Path()), 1);
   }
+  // A file without a single write bit is read-only for root as well, for
+  // whom access() would say yes.
+  for (const mode_t mode : {0444, 0000}) {
+    WriteFile(m_strIni, before);
+    ASSERT_EQ(::chmod(m_strIni.c_str(), mode), 0);
+    m_ini.WriteInt("com", "com", 9);
+    ASSERT_EQ(::chmod(m_strIni.c_str(), 0600), 0);
+    EXPECT_EQ(ReadFile(m_strIni), before) << mode;
+  }
 }
 
 // 10 MB: binary noise, then millions of short lines with no "=" or "]", and

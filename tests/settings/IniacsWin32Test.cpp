@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "FileCallsWin32.h"
 #include "TestFiles.h"
 #include "iniacs.h"
 
@@ -95,6 +96,96 @@ TEST_F(IniacsWin32Test, LaterSaveRemovesAbandonedTemporaryFiles) {
   EXPECT_EQ(ReadFile(stale), "");
   EXPECT_EQ(ReadFile(fresh), "[com]\ncom=");
   EXPECT_EQ(EntryCount(m_dir.Path()), 2);
+}
+
+// The save's calls where Wine cannot show what Windows does: a file another
+// program holds without delete sharing, a folder the user may not write to,
+// a replace that fails half way.
+class SaveCallsWin32Test : public IniacsWin32Test {
+ protected:
+  SaveCallsWin32Test() {
+    s_self = this;
+    m_calls = SystemProfileFileCalls();
+    m_calls.createFile = [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                            DWORD disposition, DWORD flags, HANDLE tmpl) -> HANDLE {
+      if (disposition == CREATE_NEW && s_self->m_bFolderReadOnly) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+      }
+      return CreateFileW(path, access, share, sa, disposition, flags, tmpl);
+    };
+    m_calls.replaceFile = [](LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                             LPVOID, LPVOID) -> BOOL {
+      ++s_self->m_nReplaces;
+      if (s_self->m_nHeldReplaces > 0) {
+        --s_self->m_nHeldReplaces;
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+      }
+      if (s_self->m_bHalfWay) {
+        // The old file has gone to the backup name; the new one stays.
+        MoveFileW(replaced, backup);
+        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+        return FALSE;
+      }
+      return ReplaceFileW(replaced, replacement, backup, flags, nullptr, nullptr);
+    };
+    m_calls.sleep = [](DWORD ms) { s_self->m_nSleptMs += ms; };
+    UseProfileFileCalls(&m_calls);
+    WriteFile(m_strIni, kBefore);
+  }
+  ~SaveCallsWin32Test() override { UseProfileFileCalls(nullptr); }
+
+  static constexpr const char* kBefore = "[com]\r\ncom=3\r\nbps=1\r\n";
+  static SaveCallsWin32Test* s_self;
+  ProfileFileCalls m_calls;
+  bool m_bFolderReadOnly = false;
+  bool m_bHalfWay = false;
+  int m_nHeldReplaces = 0;
+  int m_nReplaces = 0;
+  DWORD m_nSleptMs = 0;
+};
+SaveCallsWin32Test* SaveCallsWin32Test::s_self = nullptr;
+
+// A file held for a moment is saved once it is free; one held for good is
+// left whole after a short, bounded wait.
+TEST_F(SaveCallsWin32Test, HeldFileIsRetriedForABoundedTime) {
+  m_nHeldReplaces = 2;
+  m_ini.WriteInt("com", "com", 9);
+  EXPECT_EQ(ReadFile(m_strIni), "[com]\r\ncom=9\r\nbps=1\r\n");
+  EXPECT_EQ(m_nReplaces, 3);
+
+  m_nHeldReplaces = 1000;
+  m_nReplaces = 0;
+  m_nSleptMs = 0;
+  m_ini.WriteInt("com", "com", 4);
+  EXPECT_EQ(ReadFile(m_strIni), "[com]\r\ncom=9\r\nbps=1\r\n");
+  EXPECT_EQ(m_nReplaces, 5);
+  EXPECT_LE(m_nSleptMs, 500u);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
+}
+
+// Where the folder takes no new file, a writable settings file is rewritten
+// where it is; a new one cannot be made there at all.
+TEST_F(SaveCallsWin32Test, FileInAFolderWithoutWriteRightsIsRewrittenInPlace) {
+  m_bFolderReadOnly = true;
+  m_ini.WriteInt("com", "com", 12);
+  EXPECT_EQ(ReadFile(m_strIni), "[com]\r\ncom=12\r\nbps=1\r\n");
+  m_ini.WriteInt("com", "com", 7);  // shorter: the old tail must go
+  EXPECT_EQ(ReadFile(m_strIni), "[com]\r\ncom=7\r\nbps=1\r\n");
+  EXPECT_EQ(m_nReplaces, 0);
+
+  iniacs fresh;
+  fresh.SetPath(m_dir / "new.ini");
+  fresh.WriteInt("com", "com", 1);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
+}
+
+TEST_F(SaveCallsWin32Test, ReplaceThatFailsHalfWayPutsTheOldFileBack) {
+  m_bHalfWay = true;
+  m_ini.WriteInt("com", "com", 9);
+  EXPECT_EQ(ReadFile(m_strIni), kBefore);
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
 }
 
 }  // namespace

@@ -54,12 +54,15 @@ TEST_F(ProfileCompat, Reads) {
       {"0b11", "[com]\r\ncom=0b11\r\n", "com", 3, kSame, ""},
       {"NUL after the number", Bytes("[com]\r\ncom=4\0" "5\r\n"), "com", 4, kSame, ""},
       {"NUL before the number", Bytes("[com]\r\ncom=\0" "5\r\n"), "com", -1, kSame, ""},
-      {"2147483648", "[com]\r\ncom=2147483648\r\n", "com", INT_MAX, INT_MIN,
-       "the platform wraps modulo 2^32; we saturate"},
-      {"4294967295", "[com]\r\ncom=4294967295\r\n", "com", INT_MAX, -1,
-       "wrapped, a huge number would read as an absent key"},
-      {"4294967296", "[com]\r\ncom=4294967296\r\n", "com", INT_MAX, 0, "wraps to 0"},
-      {"-2147483649", "[com]\r\ncom=-2147483649\r\n", "com", INT_MIN, INT_MAX, "wraps to INT_MAX"},
+      {"key line without =", "[com]\r\ncom\r\ncom=5\r\n", "com", -1, kSame, ""},
+      {"NUL before =", Bytes("[com]\r\ncom\0=5\r\ncom=6\r\n"), "com", -1, kSame, ""},
+      {"VT, FF, 0x1A as blanks", "[com]\r\n\v com\f=\x1a 7 \x1a\r\n", "com", 7, kSame, ""},
+      {"UTF-16 big-endian", Bytes("\xFE\xFF\0[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0" "5\0\r\0\n"), "com", 5, kSame, ""},
+      {"single quotes", "[com]\r\ncom='5'\r\n", "com", 5, kSame, ""},
+      {"2147483648 wraps", "[com]\r\ncom=2147483648\r\n", "com", INT_MIN, kSame, ""},
+      {"4294967295 wraps to absent", "[com]\r\ncom=4294967295\r\n", "com", -1, kSame, ""},
+      {"4294967296 wraps to 0", "[com]\r\ncom=4294967296\r\n", "com", 0, kSame, ""},
+      {"-2147483649 wraps", "[com]\r\ncom=-2147483649\r\n", "com", INT_MAX, kSame, ""},
       {"long run of zeros", "[com]\r\ncom=" + std::string(40, '0') + "12\r\n", "com", 12, 0,
        "the platform reads only the first 29 characters of a value"},
       // clang-format on
@@ -105,6 +108,17 @@ TEST_F(ProfileCompat, Writes) {
        "the platform rewrites every line; we change only the value"},
       {"lone CR", "[com]\rcom=1\r", "[com]\rcom=-5\r[position]\r\nleft=12\r\n",
        "[com]\r\ncom=-5\r\n[position]\r\nleft=12\r\n", "the same whole-file rewrite"},
+      {"key line without =", "[com]\r\ncom\r\nbps=1\r\n",
+       "[com]\r\ncom=-5\r\nbps=1\r\n[position]\r\nleft=12\r\n", "", ""},
+      {"UTF-16 big-endian",
+       Bytes("\xFE\xFF\0[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0"
+             "1\0\r\0\n"),
+       Bytes("\xFE\xFF\0[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0-\0"
+             "5\0\r\0\n\0[\0p\0o\0s\0i\0t\0i\0o\0n\0]"
+             "\0\r\0\n\0l\0e\0f\0t\0=\0"
+             "1\0"
+             "2\0\r\0\n"),
+       "", ""},
       {"comment and blank line after the keys", "[com]\r\nbps=1\r\n;x\r\n\r\n[position]\r\n",
        "[com]\r\nbps=1\r\ncom=-5\r\n;x\r\n\r\n[position]\r\nleft=12\r\n",
        "[com]\r\nbps=1\r\n;x\r\ncom=-5\r\n[position]\r\nleft=12\r\n",
@@ -126,6 +140,31 @@ TEST_F(ProfileCompat, Writes) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, platform.c_str());  // flush its cache
     EXPECT_EQ(ReadFile(ours), c.ours);
     EXPECT_EQ(ReadFile(platform), c.platform.empty() ? c.ours : c.platform) << c.why;
+  }
+}
+
+// Raw texts, as the [ports] map reads them.
+TEST_F(ProfileCompat, Strings) {
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"single quotes", "[ports]\r\ncom1='/dev/ttyUSB0'\r\n"},
+      {"double quotes", "[ports]\r\ncom1=\"/dev/tty USB0\"\r\n"},
+      {"quotes that do not match", "[ports]\r\ncom1='/dev/ttyUSB0\"\r\n"},
+      {"key line without =", "[ports]\r\ncom1\r\ncom1=/dev/ttyS0\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = NewPath();
+    WriteFile(path, c.text);
+    iniacs ini;
+    ini.SetPath(path);
+    std::string ours;
+    ini.GetString("ports", "com1", &ours);
+    char platform[256] = "";
+    GetPrivateProfileStringA("ports", "com1", "", platform, sizeof platform, path.c_str());
+    EXPECT_EQ(ours, platform);
   }
 }
 

@@ -32,6 +32,9 @@ TEST(ProfileText, FindsValuesAsAHandEditedFileExpects) {
        "com", "4"},
       {"lone CR ends a line", "[x]\r\nk=1\r[com]\rcom=5\r", "com", "5"},
       {"[ without ] opens no section", "[com\ncom=2\n", "com", std::nullopt},
+      {"a line without = is the key, empty", "[com]\ncom\ncom=5\n", "com", ""},
+      {"a NUL before = ends the name", std::string("[com]\ncom\0=5\n", 13), "com", ""},
+      {"VT, FF and 0x1A are blanks", "[com]\n\v com\f=\x1a 7 \x1a\n", "com", "7"},
       {"[ without ] keeps the section before", "[com]\n[bad\nbps=3\n", "bps", "3"},
   };
   for (const auto& c : cases) {
@@ -39,17 +42,20 @@ TEST(ProfileText, FindsValuesAsAHandEditedFileExpects) {
   }
 }
 
-TEST(ProfileText, ParsesIntegersLikeThePlatformRead) {
+TEST(ProfileText, ParsesIntegersAsThePlatformReads) {
   const struct {
     const char* text;
     int expected;
   } cases[] = {
       // clang-format off
       {"42abc", 42}, {"abc", 0}, {"", -1}, {"   ", -1}, {"-17", -17}, {"+8", 8}, {"-", 0},
-      {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
-      {"-99999999999999999999", INT_MIN}, {"0x10", 16}, {"-0x1f", -31}, {"0X10", 0},
-      {"0o17", 15}, {"0b101", 5}, {"0b102", 2}, {"010", 10}, {"0x", 0},
-      {"0xFFFFFFFF", INT_MAX}, {"0x80000000", INT_MAX}, {"-0x80000000", INT_MIN},
+      {"0x10", 16}, {"-0x1f", -31}, {"0X10", 0}, {"0o17", 15}, {"0b101", 5}, {"0b102", 2},
+      {"010", 10}, {"0x", 0},
+      // Beyond the int range the digits wrap modulo 2^32.
+      {"2147483647", INT_MAX}, {"2147483648", INT_MIN}, {"-2147483648", INT_MIN},
+      {"4294967295", -1}, {"4294967296", 0}, {"-2147483649", INT_MAX},
+      {"-99999999999999999999", -1661992959}, {"0xFFFFFFFF", -1}, {"0x80000000", INT_MIN},
+      {"-0x80000000", INT_MIN},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -78,6 +84,10 @@ TEST(ProfileText, EditsTouchOnlyTheValueOrAddWholeLines) {
       {"lone CR lines: new lines in CR LF", "[com]\rbps=1\r\n\n", "[com]\rbps=1\r\ncom=-5\r\n\n"},
       {"after a last lone CR", "[a]\r", "[a]\r[com]\r\ncom=-5\r\n"},
       {"broken header is not the section", "[com\ncom=1\n", "[com\ncom=1\n[com]\ncom=-5\n"},
+      {"a line without = gets the value", "[com]\r\n com \r\ncom=1\r\n",
+       "[com]\r\n com=-5 \r\ncom=1\r\n"},
+      {"so does one cut by a NUL", std::string("[com]\ncom\0=1\n", 13),
+       std::string("[com]\ncom=-5\0=1\n", 16)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ProfileSetValue(c.before, "com", "com", "-5"), c.after) << c.what;
@@ -110,9 +120,18 @@ TEST(ProfileText, Utf16FilesRoundTrip) {
 
   ASSERT_TRUE(ProfileDecode("[com]\ncom=1\n", &text, &encoding));
   EXPECT_EQ(encoding, ProfileEncoding::kBytes);
+  // Notepad's "Unicode big endian" comes back big-endian.
+  const std::string bigEndian("\xFE\xFF\0[\0k\0]\0\n\0k\0=\x8A\x2D", 16);
+  ASSERT_TRUE(ProfileDecode(bigEndian, &text, &encoding));
+  EXPECT_EQ(encoding, ProfileEncoding::kUtf16Be);
+  EXPECT_EQ(text, "[k]\nk=\xE8\xA8\xAD");
+  ASSERT_TRUE(ProfileEncode(text, encoding, &raw));
+  EXPECT_EQ(raw, bigEndian);
+
   for (const std::string& bad :
        {std::string("\xFF\xFE[", 3), std::string("\xFF\xFE\x00\xDC", 4),
-        std::string("\xFF\xFE\x00\xD8", 4), std::string("\xFE\xFF\0[", 4)}) {
+        std::string("\xFF\xFE\x00\xD8", 4), std::string("\xFE\xFF\xDC\0", 4),
+        std::string("\xFE\xFF\0[\0", 5)}) {
     EXPECT_FALSE(ProfileDecode(bad, &text, &encoding)) << testing::PrintToString(bad);
   }
   EXPECT_FALSE(ProfileEncode("\xFF", ProfileEncoding::kUtf16Le, &raw));

@@ -1,0 +1,3 @@
+#include "SaveLoop.h"
+
+bool ForceInPlaceSaves() { return false; }
