@@ -1,7 +1,8 @@
 // The dialog framework's own rules, on a small test dialog: message maps
 // (derived entries first, Default() for the platform's handling), the
 // close request, the data exchange, texts cut on character boundaries, the
-// application box's icon rule and the application name.
+// application box's icon rule, how far cut labels widen and the application
+// name.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "AfxDialog.h"
 #include "DialogDriver.h"
+#include "LabelLayout.h"
 
 namespace {
 
@@ -177,6 +179,57 @@ TEST(MessageBoxes, AppBoxAddsTheIconTheCallerLeftOut) {
 
 // The application name that captions every box comes from the program's
 // own path, once, without its folder and last extension.
+// A label 10..40 wide on the row 0..20 whose text needs 60 pixels (61 with
+// the pixel the rule adds), beside one other control, in a 200-wide client.
+TEST(CutLabels, WidenUpToTheNextControlOfTheirRow) {
+  const CRect label(10, 0, 40, 20);
+  struct Case {
+    const char* what;
+    CRect other;
+    bool otherIsFrame;
+    int textWidth;
+    int expectedRight;
+  };
+  const Case cases[] = {
+      {"nothing in the way: the text's width", CRect(10, 40, 50, 60), false, 60, 71},
+      {"stops at the next control", CRect(50, 5, 90, 15), false, 60, 50},
+      {"touching the label's right edge: no wider", CRect(40, 0, 80, 20), false, 60, 40},
+      {"one pixel into the label: no wider", CRect(39, 0, 80, 20), false, 60, 40},
+      {"a row ending where the label starts", CRect(45, -20, 90, 0), false, 60, 71},
+      {"a row starting where the label ends", CRect(45, 20, 90, 40), false, 60, 71},
+      {"one pixel of the row shared", CRect(45, 19, 90, 40), false, 60, 45},
+      {"a group box around it stops nothing", CRect(0, -10, 150, 30), true, 60, 71},
+      {"a text that fits keeps its box", CRect(50, 5, 90, 15), false, 20, 40},
+      {"the client's right edge", CRect(0, 40, 10, 60), false, 500, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<LaidOutControl> controls(2);
+    controls[0].rect = label;
+    controls[0].isLabel = true;
+    controls[0].textWidth = c.textWidth;
+    controls[1].rect = c.other;
+    controls[1].isFrame = c.otherIsFrame;
+    const std::vector<CRect> placed = WidenCutLabels(controls, 200);
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_EQ(placed[0], CRect(10, 0, c.expectedRight, 20));
+    EXPECT_EQ(placed[1], c.other);
+  }
+}
+
+// Only labels widen, and a label beyond the client's edge never narrows.
+TEST(CutLabels, OtherControlsAndOverhangingLabelsKeepTheirBoxes) {
+  std::vector<LaidOutControl> controls(2);
+  controls[0].rect = CRect(0, 0, 20, 10);
+  controls[0].textWidth = 100;  // an edit with a long text: not a label
+  controls[1].rect = CRect(150, 0, 250, 10);
+  controls[1].isLabel = true;
+  controls[1].textWidth = 300;
+  const std::vector<CRect> placed = WidenCutLabels(controls, 200);
+  EXPECT_EQ(placed[0], controls[0].rect);
+  EXPECT_EQ(placed[1], controls[1].rect);
+}
+
 TEST(ApplicationName, ComesFromTheProgramPath) {
   const struct {
     const char* path;
