@@ -87,14 +87,11 @@ class LineReader {
       line->name = Trim(rest.substr(1, close - 1));
       return true;
     }
-    // A line without "=" before its end (or before a NUL, where the
-    // platform's reader stops) names a key with an empty value; a write
-    // gives that line its value rather than adding a second one.
+    // A line without "=" names a key with an empty value; a write gives
+    // that line its value rather than adding a second one.
     const size_t eqInRest = rest.find('=');
-    const size_t nulInRest = rest.find('\0');
-    if (eqInRest == std::string_view::npos || nulInRest < eqInRest) {
-      const std::string_view name = Trim(rest.substr(0, std::min(nulInRest, rest.size())));
-      if (name.empty()) return true;
+    if (eqInRest == std::string_view::npos) {
+      const std::string_view name = Trim(rest);
       line->kind = Line::kKey;
       line->bare = true;
       line->name = name;
@@ -104,7 +101,10 @@ class LineReader {
     }
     const size_t eq = first + eqInRest;
     line->kind = Line::kKey;
-    line->name = Trim(m_text.substr(first, eq - first));
+    // A name ends at a NUL, as the platform's reader ends it.
+    std::string_view name = m_text.substr(first, eq - first);
+    name = Trim(name.substr(0, name.find('\0')));
+    line->name = name;
     size_t vb = eq + 1;
     size_t ve = end;
     while (vb < ve && IsBlank(m_text[vb])) ++vb;

@@ -9,8 +9,8 @@
 //  - names compare case-insensitively (ASCII); blanks (space, tab, vertical
 //    tab, form feed, 0x1A) around names, around "=" and at line ends are
 //    ignored;
-//  - a line without "=" (or with a NUL before it) names a key whose value
-//    is empty, and setting that key gives the same line its value;
+//  - a line without "=" names a key whose value is empty, and setting that
+//    key gives the same line its value; a key's name ends at a NUL;
 //  - the first matching section and, in it, the first matching key win;
 //    a later section of the same name is not looked at;
 //  - lines end in LF, CR LF or a lone CR; a leading UTF-8 byte-order mark

@@ -55,7 +55,7 @@ TEST_F(ProfileCompat, Reads) {
       {"NUL after the number", Bytes("[com]\r\ncom=4\0" "5\r\n"), "com", 4, kSame, ""},
       {"NUL before the number", Bytes("[com]\r\ncom=\0" "5\r\n"), "com", -1, kSame, ""},
       {"key line without =", "[com]\r\ncom\r\ncom=5\r\n", "com", -1, kSame, ""},
-      {"NUL before =", Bytes("[com]\r\ncom\0=5\r\ncom=6\r\n"), "com", -1, kSame, ""},
+      {"NUL before =", Bytes("[com]\r\ncom\0=5\r\ncom=6\r\n"), "com", 5, kSame, ""},
       {"VT, FF, 0x1A as blanks", "[com]\r\n\v com\f=\x1a 7 \x1a\r\n", "com", 7, kSame, ""},
       {"UTF-16 big-endian", Bytes("\xFE\xFF\0[\0c\0o\0m\0]\0\r\0\n\0c\0o\0m\0=\0" "5\0\r\0\n"), "com", 5, kSame, ""},
       {"single quotes", "[com]\r\ncom='5'\r\n", "com", 5, kSame, ""},

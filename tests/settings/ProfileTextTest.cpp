@@ -33,7 +33,7 @@ TEST(ProfileText, FindsValuesAsAHandEditedFileExpects) {
       {"lone CR ends a line", "[x]\r\nk=1\r[com]\rcom=5\r", "com", "5"},
       {"[ without ] opens no section", "[com\ncom=2\n", "com", std::nullopt},
       {"a line without = is the key, empty", "[com]\ncom\ncom=5\n", "com", ""},
-      {"a NUL before = ends the name", std::string("[com]\ncom\0=5\n", 13), "com", ""},
+      {"a NUL ends the name", std::string("[com]\ncom\0x=5\n", 14), "com", "5"},
       {"VT, FF and 0x1A are blanks", "[com]\n\v com\f=\x1a 7 \x1a\n", "com", "7"},
       {"[ without ] keeps the section before", "[com]\n[bad\nbps=3\n", "bps", "3"},
   };
@@ -86,8 +86,8 @@ TEST(ProfileText, EditsTouchOnlyTheValueOrAddWholeLines) {
       {"broken header is not the section", "[com\ncom=1\n", "[com\ncom=1\n[com]\ncom=-5\n"},
       {"a line without = gets the value", "[com]\r\n com \r\ncom=1\r\n",
        "[com]\r\n com=-5 \r\ncom=1\r\n"},
-      {"so does one cut by a NUL", std::string("[com]\ncom\0=1\n", 13),
-       std::string("[com]\ncom=-5\0=1\n", 16)},
+      {"a name cut by a NUL keeps its line", std::string("[com]\ncom\0=1\n", 13),
+       std::string("[com]\ncom\0=-5\n", 14)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ProfileSetValue(c.before, "com", "com", "-5"), c.after) << c.what;
