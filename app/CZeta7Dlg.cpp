@@ -272,7 +272,15 @@ std::string CZeta7Dlg::ExchangeDetail() const {
   const std::string heard = m_strHeard.empty() ? "受信: なし"
                                                : "受信: \"" + Escaped(m_strHeard) + "\" (" +
                                                      std::to_string(m_strHeard.size()) + " バイト)";
-  return heard + "\n回線速度: " + std::to_string(m_nLineSpeed) + " bit/s";
+  std::string detail = heard + "\n回線速度: " + std::to_string(m_nLineSpeed) + " bit/s";
+  if (m_port.LastWriteFailed()) {
+    // A line that will not drain is most often a handshake another program
+    // left on, with the unit holding its line low.
+    const std::string& flow = m_port.FlowControlAtFailure();
+    detail += "\n送信: コマンドを送り終えられませんでした";
+    if (!flow.empty()) detail += " (ポートの" + flow + "が有効のままです)";
+  }
+  return detail;
 }
 
 std::string CZeta7Dlg::OpenFailureDetail() const {

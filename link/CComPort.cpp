@@ -44,6 +44,8 @@ void CComPort::Close() {
   if (m_handle == kNoPort) return;
   portsys::CloseDevice(m_handle);
   m_handle = kNoPort;
+  m_bWriteFailed = false;
+  m_strFlowControl.clear();
 }
 
 int CComPort::SetLineControl(int rts, int dtr) {
@@ -98,7 +100,9 @@ int CComPort::WaitByte(int ms) {
 
 int CComPort::Write(const char* buf, int n) {
   if (!IsOpen() || n < 0) return 0;
-  return portsys::WriteBytes(m_handle, buf, n) ? 1 : 0;
+  m_bWriteFailed = !portsys::WriteBytes(m_handle, buf, n);
+  m_strFlowControl = m_bWriteFailed ? portsys::FlowControlLeftOn(m_handle) : std::string();
+  return m_bWriteFailed ? 0 : 1;
 }
 
 int CComPort::WriteString(const char* s) {

@@ -11,6 +11,7 @@
 // used from the user-interface thread only.
 #pragma once
 
+#include <string>
 #include <utility>
 
 #include "PortSystem.h"
@@ -51,6 +52,10 @@ class CComPort {
   int WaitByte(int ms);
   int Write(const char* buf, int n);
   int WriteString(const char* s);
+  // Whether the last write on the open port failed and, if so, the
+  // handshakes the driver had on that can hold output back (empty: none).
+  bool LastWriteFailed() const { return m_bWriteFailed; }
+  const std::string& FlowControlAtFailure() const { return m_strFlowControl; }
 
   bool IsOpen() const { return m_handle != kNoPort; }
 
@@ -68,4 +73,6 @@ class CComPort {
   int m_bRtsEnabled;
   int m_bDtrEnabled;
   ComMap m_comMap;
+  bool m_bWriteFailed = false;
+  std::string m_strFlowControl;
 };

@@ -58,6 +58,10 @@ int ReadBytes(PortHandle h, char* buf, int n);
 bool WriteBytes(PortHandle h, const char* buf, int n);
 // WriteBytes with an explicit deadline, for tests of the bound.
 bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs);
+// The handshakes the driver has on (another program may have left them so)
+// that can hold the output back, in words for a failure's detail, or empty.
+// The port does not change them: it sets only speed and format.
+std::string FlowControlLeftOn(PortHandle h);
 void CloseDevice(PortHandle h);
 
 }  // namespace portsys

@@ -124,6 +124,15 @@ PortHandle OpenDevice(int n, const ComMap& map) {
   return fd;
 }
 
+std::string FlowControlLeftOn(PortHandle h) {
+  termios t{};
+  if (RetryInterrupted([&] { return tcgetattr(h, &t); }) == -1) return {};
+  std::string on;
+  if (t.c_cflag & CRTSCTS) on = "RTS/CTS フロー制御";
+  if (t.c_iflag & (IXON | IXOFF)) on += (on.empty() ? "" : ", ") + std::string("XON/XOFF");
+  return on;
+}
+
 void ApplyLineFormat(PortHandle h, const LineFormat& format) {
   termios t{};
   if (RetryInterrupted([&] { return tcgetattr(h, &t); }) == -1) return;

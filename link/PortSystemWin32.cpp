@@ -23,9 +23,9 @@ constexpr size_t kDcbFlagsOffset = 2 * sizeof(DWORD);
 static_assert(offsetof(DCB, wReserved) == kDcbFlagsOffset + sizeof(DWORD),
               "DCB flags word is not where the masks expect it");
 
-const CommCalls kSystemCalls = {CreateFileW,      GetCommState,       SetCommState, GetCommTimeouts,
-                                SetCommTimeouts,  EscapeCommFunction, ReadFile,     WriteFile,
-                                FlushFileBuffers, CloseHandle};
+const CommCalls kSystemCalls = {CreateFileW,     GetCommState,       SetCommState, GetCommTimeouts,
+                                SetCommTimeouts, EscapeCommFunction, ReadFile,     WriteFile,
+                                ClearCommError,  CloseHandle};
 const CommCalls* g_calls = &kSystemCalls;
 
 const CommCalls& Calls() { return *g_calls; }
@@ -119,13 +119,46 @@ int ReadBytes(PortHandle h, char* buf, int n) {
   return static_cast<int>(got);
 }
 
+namespace {
+
+// Waits, until the deadline, for the driver's output queue to empty. Not
+// FlushFileBuffers: with a handshake line held low that waits for ever. A
+// driver that cannot tell its queue has nothing to wait for.
+bool DrainedBy(PortHandle h, ULONGLONG deadline) {
+  for (;;) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!Succeeded(Calls().clearCommError(h, &errors, &stat)) || stat.cbOutQue == 0) return true;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(1);
+  }
+}
+
+bool WriteAndDrain(PortHandle h, const char* buf, int n, ULONGLONG deadline) {
+  DWORD put = 0;
+  if (!Succeeded(Calls().writeFile(h, buf, static_cast<DWORD>(n), &put, nullptr))) return false;
+  return put == static_cast<DWORD>(n) && DrainedBy(h, deadline);
+}
+
+}  // namespace
+
 // The write time-outs that Open set bound the write; a write cut short by
 // them reports fewer bytes, which counts as a failure.
 bool WriteBytes(PortHandle h, const char* buf, int n) {
-  DWORD put = 0;
-  if (!Succeeded(Calls().writeFile(h, buf, static_cast<DWORD>(n), &put, nullptr))) return false;
-  Calls().flushFileBuffers(h);
-  return put == static_cast<DWORD>(n);
+  return WriteAndDrain(h, buf, n, GetTickCount64() + 1000ULL * static_cast<ULONGLONG>(n) + 1000);
+}
+
+std::string FlowControlLeftOn(PortHandle h) {
+  const DCB dcb = ReadDcb(h);
+  std::string on;
+  const auto add = [&on](bool set, const char* what) {
+    if (set) on += (on.empty() ? "" : ", ") + std::string(what);
+  };
+  add(dcb.fOutxCtsFlow, "CTS フロー制御");
+  add(dcb.fOutxDsrFlow, "DSR フロー制御");
+  add(dcb.fDsrSensitivity, "DSR 感度");
+  add(dcb.fOutX || dcb.fInX, "XON/XOFF");
+  return on;
 }
 
 bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs) {
@@ -136,7 +169,9 @@ bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs)
   // Both zero would mean no bound at all.
   bounded.WriteTotalTimeoutConstant = static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 1);
   if (!Succeeded(Calls().setCommTimeouts(h, &bounded))) return false;
-  const bool ok = WriteBytes(h, buf, n);
+  const ULONGLONG start = GetTickCount64();
+  const bool ok =
+      WriteAndDrain(h, buf, n, start + static_cast<ULONGLONG>(timeoutMs > 0 ? timeoutMs : 1));
   Calls().setCommTimeouts(h, &saved);
   return ok;
 }

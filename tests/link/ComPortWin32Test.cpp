@@ -116,10 +116,35 @@ TEST_F(ComPortWin32Test, ReadsAndWritesAreSynchronousAndFailuresShow) {
   m_driver.m_calls.clear();
   EXPECT_EQ(port.WriteString("V\r\n"), 1);
   EXPECT_EQ(m_driver.m_strWritten, "V\r\n");
-  EXPECT_EQ(m_driver.m_calls, (std::vector<std::string>{"WriteFile", "FlushFileBuffers"}));
+  EXPECT_EQ(m_driver.m_calls, (std::vector<std::string>{"WriteFile", "ClearCommError"}));
+  EXPECT_FALSE(port.LastWriteFailed());
   m_driver.m_nWriteShortBy = 1;  // the write time-out cut it short
   EXPECT_EQ(port.WriteString("R\r\n"), 0);
+  EXPECT_TRUE(port.LastWriteFailed());
   EXPECT_FALSE(m_driver.m_bOverlappedUsed);
+}
+
+// Output that never leaves the driver (another program left CTS flow on and
+// the unit holds CTS low): the write fails at its bound instead of waiting
+// for ever, and says which handshakes were on; with none on, it says none.
+TEST_F(ComPortWin32Test, OutputThatWillNotDrainFailsWithinTheBound) {
+  CComPort port;
+  ASSERT_EQ(port.Open(1), 1);
+  m_driver.m_nOutQueue = 3;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(portsys::WriteBytesWithin(kHandle, "V\r\n", 3, 50));
+  EXPECT_LT(GetTickCount64() - start, 5000u);
+
+  const DWORD ctsAndXon = (1u << 2) | (1u << 8);  // fOutxCtsFlow, fOutX
+  m_driver.m_nFlags = ctsAndXon;
+  EXPECT_EQ(portsys::FlowControlLeftOn(kHandle), "CTS フロー制御, XON/XOFF");
+  m_driver.m_nFlags = 0;
+  EXPECT_EQ(portsys::FlowControlLeftOn(kHandle), "");
+  m_driver.m_nFlags = 1u << 6;  // fDsrSensitivity
+  EXPECT_EQ(portsys::FlowControlLeftOn(kHandle), "DSR 感度");
+
+  m_driver.m_nOutQueue = 0;
+  EXPECT_TRUE(portsys::WriteBytesWithin(kHandle, "V\r\n", 3, 50));
 }
 
 }  // namespace

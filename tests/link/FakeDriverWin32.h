@@ -25,6 +25,8 @@ class CFakeDriver {
   bool m_bTakesTimeouts = true;
   bool m_bReads = true;
   DWORD m_nWriteShortBy = 0;
+  DWORD m_nOutQueue = 0;  // bytes that never leave (a handshake line held low)
+  DWORD m_nFlags = kDriverFlags;
   std::string m_strWaiting;
 
   // What the port did.
@@ -67,6 +69,7 @@ HANDLE WINAPI FakeCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY
 BOOL WINAPI FakeGetCommState(HANDLE, LPDCB dcb) {
   g_driver->m_calls.push_back("GetCommState");
   *dcb = CFakeDriver::DriverDcb();
+  SetDcbFlags(dcb, g_driver->m_nFlags);
   return TRUE;
 }
 BOOL WINAPI FakeSetCommState(HANDLE, LPDCB dcb) {
@@ -107,8 +110,13 @@ BOOL WINAPI FakeWriteFile(HANDLE, LPCVOID buf, DWORD n, LPDWORD put, LPOVERLAPPE
   g_driver->m_strWritten.append(static_cast<const char*>(buf), *put);
   return TRUE;
 }
-BOOL WINAPI FakeFlushFileBuffers(HANDLE) {
-  g_driver->m_calls.push_back("FlushFileBuffers");
+BOOL WINAPI FakeClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
+  if (g_driver->m_calls.empty() || g_driver->m_calls.back() != "ClearCommError") {
+    g_driver->m_calls.push_back("ClearCommError");
+  }
+  *errors = 0;
+  *stat = COMSTAT{};
+  stat->cbOutQue = g_driver->m_nOutQueue;
   return TRUE;
 }
 BOOL WINAPI FakeCloseHandle(HANDLE h) {
@@ -120,7 +128,7 @@ BOOL WINAPI FakeCloseHandle(HANDLE h) {
 
 const CommCalls kFakeCalls = {FakeCreateFile,      FakeGetCommState,    FakeSetCommState,
                               FakeGetCommTimeouts, FakeSetCommTimeouts, FakeEscapeCommFunction,
-                              FakeReadFile,        FakeWriteFile,       FakeFlushFileBuffers,
+                              FakeReadFile,        FakeWriteFile,       FakeClearCommError,
                               FakeCloseHandle};
 
 class FakeDriverTest : public ::testing::Test {
