@@ -1,7 +1,10 @@
 // zeta7-startup-probe MODE: starts a window and prints "shown" on standard
 // output when it is on screen, then quits. MODE "zeta7" builds the real main
-// window (with a private settings place); MODE "bare" builds a plain dialog
-// with one label, as the floor any Qt dialog pays.
+// window (with a private settings place); MODE "template" builds the same
+// template through the framework's plain CDialog, with its font and controls
+// and none of the program's logic, which is what the window itself costs;
+// MODE "bare" builds a plain Qt dialog with one label, as the floor any Qt
+// dialog pays.
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -13,6 +16,7 @@
 
 #include "CZeta7Dlg.h"
 #include "DialogDriver.h"
+#include "MainDialogTemplate.h"
 
 namespace {
 
@@ -38,8 +42,17 @@ class ShownProbe : public QObject {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ShownProbe probe;
-  const bool bare = argc > 1 && std::strcmp(argv[1], "bare") == 0;
-  if (bare) {
+  const char* mode = argc > 1 ? argv[1] : "zeta7";
+  if (std::strcmp(mode, "template") == 0) {
+    CDialog dialog(kMainDialog);
+    dialog.Create();
+    CRect window;
+    dialog.GetWindowRect(&window);
+    dialog.SetWindowPos(0, 0, window.Width(), window.Height(), SWP_SHOWWINDOW);
+    static_cast<QWidget*>(dialog.GetSafeHwnd())->windowHandle()->installEventFilter(&probe);
+    return app.exec();
+  }
+  if (std::strcmp(mode, "bare") == 0) {
     QDialog dialog;
     QLabel label(QStringLiteral("ZETA-7"), &dialog);
     dialog.show();
