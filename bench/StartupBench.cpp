@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,8 @@ std::string ProbePath(const char* argv0) {
          "/zeta7-startup-probe";
 }
 
-bool RunOnce(const std::string& probe, const char* mode, Sample* sample) {
+bool RunOnce(const std::string& probe, const char* mode, const std::string& folder,
+             Sample* sample) {
   int out[2];
   if (pipe(out) != 0) return false;
   const auto start = std::chrono::steady_clock::now();
@@ -40,7 +42,7 @@ bool RunOnce(const std::string& probe, const char* mode, Sample* sample) {
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
-    execl(probe.c_str(), probe.c_str(), mode, static_cast<char*>(nullptr));
+    execl(probe.c_str(), probe.c_str(), mode, folder.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
@@ -71,6 +73,16 @@ int main(int argc, char** argv) {
   const std::string probe = ProbePath(argv[0]);
   std::printf("platform %s, %d runs each\n", getenv("QT_QPA_PLATFORM"), runs);
   std::printf("%-12s %12s %14s\n", "window", "median ms", "peak RSS KiB");
+  // One settings folder for all runs, as a user's stays between starts; the
+  // first run, which makes it, is not counted.
+  char folderTemplate[] = "/tmp/zeta7-bench-startup.XXXXXX";
+  if (mkdtemp(folderTemplate) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::string folder = folderTemplate;
+  Sample warmUp{};
+  RunOnce(probe, "zeta7", folder, &warmUp);
   constexpr int kModes = 3;
   const char* modes[kModes] = {"zeta7", "template", "bare"};
   std::vector<double> times[kModes];
@@ -78,8 +90,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     for (int m = 0; m < kModes; ++m) {
       Sample sample{};
-      if (!RunOnce(probe, modes[m], &sample)) {
+      if (!RunOnce(probe, modes[m], folder, &sample)) {
         std::fprintf(stderr, "probe %s failed\n", modes[m]);
+        std::filesystem::remove_all(folder);
         return 1;
       }
       times[m].push_back(sample.ms);
@@ -98,5 +111,6 @@ int main(int argc, char** argv) {
     std::printf("%-12s %12.2f %14.2f\n", label.c_str(), ms[0] / ms[m],
                 static_cast<double>(kib[0]) / static_cast<double>(kib[m]));
   }
+  std::filesystem::remove_all(folder);
   return 0;
 }
