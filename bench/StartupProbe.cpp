@@ -1,7 +1,11 @@
-// zeta7-startup-probe MODE: starts a window and prints "shown" on standard
+// zeta7-startup-probe MODE [FOLDER]: starts a window and prints "shown" on standard
 // output when it is on screen, then quits. MODE "zeta7" builds the real main
-// window (with a private settings place); MODE "bare" builds a plain dialog
-// with one label, as the floor any Qt dialog pays.
+// window, with FOLDER (else a fresh temporary one) as the user's application
+// folder, so that the user's own settings stay untouched; MODE "template" builds the same
+// template through the framework's plain CDialog, with its font and controls
+// and none of the program's logic, which is what the window itself costs;
+// MODE "bare" builds a plain Qt dialog with one label, as the floor any Qt
+// dialog pays.
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -13,6 +17,7 @@
 
 #include "CZeta7Dlg.h"
 #include "DialogDriver.h"
+#include "MainDialogTemplate.h"
 
 namespace {
 
@@ -38,8 +43,17 @@ class ShownProbe : public QObject {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ShownProbe probe;
-  const bool bare = argc > 1 && std::strcmp(argv[1], "bare") == 0;
-  if (bare) {
+  const char* mode = argc > 1 ? argv[1] : "zeta7";
+  if (std::strcmp(mode, "template") == 0) {
+    CDialog dialog(kMainDialog);
+    dialog.Create();
+    CRect window;
+    dialog.GetWindowRect(&window);
+    dialog.SetWindowPos(0, 0, window.Width(), window.Height(), SWP_SHOWWINDOW);
+    static_cast<QWidget*>(dialog.GetSafeHwnd())->windowHandle()->installEventFilter(&probe);
+    return app.exec();
+  }
+  if (std::strcmp(mode, "bare") == 0) {
     QDialog dialog;
     QLabel label(QStringLiteral("ZETA-7"), &dialog);
     dialog.show();
@@ -52,6 +66,12 @@ int main(int argc, char** argv) {
   CZeta7Dlg::Services services;
   services.pBoxes = &boxes;
   services.location.programPath = [program] { return std::optional<std::string>(program); };
+  const std::string userFolder =
+      argc > 2 ? std::string(argv[2]) : dir.filePath(QStringLiteral("user")).toStdString();
+  services.location.getUserAppFolder = [userFolder](char* buffer, int size) {
+    const int n = std::snprintf(buffer, static_cast<size_t>(size), "%s", userFolder.c_str());
+    return n < size ? n : -1;
+  };
   CZeta7Dlg dlg;
   dlg.SetServices(services);
   dlg.Create();

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "CComPort.h"
 #include "ComResolver.h"
+#include "FastTransact.h"
 #include "PortSystem.h"
 #include "TestFiles.h"
 #include "Transact.h"
@@ -140,6 +142,31 @@ TEST_F(ComPortTest, HungUpLineReadsNothingAndExchangesEnd) {
   SystemClock clock;
   char reply[256];
   EXPECT_EQ(TransactOn(port, clock, "V", reply, 256), 0);
+}
+
+// The unit takes the line and hangs up before it answers anything: the
+// fast exchange reports the line lost at once, not silence at its time-out.
+TEST_F(ComPortTest, HangUpBeforeAnyReplyIsALostLineToTheFastExchange) {
+  struct HangingUpPort {
+    CComPort& port;
+    std::function<void()> hangUp;
+    int ReadByte() { return port.ReadByte(); }
+    int WaitByte(int ms) { return port.WaitByte(ms); }
+    int WriteString(const char* s) {
+      const int written = port.WriteString(s);
+      hangUp();
+      return written;
+    }
+  };
+  CComPort port;
+  port.SetComMap(map_);
+  ASSERT_EQ(port.Open(1), 1);
+  HangingUpPort line{port, [this] { HangUp(); }};
+  SteadyClock clock;
+  char reply[256];
+  const FastReply r = FastTransactOn(line, clock, "V", reply, 256, kDefaultFastTimeoutMs);
+  EXPECT_EQ(r.end, FastEnd::kLineLost);
+  EXPECT_EQ(r.count, 0);
 }
 
 TEST_F(ComPortTest, LineIsRawAtAKnownSpeedAndKeepsItOtherwise) {

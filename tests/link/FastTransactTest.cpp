@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "FastTransact.h"
+#include "Transact.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ constexpr int kTimeout = 1000;
 
 // The unit, its line and the clock on virtual time: bytes become waiting at
 // given moments; WaitByte moves the clock to the next arrival or to the end
-// of the wait. A hang-up at a moment makes later waits report a lost line.
+// of the wait, Sleep (for the fixed exchange) by the time given. A hang-up
+// at a moment makes later waits report a lost line.
 class ArrivingUnit {
  public:
   void Arrive(long long at, const std::string& bytes, int gapMs = 0) {
@@ -50,6 +52,7 @@ class ArrivingUnit {
     return writeWorks ? 1 : 0;
   }
   long long NowMs() const { return now; }
+  void Sleep(int ms) { now += ms; }
 
   long long now = 0;
   bool writeWorks = true;
@@ -121,14 +124,28 @@ TEST(FastTransactTest, DrainsWhatWasWaitingBeforeSending) {
   EXPECT_EQ(Exchange(unit, "R").text, "12  3     5  1000");
 }
 
+// A hang-up is a lost line wherever it comes, before the echo as much as
+// mid-reply; it never waits out the time-out as silence would.
 TEST(FastTransactTest, LostLineEndsAtOnceWithWhatCame) {
-  ArrivingUnit unit;
-  unit.Arrive(1, "R\r\n12  3");
-  unit.HangUpAt(20);
-  const Outcome o = Exchange(unit, "R");
-  EXPECT_EQ(o.text, "12  3");
-  EXPECT_EQ(o.end, FastEnd::kLineLost);
-  EXPECT_EQ(o.at, 20);
+  const struct {
+    const char* what;
+    std::string before;  // what arrives at 1 ms, before the hang-up at 20 ms
+    std::string text;
+  } cases[] = {
+      {"before any byte", "", ""},
+      {"after the echo", "R\r\n", ""},
+      {"after the leading CRs", "R\r\n\r\r", ""},
+      {"mid-reply", "R\r\n12  3", "12  3"},
+  };
+  for (const auto& c : cases) {
+    ArrivingUnit unit;
+    unit.Arrive(1, c.before);
+    unit.HangUpAt(20);
+    const Outcome o = Exchange(unit, "R");
+    EXPECT_EQ(o.text, c.text) << c.what;
+    EXPECT_EQ(o.end, FastEnd::kLineLost) << c.what;
+    EXPECT_EQ(o.at, 20) << c.what;
+  }
 
   ArrivingUnit deaf;
   deaf.writeWorks = false;
@@ -136,6 +153,41 @@ TEST(FastTransactTest, LostLineEndsAtOnceWithWhatCame) {
   const Outcome w = Exchange(deaf, "R");
   EXPECT_EQ(w.end, FastEnd::kWriteFailed);
   EXPECT_EQ(w.text, "");
+}
+
+// An answer that is all there when the fixed exchange's waits end: both
+// exchanges store the same bytes, the bounds included.
+TEST(FastTransactTest, WholeAnswerStoresWhatTheFixedExchangeStores) {
+  const std::string crs(512, '\r');
+  const struct {
+    const char* what;
+    std::string cmd;
+    std::string answer;
+    std::string text;
+  } cases[] = {
+      {"prompt", "", "\r\nZETA7>", "ZETA7>"},
+      {"version, LF and prompt left", "V", "V\r\nV1.02\r\nZETA7>", "V1.02"},
+      {"no echo: the first line is taken for it", "V", "V1.02\r\nZETA7>", "ZETA7>"},
+      {"CRs and one LF skipped", "S", "S\r\n\r\r\nOK\r\nZETA7>", "OK"},
+      {"a second LF opens the reply", "S", "S\r\n\r\n\nOK\r\n", "\nOK"},
+      {"NUL stored", "V", std::string("V\r\nA\0B\r\n", 8), std::string("A\0B", 3)},
+      {"511 CRs, then the reply", "V", "V\r\n" + crs.substr(1) + "V1\r\n", "V1"},
+      {"512 CRs, then the reply", "V", "V\r\n" + crs + "V1\r\n", "V1"},
+      {"513 CRs: the last one ends an empty reply", "V", "V\r\n" + crs + "\rV1\r\n", ""},
+      {"512 CRs and an LF: the LF is the reply's", "V", "V\r\n" + crs + "\nV1\r\n", "\nV1"},
+      {"capped at 255", "R", "R\r\n" + std::string(300, 'a'), std::string(255, 'a')},
+  };
+  for (const auto& c : cases) {
+    ArrivingUnit fixedUnit;
+    fixedUnit.Arrive(1, c.answer);
+    std::array<char, kCap> buf;
+    const int n = TransactOn(fixedUnit, fixedUnit, c.cmd.c_str(), buf.data(), kCap);
+    EXPECT_EQ(std::string(buf.data(), static_cast<size_t>(n)), c.text) << c.what;
+
+    ArrivingUnit fastUnit;
+    fastUnit.Arrive(1, c.answer);
+    EXPECT_EQ(Exchange(fastUnit, c.cmd).text, c.text) << c.what;
+  }
 }
 
 TEST(FastTransactTest, TinyCapsStoreAsTheFixedExchangeDoes) {

@@ -13,15 +13,16 @@ namespace {
 constexpr int kCap = 256;
 
 // The unit and the clock in one fake, on virtual time: bytes become waiting
-// at given moments, optionally followed by one byte repeated forever; Sleep
-// advances time and records the wait.
+// at given moments, optionally followed by one byte repeated for far longer
+// than any exchange may read (so that an unbounded loop ends and is seen);
+// Sleep advances time and records the wait.
 class ScriptedUnit {
  public:
   void Arrive(long long at, const std::string& bytes) {
     for (char c : bytes) queue_.emplace_back(at, c);
   }
   void StreamForever(char byte) {
-    streaming_ = true;
+    streamLeft_ = 1LL << 24;
     streamByte_ = byte;
   }
 
@@ -33,7 +34,9 @@ class ScriptedUnit {
       queue_.pop_front();
       return 0x100 | static_cast<unsigned char>(c);
     }
-    return streaming_ ? 0x100 | static_cast<unsigned char>(streamByte_) : 0;
+    if (streamLeft_ == 0) return 0;
+    --streamLeft_;
+    return 0x100 | static_cast<unsigned char>(streamByte_);
   }
   int WriteString(const char* s) {
     written += s;
@@ -57,7 +60,7 @@ class ScriptedUnit {
 
  private:
   std::deque<std::pair<long long, char>> queue_;
-  bool streaming_ = false;
+  long long streamLeft_ = 0;
   char streamByte_ = 0;
 };
 
@@ -139,29 +142,50 @@ TEST(TransactTest, ByteLateForThePauseCutsTheReply) {
   }
 }
 
-// A device that never stops sending must not hold the exchange: each loop
-// ends at its bound as if the line had fallen silent.
-TEST(TransactTest, EndlessInputEndsAtTheBounds) {
-  ScriptedUnit stream;
-  stream.StreamForever('x');
-  EXPECT_EQ(Exchange(stream, "V"), std::string(255, 'x'));
-  EXPECT_EQ(stream.written, "V\r\n");
-  EXPECT_EQ(stream.reads, kMaxDrainBytes + kMaxEchoBytes + 255);
-  EXPECT_EQ(stream.pauses(), (kMaxEchoBytes - 1) + 253);
+// A device that never stops sending must not hold the exchange. What it may
+// take, from the outside: it drains at most 64 KiB (over a second of data at
+// 460800 bit/s), skips at most 512 bytes of echo (no command line reaches 40
+// bytes) and at most 512 CRs, keeps at most 255 characters, and after the
+// 40 + 64 ms of "V" pauses 4 ms before each read of a step but its first.
+TEST(TransactTest, EndlessInputEndsWithinTheBounds) {
+  const struct {
+    const char* what;
+    std::string before;  // arrives at 1 ms, after the line is sent
+    char endless;
+    std::string reply;
+    long long mostReads, mostMs;
+  } cases[] = {
+      {"bytes without line ends", "", 'x', std::string(255, 'x'), 65536 + 512 + 255,
+       104 + 4 * (512 + 255)},
+      // One empty drain read, the echo, the CRs, and the CR ending the reply.
+      {"CRs after the echo", "V\r\n", '\r', "", 1 + 3 + 512 + 1, 104 + 4 * (3 + 512)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedUnit unit;
+    unit.Arrive(1, c.before);
+    unit.StreamForever(c.endless);
+    EXPECT_EQ(Exchange(unit, "V"), c.reply);
+    EXPECT_EQ(unit.written, "V\r\n");
+    EXPECT_LE(unit.reads, c.mostReads);
+    EXPECT_LE(unit.now, c.mostMs);
+  }
+}
 
-  ScriptedUnit crs;
-  crs.Arrive(1, "V\r\n");
-  crs.StreamForever('\r');
-  EXPECT_EQ(Exchange(crs, "V"), "");
-  // Drain, 3 echo bytes, the CR bound, and the CR that ends the empty reply.
-  EXPECT_EQ(crs.reads, 1 + 3 + kMaxLeadingCrs + 1);
-
-  // The drain stops with ten backlog bytes left: they are taken as echo.
+// The bounds leave room for what a unit may send: a second of backlog at
+// 460800 bit/s (46080 bytes) is drained whole, and the echo of a 40-byte
+// line is skipped whole.
+TEST(TransactTest, BoundsTakeABacklogAndALongEchoWhole) {
   ScriptedUnit backlog;
-  backlog.Arrive(0, std::string(kMaxDrainBytes + 10, 'n'));
+  backlog.Arrive(0, std::string(46080, 'n'));
   backlog.Arrive(1, "V\r\nV1\r\n");
   EXPECT_EQ(Exchange(backlog, "V"), "V1");
   EXPECT_EQ(backlog.written, "V\r\n");
+
+  const std::string longLine = "S " + std::string(36, '9');
+  ScriptedUnit echo;
+  echo.Arrive(1, longLine + "\r\nOK\r\n");
+  EXPECT_EQ(Exchange(echo, longLine), "OK");
 }
 
 }  // namespace
