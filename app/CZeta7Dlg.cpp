@@ -194,8 +194,22 @@ void CZeta7Dlg::OnPaint() {
 
 HICON CZeta7Dlg::OnQueryDragIcon() { return m_hIcon; }
 
+// One question at a time: a close request that comes while the box is up (a
+// second Alt+F4, the window manager's close sent twice, a session end) is
+// answered by that box, and one that comes after the end finds nothing to
+// close; otherwise a second box would end the dialog under the first, and
+// the settings would be written twice.
 void CZeta7Dlg::OnClose() {
-  if (AppMessageBox(kMsgQuit, MB_OKCANCEL) != IDOK) return;
+  if (m_bClosing || IsEnded()) return;
+  struct Asking {
+    explicit Asking(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Asking() { m_flag = false; }
+    bool& m_flag;
+  };
+  {
+    const Asking asking(m_bClosing);
+    if (AppMessageBox(kMsgQuit, MB_OKCANCEL) != IDOK) return;
+  }
   SaveSettings();
   CDialog::OnClose();
 }

@@ -98,7 +98,8 @@ class CZeta7Dlg : public CDialog {
   int m_nComPort;
   int m_nBaudIndex;
   Services m_services;
-  std::string m_strHeard;  // every byte the last exchange read after sending
-  int m_nLineSpeed = 0;    // bit/s of the last Connect
+  std::string m_strHeard;   // every byte the last exchange read after sending
+  int m_nLineSpeed = 0;     // bit/s of the last Connect
+  bool m_bClosing = false;  // the close question is up
   CComPort m_port;
 };

@@ -36,7 +36,14 @@ int CMessageBoxes::WindowMessageBox(CWnd* owner, const std::string& text, UINT t
 }
 
 int CMessageBoxes::Show(const MessageBoxRequest& request) {
-  return afxbackend::ShowMessageBox(request);
+  // A box owned by a window that is not shown (the settings folder's boxes
+  // come before the main window appears) would have no task-bar entry and
+  // could open behind other programs' windows: it goes on its own instead.
+  MessageBoxRequest shown = request;
+  if (shown.owner && (!shown.owner->m_hWnd || !afxbackend::IsVisible(shown.owner->m_hWnd))) {
+    shown.owner = nullptr;
+  }
+  return afxbackend::ShowMessageBox(shown);
 }
 
 CClock& AfxSystemClock() {

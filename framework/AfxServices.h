@@ -58,7 +58,8 @@ class CMessageBoxes {
 
  protected:
   // Shows the box modally and returns the answer; the real one is the
-  // backend's.
+  // backend's, without an owner that is not shown and then in front of
+  // every other window.
   virtual int Show(const MessageBoxRequest& request);
 };
 

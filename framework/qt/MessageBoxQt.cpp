@@ -46,7 +46,8 @@ int ShowMessageBox(const MessageBoxRequest& request) {
     default:
       break;
   }
-  QWidget* owner = request.owner ? WidgetOf(request.owner->m_hWnd) : nullptr;
+  QWidget* owner =
+      request.owner && request.owner->m_hWnd ? WidgetOf(request.owner->m_hWnd) : nullptr;
   QMessageBox box(icon, ToQString(request.caption), ToQString(request.text), QMessageBox::NoButton,
                   owner);
   box.setTextFormat(Qt::PlainText);
@@ -73,6 +74,14 @@ int ShowMessageBox(const MessageBoxRequest& request) {
     default:
       box.setStandardButtons(QMessageBox::Ok);
       break;
+  }
+  if (!owner) {
+    // Nothing of ours is in front to open over: the box comes in front
+    // itself (modal from the start, as exec would make it).
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    box.raise();
+    box.activateWindow();
   }
   switch (box.exec()) {
     case QMessageBox::Ok:

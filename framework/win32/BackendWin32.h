@@ -29,7 +29,6 @@ struct DialogState {
   std::map<HWND, std::vector<std::string>> tips;  // by drop-down list
   HWND tipWindow = nullptr;                       // the hint shown over an opened list's entry
   int tipIndex = -1;                              // the entry it is shown for
-  HWND disabledOwner = nullptr;                   // the owner the modal loop has disabled
   PAINTSTRUCT paint{};
 };
 
@@ -49,6 +48,10 @@ inline CDialog* DialogOf(HWND hWnd) {
 inline CDialog* DialogOfTarget(HWND hWnd) {
   return hWnd ? DialogOf(GetAncestor(hWnd, GA_ROOT)) : nullptr;
 }
+
+// ModalLoopWin32.cpp: ends the modal loops running for a dialog whose window
+// is being destroyed.
+void EndModalLoopsOnDestroy(HWND dialog);
 
 // EditInputWin32.cpp: an edit's subclass, which filters every character.
 LRESULT CALLBACK EditProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

@@ -40,6 +40,11 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     // The last message the window gets, however it is destroyed.
     std::unique_ptr<DialogState> state(StateOf(hWnd));
     RemovePropW(hWnd, kDialogProp);
+    EndModalLoopsOnDestroy(hWnd);
+    // The object no longer has a window (unless it is the one destroying it,
+    // which has let go already).
+    if (CWnd* object = afxbackend::OwnerOf(hWnd); object && object->m_hWnd == hWnd)
+      object->Detach();
     RemovePropW(hWnd, kOwnerProp);
     if (state && state->tipWindow && IsWindow(state->tipWindow)) DestroyWindow(state->tipWindow);
     return FALSE;

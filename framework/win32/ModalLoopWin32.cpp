@@ -29,19 +29,61 @@ void AfxWin32DrainQueue() {
   }
 }
 
+namespace {
+
+// One running modal loop. It keeps what it needs to end by itself: the
+// dialog's state record and object may both be gone by the time the loop
+// looks again (a handler that destroys the window, an owner destroyed under
+// it), so the loop reads neither once it has started.
+struct ModalLoop {
+  HWND window;
+  HWND disabledOwner;
+  bool ended;
+  ModalLoop* outer;
+};
+
+ModalLoop* g_innermostLoop = nullptr;
+
+// The owner takes input again before the dialog goes, so that the system
+// activates it and not some other program's window.
+void EnableOwner(ModalLoop* loop) {
+  if (!loop->disabledOwner) return;
+  ::EnableWindow(loop->disabledOwner, TRUE);
+  loop->disabledOwner = nullptr;
+}
+
+// Ends every loop running for the window; true when there was one.
+bool EndLoopsOf(HWND window) {
+  bool found = false;
+  for (ModalLoop* loop = g_innermostLoop; loop; loop = loop->outer) {
+    if (loop->window != window) continue;
+    EnableOwner(loop);
+    loop->ended = true;
+    found = true;
+  }
+  return found;
+}
+
+}  // namespace
+
+void afxwin32::EndModalLoopsOnDestroy(HWND dialog) { EndLoopsOf(dialog); }
+
 namespace afxbackend {
 
 void RunModalLoop(HWND hWnd) {
   DialogState* state = StateOf(hWnd);
   if (!state) return;
+  ModalLoop loop{hWnd, nullptr, false, g_innermostLoop};
+  g_innermostLoop = &loop;
   HWND owner = GetWindow(hWnd, GW_OWNER);
   if (owner && ::IsWindowEnabled(owner)) {
     ::EnableWindow(owner, FALSE);
-    state->disabledOwner = owner;
+    loop.disabledOwner = owner;
   }
   if (state->showWhenRun && !::IsWindowVisible(hWnd)) ShowWindow(hWnd, SW_SHOW);
+  state = nullptr;
   MSG msg;
-  while (!state->dialog->IsEnded()) {
+  while (!loop.ended) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
@@ -50,21 +92,14 @@ void RunModalLoop(HWND hWnd) {
     if (got == -1) break;
     AfxWin32HandleQueued(&msg);
   }
-  if (state->disabledOwner) {
-    ::EnableWindow(state->disabledOwner, TRUE);
-    state->disabledOwner = nullptr;
-  }
+  EnableOwner(&loop);
+  g_innermostLoop = loop.outer;
 }
 
 void EndModalLoop(HWND hWnd, int) {
-  // The owner takes input again before the dialog goes, so that the system
-  // activates it and not some other program's window.
-  if (DialogState* state = StateOf(hWnd); state && state->disabledOwner) {
-    ::EnableWindow(state->disabledOwner, TRUE);
-    state->disabledOwner = nullptr;
-  }
+  const bool running = EndLoopsOf(hWnd);
   ShowWindow(hWnd, SW_HIDE);
-  PostMessageW(hWnd, WM_NULL, 0, 0);  // wakes the loop to see the end
+  if (running) PostMessageW(hWnd, WM_NULL, 0, 0);  // wakes the loop to see the end
 }
 
 bool HandleDialogKey(CDialog* dialog, MSG* msg) {

@@ -128,6 +128,31 @@ TEST_F(DialogTest, CloseQuestion) {
             "; mine\n[ports]\ncom3=nowhere\n[com]\ncom=3\nbps=2\n[position]\nleft=40\ntop=30\n");
 }
 
+// A close request that comes while the question is up opens no second box:
+// the one box answers it, and a close after the end asks nothing.
+TEST_F(DialogTest, CloseRequestWhileTheQuestionIsUpAsksNothingMore) {
+  for (const int answer : {IDCANCEL, IDOK}) {
+    SCOPED_TRACE(answer);
+    CZeta7Dlg& dlg = Open();
+    bool again = true;
+    m_boxes.m_snapshot = [&] {
+      if (again) {
+        again = false;
+        Driver().RequestClose();
+      }
+      return std::string();
+    };
+    m_boxes.m_answers = {answer};
+    Driver().RequestClose();
+    EXPECT_EQ(Shown(), Texts{"終了しますか？"});
+    EXPECT_EQ(dlg.IsEnded(), answer == IDOK);
+    // Cancel leaves the window to be asked again; after OK nothing is left.
+    Driver().RequestClose();
+    EXPECT_EQ(Shown(), answer == IDOK ? Texts{} : Texts{"終了しますか？"});
+    m_boxes.m_snapshot = nullptr;
+  }
+}
+
 TEST_F(DialogTest, StoredPositionRestoresExactly) {
   WriteFile(Ini(), "[position]\nleft=123\ntop=77\n");
   for (int run = 0; run < 3; ++run) {

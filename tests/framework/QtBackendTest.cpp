@@ -134,6 +134,31 @@ TEST(QtMessageBox, JapaneseButtonsPlainTextAndCancelOnEscape) {
   EXPECT_EQ(icon, QMessageBox::Warning);
 }
 
+// A box asked for over a window that is not shown yet (the settings
+// folder's boxes, during the main window's initialisation) is a window of its
+// own, shown and active, not a child of the hidden window.
+TEST(QtMessageBox, BoxOverAHiddenWindowIsOnItsOwnAndActive) {
+  CFieldDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  auto* hidden = static_cast<QWidget*>(dialog.GetSafeHwnd());
+  ASSERT_FALSE(hidden->isVisible());
+  QWidget* parent = hidden;
+  bool visible = false;
+  bool active = false;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    parent = box->parentWidget();
+    visible = box->isVisible();
+    active = QTest::qWaitForWindowActive(box);
+    box->accept();
+  });
+  AfxSystemMessageBoxes().WindowMessageBox(&dialog, "フォルダ", MB_OK);
+  EXPECT_EQ(parent, nullptr);
+  EXPECT_TRUE(visible);
+  EXPECT_TRUE(active);
+}
+
 // A label whose text does not fit its box takes the empty space to its
 // right, never more than up to the next control of its row.
 TEST(QtLayout, CutLabelsUseTheSpaceUpToTheNextControl) {

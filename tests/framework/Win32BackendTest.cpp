@@ -198,6 +198,7 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
 TEST(Win32MessageBox, ShowsCaptionTextAndDetailAndReturnsTheButton) {
   CFieldDlg dialog;
   ASSERT_TRUE(dialog.Create());
+  dialog.SetWindowPos(0, 0, 200, 100, SWP_SHOWWINDOW);
   g_owner = dialog.GetSafeHwnd();
   g_hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
   ASSERT_NE(g_hook, nullptr);
@@ -208,6 +209,96 @@ TEST(Win32MessageBox, ShowsCaptionTextAndDetailAndReturnsTheButton) {
   EXPECT_EQ(Utf8(g_seen.caption), AfxGetAppName());
   EXPECT_EQ(g_seen.text, L"終了しますか？\r\n\r\n詳細: COM3");
   EXPECT_TRUE(g_seen.hasCancel);
+}
+
+// A box asked for over a window that is not shown yet (the settings
+// folder's boxes, during the main window's initialisation) opens on its own
+// and on top, not owned by the hidden window.
+struct LoneBox {
+  HWND box = nullptr;
+  HWND owner = nullptr;
+  LONG_PTR exStyle = 0;
+};
+LoneBox g_lone;
+
+LRESULT CALLBACK WatchLoneBox(int code, WPARAM wParam, LPARAM lParam) {
+  HWND box = reinterpret_cast<HWND>(wParam);
+  if (code == HCBT_ACTIVATE && box != g_owner && ClassOf(box) == L"#32770") g_lone.box = box;
+  return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+// Runs in the box's own loop, once the box has finished opening.
+void CALLBACK InspectLoneBox(HWND, UINT, UINT_PTR, DWORD) {
+  if (!g_lone.box || !IsWindow(g_lone.box)) return;
+  g_lone.owner = GetWindow(g_lone.box, GW_OWNER);
+  g_lone.exStyle = GetWindowLongPtrW(g_lone.box, GWL_EXSTYLE);
+  PostMessageW(g_lone.box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(Win32MessageBox, BoxOverAHiddenWindowIsOnItsOwnAndOnTop) {
+  CFieldDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  ASSERT_FALSE(dialog.IsWindowVisible());
+  g_owner = dialog.GetSafeHwnd();
+  g_lone = LoneBox{};
+  g_hook = SetWindowsHookExW(WH_CBT, WatchLoneBox, nullptr, GetCurrentThreadId());
+  ASSERT_NE(g_hook, nullptr);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, InspectLoneBox);
+  const int answer = AfxSystemMessageBoxes().WindowMessageBox(&dialog, "フォルダ", MB_OK);
+  KillTimer(nullptr, timer);
+  UnhookWindowsHookEx(g_hook);
+  EXPECT_EQ(answer, IDOK);
+  ASSERT_NE(g_lone.box, nullptr);
+  EXPECT_EQ(g_lone.owner, nullptr);
+  EXPECT_NE(g_lone.exStyle & WS_EX_TOPMOST, 0);
+}
+
+// A handler that destroys the window while the modal loop runs: the loop
+// ends with the window, gives the owner its input back, and DoModal
+// returns. A timer bounds the wait: a loop that does not see the end would
+// otherwise wait for ever.
+class CSelfDestroyingDlg : public CDialog {
+ public:
+  explicit CSelfDestroyingDlg(CWnd* pParent) : CDialog(kFieldDialog, pParent) {}
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+  const AFX_MSGMAP* GetMessageMap() const override {
+    static const AFX_MSGMAP_ENTRY entries[] = {ON_WM_CLOSE(&CSelfDestroyingDlg::OnClose),
+                                               END_MESSAGE_MAP};
+    static const AFX_MSGMAP map = {CDialog::GetThisMessageMap(), entries};
+    return &map;
+  }
+
+ private:
+  void OnClose() { ::DestroyWindow(m_hWnd); }
+};
+
+bool g_gaveUp = false;
+
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) {
+  g_gaveUp = true;
+  PostQuitMessage(0);
+}
+
+TEST(Win32ModalLoop, WindowDestroyedUnderTheLoopEndsIt) {
+  CFieldDlg owner;
+  ASSERT_TRUE(owner.Create());
+  owner.SetWindowPos(0, 0, 200, 100, SWP_SHOWWINDOW);
+  g_gaveUp = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10000, GiveUp);
+  CSelfDestroyingDlg dialog(&owner);
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  KillTimer(nullptr, timer);
+  EXPECT_FALSE(g_gaveUp) << "the loop went on after its window was destroyed";
+  EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+  EXPECT_TRUE(owner.IsWindowEnabled());
+  MSG quit;
+  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 // Alt+F4 is a close request like the caption's button: it reaches the
