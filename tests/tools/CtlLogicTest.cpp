@@ -2,13 +2,18 @@
 // the profile file, and the record's JSON.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "CtlBatch.h"
 #include "CtlMain.h"
 #include "CtlOptions.h"
 #include "CtlProfile.h"
 #include "CtlRecord.h"
+#include "JsonLine.h"
 #include "TestFiles.h"
 
 namespace {
@@ -45,6 +50,9 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"save", "-p", "COM1"}, "ファイル名が必要"},
       {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "余分な引数"},
       {{"ports", "-p", "COM1"}, "取りません"},
+      {{"read", "-p", "COM1", "--timeout", "0"}, "1〜60000"},
+      {{"read", "-p", "COM1", "--timeout", "60001"}, "1〜60000"},
+      {{"save", "unit.ini"}, "ポートを1つだけ"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -148,6 +156,65 @@ TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
 }
 
+// Whatever bytes the unit, a device name or an error carries, the line is
+// strict JSON and gives back the text: UTF-8 as it is, every control
+// character escaped, each byte that is not UTF-8 as U+FFFD.
+TEST(CtlRecordTest, EveryLineIsStrictJsonWhateverTheBytes) {
+  std::string controls;
+  for (int c = 0; c < 0x20; ++c) controls += static_cast<char>(c);
+  controls += "\x7f\"\\";
+  const struct {
+    std::string bytes;
+    std::string text;  // as a reader gets it back
+  } cases[] = {
+      {controls, controls},
+      {"ポート 1", "ポート 1"},
+      {"/dev/tty\xff", "/dev/tty\xef\xbf\xbd"},
+      {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \xe3\x81",
+       "\xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd "
+       "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd"},
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+  };
+  for (const auto& c : cases) {
+    UnitRecord r;
+    r.port = c.bytes;
+    r.device = c.bytes;
+    r.version = c.bytes;
+    r.error = c.bytes;
+    const std::optional<JsonValue> v = ParseJsonLine(RecordJson(r));
+    ASSERT_TRUE(v.has_value()) << RecordJson(r);
+    for (const char* key : {"port", "device", "version", "error"}) {
+      EXPECT_EQ((*v)[key].text, c.text) << key << ": " << RecordJson(r);
+    }
+  }
+}
+
+// A unit whose thread the system will not start fails with the reason; the
+// others are done and every unit has its record.
+TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
+  std::vector<UnitTarget> targets;
+  for (const char* name : {"COM1", "COM2", "COM3"}) targets.push_back({name, 0, name, {}});
+  int started = 0;
+  const ThreadStart start = [&](std::function<void()> work) {
+    if (++started == 2) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+    return std::thread(std::move(work));
+  };
+  InterruptState interrupted;
+  const BatchCounts counts = RunBatch(
+      targets, SessionOptions(), "info", false, [](CUnitSession&) { return true; }, BatchOutput(),
+      interrupted, start);
+  EXPECT_EQ(counts.ok, 2);
+  EXPECT_EQ(counts.failed, 1);
+  ASSERT_EQ(counts.records.size(), 3u);
+  for (const UnitRecord& r : counts.records) {
+    if (r.port != "COM2") continue;
+    EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
+    EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
+  }
+}
+
 TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   UnitRecord r;
   r.time = "2026-01-02T03:04:05.006Z";
@@ -164,7 +231,8 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   EXPECT_EQ(RecordJson(r),
             "{\"time\":\"2026-01-02T03:04:05.006Z\",\"command\":\"apply\",\"port\":\"COM3\","
             "\"device\":\"/dev/pts/4\",\"baud\":38400,\"pace\":\"fast\","
-            "\"version\":\"V1\\\"\\\\\\u000d\\u0001\\u00e9\","
+            "\"version\":\"V1\\\"\\\\\\u000d\\u0001\xef\xbf\xbd\","
+            "\"write_sent\":false,\"ok_received\":false,\"unit_state\":\"unchanged\","
             "\"before\":{\"channel\":12,\"id\":3,\"retry_count\":5,\"retry_interval\":1000},"
             "\"after\":null,\"outcome\":\"failed\",\"error\":\"書き込みに失敗しました COM3\","
             "\"elapsed_ms\":42}");
