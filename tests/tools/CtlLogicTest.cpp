@@ -14,6 +14,8 @@
 #include "CtlProfile.h"
 #include "CtlRecord.h"
 #include "JsonLine.h"
+#include "PortDiagnosis.h"
+#include "ProfileText.h"
 #include "TestFiles.h"
 
 namespace {
@@ -53,6 +55,10 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"read", "-p", "COM1", "--timeout", "0"}, "1〜60000"},
       {{"read", "-p", "COM1", "--timeout", "60001"}, "1〜60000"},
       {{"save", "unit.ini"}, "ポートを1つだけ"},
+      {{"read", "-p", "COM1", "--timeout", "500"}, "--pace fast のときだけ"},
+      {{"read", "-p", "COM1", "--pace", "fast", "--timeout", "99999999999"},
+       "値が有効範囲を超えています"},
+      {{"read", "-x"}, "不明なオプションです"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -83,6 +89,14 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   ASSERT_TRUE(Parse({"apply", "unit.ini", "--all"}, &c, &error)) << error;
   EXPECT_EQ(c.file, "unit.ini");
   EXPECT_TRUE(c.all);
+  // Attached short values, and "--" before a file name that looks like an
+  // option.
+  ASSERT_TRUE(Parse({"apply", "-pCOM1", "-b9600", "--", "-site.ini"}, &c, &error)) << error;
+  EXPECT_EQ(c.ports, std::vector<std::string>{"COM1"});
+  EXPECT_EQ(c.baud, 9600);
+  EXPECT_EQ(c.file, "-site.ini");
+  ASSERT_TRUE(Parse({"write", "-pCOM2", "-c46", "-i15", "-r-1", "-t0"}, &c, &error)) << error;
+  EXPECT_EQ(FormatWriteCommand(c.params), "S 46 15 -1 0");
   ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
   EXPECT_TRUE(c.help);
 }
@@ -135,6 +149,78 @@ TEST_F(CtlProfileTest, ReadsFourValuesOrSaysWhatIsWrong) {
   UnitParams p{};
   EXPECT_FALSE(ReadProfile(dir_ / "absent.ini", &p, &error));
   EXPECT_NE(error.find("プロファイルがありません"), std::string::npos) << error;
+}
+
+// A hand-edited profile with a key or [parameters] twice is refused with
+// the line; a directory and a huge file each say what they are.
+TEST_F(CtlProfileTest, RepeatsAndUnreadableFilesAreNamed) {
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1\nCHANNEL = 13\n",
+       "6 行目: channel が二度あります (2 行目にも)"},
+      {"[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1\n[other]\n[Parameters]\n",
+       "7 行目: [parameters] が二度あります"},
+      {"\x7f"
+       "ELF\x02\x01\x01",
+       "テキストの INI ファイルではありません"},
+  };
+  for (const auto& c : cases) {
+    UnitParams p{};
+    const std::string got = Read(c.text, &p);
+    EXPECT_NE(got.find(c.error), std::string::npos) << c.text << " -> " << got;
+  }
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  std::string error;
+  UnitParams p{};
+  EXPECT_FALSE(ReadProfile(dir_ / "folder.ini", &p, &error));
+  EXPECT_NE(error.find("ディレクトリです"), std::string::npos) << error;
+}
+
+// A UTF-16 profile (PowerShell's ">", Notepad's Unicode) stays UTF-16 when
+// saved; a file that is not a text INI is not touched.
+TEST_F(CtlProfileTest, SaveKeepsTheEncodingAndRefusesWhatIsNotText) {
+  std::string utf16 = "\xff\xfe";
+  for (char ch : std::string("[parameters]\r\nchannel=9\r\n")) utf16 += std::string{ch, '\0'};
+  const std::string path = dir_ / "unicode.ini";
+  WriteFile(path, utf16);
+  std::string error;
+  ASSERT_TRUE(WriteProfile(path, UnitParams{20, 4, -1, 500}, &error)) << error;
+  std::string text;
+  ProfileEncoding encoding;
+  ASSERT_TRUE(ProfileDecode(ReadFile(path), &text, &encoding));
+  EXPECT_EQ(encoding, ProfileEncoding::kUtf16Le);
+  EXPECT_EQ(text.rfind("[parameters]\r\nchannel=20\r\nid=4\r\n", 0), 0u) << text;
+  UnitParams back{};
+  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
+  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+
+  const std::string program = std::string(
+      "\x7f"
+      "ELF\x02\x01\x01\0\0",
+      9);
+  WriteFile(dir_ / "program", program);
+  EXPECT_FALSE(WriteProfile(dir_ / "program", UnitParams{20, 4, -1, 500}, &error));
+  EXPECT_EQ(ReadFile(dir_ / "program"), program);
+}
+
+// A device that gives its group no access is not mended by joining the
+// group.
+TEST(CtlPortTextTest, APrivateDeviceDoesNotAdviseJoiningItsGroup) {
+  PortDiagnosis d;
+  d.device = "/dev/ttyUSB0";
+  d.problem = PortProblem::kPermission;
+  d.group = "root";
+  d.groupMayUse = false;
+  EXPECT_EQ(DescribeProblem(d).find("属する必要があります"), std::string::npos)
+      << DescribeProblem(d);
+  EXPECT_NE(DescribeProblem(d).find("グループ \"root\" にも読み書きを許していません"),
+            std::string::npos)
+      << DescribeProblem(d);
+  d.group = "dialout";
+  d.groupMayUse = true;
+  EXPECT_NE(DescribeProblem(d).find("\"dialout\" に属する必要があります"), std::string::npos);
 }
 
 TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {

@@ -101,9 +101,10 @@ class CtlSimTest : public ::testing::Test {
   std::string settings() const { return dir_ / "settings.ini"; }
   std::string profile() const { return dir_ / "unit.ini"; }
 
-  ToolResult Ctl(Lines args, const std::string& stdoutPath = "") {
+  ToolResult Ctl(Lines args, const std::string& stdoutPath = "",
+                 const std::string& stdinPath = "") {
     args.insert(args.begin() + 1, {"--settings", settings()});
-    return CToolProcess("zeta7ctl").Run(args, stdoutPath);
+    return CToolProcess("zeta7ctl").Run(args, stdoutPath, stdinPath);
   }
 
   CTempDir dir_;
@@ -154,6 +155,11 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
   ASSERT_EQ(mkfifo((dir_ / "fifo.ini").c_str(), 0600), 0);
   std::filesystem::resize_file(
       (WriteFile(dir_ / "huge.ini", "[ports]\n"), FsPath(dir_ / "huge.ini")), 65u * 1024 * 1024);
+  const std::string program = std::string(
+      "\x7f"
+      "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+      16);
+  WriteFile(dir_ / "program", program);
   const struct {
     Lines args;
     const char* error;
@@ -170,6 +176,10 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
       {{"read", "--settings", dir_ / "fifo.ini", "-p", "COM1"}, "通常のファイルではありません"},
       {{"read", "--settings", dir_ / "huge.ini", "-p", "COM1"}, "大きすぎます"},
       {{"ports", "--settings", dir_ / "typo.ini"}, "設定ファイルがありません"},
+      {{"save", "-p", "COM1", dir_ / "program"}, "テキストの INI ファイルではない"},
+      {{"save", "-p", "COM1", dir_ / "folder.ini"}, "ディレクトリです"},
+      {{"save", "-p", "COM1", dir_ / "no/such/unit.ini"}, "フォルダがありません"},
+      {{"apply", dir_ / "huge.ini", "-p", "COM1"}, "大きすぎます"},
   };
   for (const auto& c : cases) {
     Lines args = c.args;
@@ -180,6 +190,39 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(sims_[0]->ReceivedBytes(), "");
+  EXPECT_EQ(ReadFile(dir_ / "program"), program);
+}
+
+// "-" is standard output for save and standard input for apply; a unit's
+// values that a profile may not hold are saved with a warning.
+TEST_F(CtlSimTest, SaveAndApplyThroughTheStandardStreams) {
+  ASSERT_TRUE(StartUnits({{}, {"--channel", "99"}}));
+  ToolResult r = Ctl({"save", "-p", "COM1", "-", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
+  EXPECT_FALSE(std::filesystem::exists(FsPath("-")));
+
+  r = Ctl({"apply", "-", "-p", "COM1", "--pace", "fast"}, "", profile());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "チャネル 20, ID 4, 無限リトライ")) << r.out;
+
+  r = Ctl({"save", "-p", "COM2", dir_ / "odd.ini", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "警告: COM2 の値はプロファイルの範囲外です")) << r.err;
+  EXPECT_TRUE(Has(ReadFile(dir_ / "odd.ini"), "channel=99\n"));
+}
+
+// Bytes that are not the prompt say that bytes came and point at -b; the
+// independent unit talks noise here.
+TEST_F(CtlSimTest, NoiseIsNotSilence) {
+  CFakeUnit noisy;
+  ASSERT_TRUE(noisy.Ok());
+  noisy.SetFault('\0', Fault::kNoise);
+  WriteFile(settings(), "[ports]\ncom1=" + noisy.Device() + "\n");
+  const ToolResult r = Ctl({"info", "-p", "COM1", "--pace", "fast", "--timeout", "200"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "7 バイト届きましたが応答になっていません")) << r.err;
+  EXPECT_TRUE(Has(r.err, "-b で指定")) << r.err;
 }
 
 // info and read give the window's verdicts; save writes a profile that

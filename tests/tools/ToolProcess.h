@@ -44,15 +44,18 @@ class CToolProcess {
   }
   ~CToolProcess() { Kill(); }
 
-  // stdoutPath: where standard output goes ("" its own file, "-" closed).
-  bool Start(std::vector<std::string> args, const std::string& stdoutPath = "") {
+  // stdoutPath: where standard output goes ("" its own file, "-" closed);
+  // stdinPath: where standard input comes from ("" /dev/null).
+  bool Start(std::vector<std::string> args, const std::string& stdoutPath = "",
+             const std::string& stdinPath = "") {
     args.insert(args.begin(), m_strProgram);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const std::string in = stdinPath.empty() ? "/dev/null" : stdinPath;
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
     const std::string out = stdoutPath.empty() ? m_dir / "out" : stdoutPath;
     if (stdoutPath == "-") {
       posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
@@ -98,8 +101,9 @@ class CToolProcess {
     return result;
   }
 
-  ToolResult Run(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    return Start(args, stdoutPath) ? Wait() : ToolResult{};
+  ToolResult Run(const std::vector<std::string>& args, const std::string& stdoutPath = "",
+                 const std::string& stdinPath = "") {
+    return Start(args, stdoutPath, stdinPath) ? Wait() : ToolResult{};
   }
 
  private:

@@ -153,10 +153,20 @@ bool CUnitSession::ReadParams(UnitParams* params) {
   std::string reply, reason;
   if (!Exchange("R", &reply, &reason)) return false;
   if (reply.empty()) return Fail(kTextNoComm, reason);
-  if (ParseReadReply(reply.c_str(), static_cast<int>(reply.size()), params) !=
-      ReadReplyResult::kOk) {
+  const ReadReplyResult result =
+      ParseReadReply(reply.c_str(), static_cast<int>(reply.size()), params);
+  if (result == ReadReplyResult::kWrongLength) {
     return Fail(kTextBadData, Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
                                   " 文字; 4つの値で 17 か 18 文字が正)");
+  }
+  if (result != ReadReplyResult::kOk) {
+    const size_t nul = reply.find('\0');
+    return Fail(kTextBadData, Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
+                                  " 文字ですが4つの値が揃っていません" +
+                                  (nul == std::string::npos ? std::string()
+                                                            : "; " + std::to_string(nul + 1) +
+                                                                  " 文字目の NUL で切れています") +
+                                  ")");
   }
   return true;
 }

@@ -64,7 +64,8 @@ class CBatchSink {
     if (m_output.json) {
       shown = WriteStdout(json);
     } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
-      shown = WriteStdout(HumanLine(r) + "\n");
+      shown =
+          m_output.okToStderr ? WriteStderr(HumanLine(r) + "\n") : WriteStdout(HumanLine(r) + "\n");
     }
     if (!shown) ++m_counts.stdoutLost;
     if (r.outcome != UnitOutcome::kOk && m_output.human) WriteStderr(HumanLine(r) + "\n");

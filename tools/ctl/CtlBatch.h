@@ -20,7 +20,8 @@
 struct BatchOutput {
   CRecordFile* record = nullptr;  // --record, opened for appending
   bool json = false;
-  bool human = true;  // a line per unit when not json (failures go to stderr)
+  bool human = true;        // a line per unit when not json (failures go to stderr)
+  bool okToStderr = false;  // a done unit's line too (standard output carries other data)
   bool progress = false;
   int columns = 0;
 };

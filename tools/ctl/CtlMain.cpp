@@ -113,6 +113,11 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         if (!s.Connect() || !s.ReadParams(&p)) return false;
         s.Record().before = p;
         std::string error;
+        const std::string range = CheckParamRanges(p);
+        if (!range.empty()) {
+          WriteStderr("zeta7ctl: 警告: " + s.Record().port + " の値はプロファイルの範囲外です (" +
+                      range + "); apply はこのプロファイルを受け付けません\n");
+        }
         if (!WriteProfile(file, p, &error)) {
           s.Record().error = error;
           return false;
@@ -185,11 +190,16 @@ int CtlMain(int argc, const char* const* argv) {
   if (c.verb == CtlVerb::kApply && !ReadProfile(c.file, &profile, &error)) {
     return UsageError(error);
   }
+  if (c.verb == CtlVerb::kSave && !CheckProfileDestination(c.file, &error)) {
+    return UsageError(error);
+  }
   std::vector<UnitTarget> targets;
   if (!ResolveTargets(c, settings.map, roots, &targets, &error)) return UsageError(error);
 
   BatchOutput output;
   output.json = c.json;
+  // The profile itself goes to standard output; the unit's line may not.
+  output.okToStderr = c.verb == CtlVerb::kSave && IsStandardStream(c.file);
   output.progress = ProgressTerminal();
   output.columns = output.progress ? TerminalColumns() : 0;
   CRecordFile record;

@@ -30,6 +30,13 @@ const char kCommon[] =
     "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
     "  -h, --help         この説明\n";
 
+// Digits with an optional minus sign: a number, if perhaps too large.
+bool IsWholeNumber(const std::string& text) {
+  const size_t from = !text.empty() && text[0] == '-' ? 1 : 0;
+  return text.size() > from && std::all_of(text.begin() + static_cast<long>(from), text.end(),
+                                           [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
 }  // namespace
 
 const char* VerbName(CtlVerb verb) {
@@ -100,14 +107,28 @@ std::string CtlUsage(CtlVerb verb) {
 bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string* error) {
   *c = CtlCommand();
   std::vector<std::string> positional;
+  bool optionsEnded = false;
+  bool timeoutGiven = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
     bool hasValue = false;
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
     const size_t eq = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      // A subcommand or a file name, whatever it looks like after "--".
+    } else if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
+      hasValue = true;
+    } else if (arg.compare(0, 2, "--") != 0 && arg.size() > 2 &&
+               std::string("pbcirt").find(arg[1]) != std::string::npos) {
+      // "-pCOM1": a short option with its value attached.
+      value = arg.substr(2);
+      arg.resize(2);
       hasValue = true;
     }
     auto take = [&]() {
@@ -122,7 +143,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     auto takeInt = [&](int* target) {
       if (!take()) return false;
       if (!ParseStrictInt(value, target)) {
-        *error = arg + ": 数ではありません: " + value;
+        *error = IsWholeNumber(value) ? std::string(kTextOutOfRange) + ": " + arg + " " + value
+                                      : arg + ": 数ではありません: " + value;
         return false;
       }
       return true;
@@ -132,7 +154,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       return takeInt(target);
     };
 
-    if (c->verb == CtlVerb::kNone && positional.empty() && arg.compare(0, 1, "-") != 0) {
+    const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+    if (c->verb == CtlVerb::kNone && positional.empty() && !isOption) {
       for (const VerbEntry& v : kVerbs) {
         if (arg == v.name) c->verb = v.verb;
       }
@@ -143,7 +166,9 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       continue;
     }
     bool ok = true;
-    if (arg == "-h" || arg == "--help") {
+    if (!isOption) {
+      positional.push_back(arg);
+    } else if (arg == "-h" || arg == "--help") {
       c->help = true;
     } else if (arg == "--version") {
       c->version = true;
@@ -173,6 +198,7 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
         ok = false;
       }
     } else if (arg == "--timeout") {
+      timeoutGiven = true;
       ok = takeInt(&c->timeoutMs);
       if (ok && (c->timeoutMs < 1 || c->timeoutMs > kMaxTimeoutMs)) {
         *error = std::string(kTextOutOfRange) + ": --timeout " + value + " (1〜60000)";
@@ -205,15 +231,17 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       }
     } else if (arg == "-t" || arg == "--interval") {
       ok = takeParam(&c->params.retryInterval, 8);
-    } else if (arg.size() > 1 && arg[0] == '-') {
+    } else {
       *error = "不明なオプションです: " + arg;
       ok = false;
-    } else {
-      positional.push_back(arg);
     }
     if (!ok) return false;
   }
   if (c->help || c->version) return true;
+  if (timeoutGiven && c->pace != Pace::kFast) {
+    *error = "--timeout は --pace fast のときだけ使えます (fixed はウィンドウと同じ待ち時間です)";
+    return false;
+  }
 
   const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply;
   if (positional.size() > (takesFile ? 1u : 0u)) {
