@@ -24,7 +24,7 @@ const char kCommon[] =
     "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
     "  -b, --baud N       38400, 19200, 9600, 4800 (既定: 設定ファイルの速度)\n"
     "      --pace fixed|fast  fixed: ウィンドウと同じ待ち時間 (既定); fast: 応答が揃い次第\n"
-    "      --timeout MS   fast の1回のやり取りのタイムアウト (既定 1000)\n"
+    "      --timeout MS   fast の1回のやり取りのタイムアウト (1〜60000, 既定 1000)\n"
     "      --record FILE  各ユニットの記録を JSON 行で FILE に追記\n"
     "      --json         各ユニットの記録を JSON 行で標準出力に\n"
     "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
@@ -63,9 +63,11 @@ std::string CtlUsage(CtlVerb verb) {
              "  apply FILE -p PORT... | --all\n"
              "                              プロファイルを各ユニットに書き込んで確かめる\n"
              "\n"
-             "終了コード: 0 全ユニット完了, 1 失敗したユニットあり, 2 使い方の誤り "
-             "(何も送信せず),\n"
-             "130 Ctrl+C で中断。各コマンドの説明は zeta7ctl <コマンド> --help。\n"
+             "終了コード: 0 全ユニット完了, 1 失敗したユニットか書けなかった出力あり,\n"
+             "2 使い方の誤り (何も送信せず), 128+シグナルで中断 (Ctrl+C 130, SIGTERM 143,\n"
+             "SIGHUP 129; もう一度の Ctrl+C で応答の待ちを打ち切り)。\n"
+             "FILE の - は標準入力 (apply) か標準出力 (save)。-- 以降はファイル名です。\n"
+             "各コマンドの説明は zeta7ctl <コマンド> --help。\n"
              "  --version          版数\n";
     case CtlVerb::kPorts:
       return std::string("使い方: zeta7ctl ports [--settings FILE]\n\n") + kPortListSummary;
