@@ -88,7 +88,7 @@ Run RunOnce(const std::vector<UnitTarget>& targets, Pace pace) {
   options.pace = pace;
   BatchOutput output;
   output.human = false;
-  std::atomic<bool> never{false};
+  const InterruptState never;
   const UnitJob job = [](CUnitSession& s) {
     UnitParams before{};
     return s.Connect() && s.ReadParams(&before) && s.WriteParams(kProfile) && s.Verify(kProfile);

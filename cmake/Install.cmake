@@ -1,10 +1,17 @@
-# Installed layout and the Debian package (Linux).
+# Installed layout and the Debian packages (Linux).
 #
 #   libexec/zeta7/ZETA-7設定ユーティリティ  the program; its file name is its application name
-#   lib/zeta7/libUserDirKit.so              private: nothing outside this package links it
+#   libexec/zeta7/libUserDirKit.so          private: nothing outside these packages links it
 #   bin/zeta7                               a link to the program, the command to type
-#   bin/zeta7-sim, zeta7-ports, zeta7-snapshot, zeta7ctl
-#   share/applications, share/icons/hicolor, share/metainfo, share/man/man1, share/doc/zeta7
+#   bin/zeta7ctl, zeta7-ports               the command-line tools
+#   bin/zeta7-sim, zeta7-snapshot           development tools
+#   share/applications, share/icons/hicolor, share/metainfo, share/man/man1, share/doc/zeta7,
+#   share/bash-completion/completions
+#
+# Two install components make two packages: "zeta7", what a user needs, and
+# "devtools" (package zeta7-devtools), the simulated unit and the snapshot
+# tool, which drives the window through the test library and so must not
+# make the user's package depend on it.
 #
 # The program is not in bin/ because file names in PATH must be ASCII (Debian
 # policy 10.10); bin/zeta7 stands in for it. The build tree keeps everything
@@ -17,8 +24,11 @@ endif()
 
 include(GNUInstallDirs)
 
-set(ZETA7_PRIVATE_LIBDIR "lib/zeta7")
 set(ZETA7_PROGRAM_DIR "${CMAKE_INSTALL_LIBEXECDIR}/zeta7")
+# The private library lies beside the program, outside the linker's own
+# folders: the package then needs no ldconfig run, which a library under
+# lib/ would bring in its maintainer scripts.
+set(ZETA7_PRIVATE_LIBDIR "${ZETA7_PROGRAM_DIR}")
 set(ZETA7_MAINTAINER "ZETA-7 settings utility developers <zeta7-dev@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 set(ZETA7_ICON_SIZES 16 22 24 32 48 64 128 256)
@@ -35,17 +45,33 @@ endforeach()
 file(RELATIVE_PATH _zeta7_bin_to_lib "/${CMAKE_INSTALL_BINDIR}" "/${ZETA7_PRIVATE_LIBDIR}")
 file(RELATIVE_PATH _zeta7_program_to_lib "/${ZETA7_PROGRAM_DIR}" "/${ZETA7_PRIVATE_LIBDIR}")
 file(RELATIVE_PATH _zeta7_bin_to_program "/${CMAKE_INSTALL_BINDIR}" "/${ZETA7_PROGRAM_DIR}")
-set(_zeta7_tools zeta7-sim zeta7-ports zeta7-snapshot)
+set(_zeta7_user_tools zeta7-ports)
 if(TARGET zeta7ctl)
-  list(APPEND _zeta7_tools zeta7ctl)
+  list(APPEND _zeta7_user_tools zeta7ctl)
 endif()
-set_target_properties(${_zeta7_tools} PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_bin_to_lib}")
-set_target_properties(zeta7 PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_program_to_lib}")
+set(_zeta7_dev_tools zeta7-sim zeta7-snapshot)
+set_target_properties(${_zeta7_user_tools} ${_zeta7_dev_tools}
+                      PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_bin_to_lib}")
+if(_zeta7_program_to_lib)
+  set_target_properties(zeta7 PROPERTIES INSTALL_RPATH "$ORIGIN/${_zeta7_program_to_lib}")
+else()
+  set_target_properties(zeta7 PROPERTIES INSTALL_RPATH "$ORIGIN")
+endif()
 set_target_properties(UserDirKit PROPERTIES INSTALL_RPATH "")
 
-install(TARGETS ${_zeta7_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS zeta7 RUNTIME DESTINATION ${ZETA7_PROGRAM_DIR})
-install(TARGETS UserDirKit LIBRARY DESTINATION ${ZETA7_PRIVATE_LIBDIR} NAMELINK_SKIP)
+install(TARGETS ${_zeta7_user_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zeta7)
+install(TARGETS ${_zeta7_dev_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT devtools)
+install(TARGETS zeta7 RUNTIME DESTINATION ${ZETA7_PROGRAM_DIR} COMPONENT zeta7)
+install(TARGETS UserDirKit LIBRARY DESTINATION ${ZETA7_PRIVATE_LIBDIR} NAMELINK_SKIP
+        COMPONENT zeta7)
+
+# Where bash-completion loads a command's completion from when it is first
+# completed; zeta7-ports shares the file of zeta7ctl.
+foreach(command zeta7ctl zeta7-ports)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/zeta7ctl.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${command}
+          COMPONENT zeta7)
+endforeach()
 
 # Paths below are taken at install time: CMAKE_INSTALL_PREFIX may differ from
 # the configured one (cmake --install --prefix, CPack's /usr), and DESTDIR
@@ -56,7 +82,7 @@ install(CODE "
   set(_zeta7_datadir \"${CMAKE_INSTALL_DATADIR}\")
   set(_zeta7_desktop_in \"${PROJECT_SOURCE_DIR}/res/zeta7.desktop.in\")
   set(_zeta7_app_id \"${ZETA7_APP_ID}\")
-")
+" COMPONENT zeta7)
 install(CODE [[
   set(_zeta7_bindir "${CMAKE_INSTALL_PREFIX}/${_zeta7_bindir}")
   if(NOT IS_ABSOLUTE "${_zeta7_datadir}")
@@ -87,7 +113,7 @@ install(CODE [[
   message(STATUS "Installing: ${_zeta7_desktop}")
   configure_file("${_zeta7_desktop_in}" "${_zeta7_desktop}" @ONLY)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_zeta7_desktop}")
-]])
+]] COMPONENT zeta7)
 
 # Icons from the one source picture.
 set(_zeta7_icon_dir ${CMAKE_BINARY_DIR}/icons)
@@ -101,9 +127,11 @@ add_custom_command(OUTPUT ${_zeta7_icons}
   COMMENT "Making the hicolor icons from mainframe.xpm"
   VERBATIM)
 add_custom_target(zeta7_icons ALL DEPENDS ${_zeta7_icons})
-install(DIRECTORY ${_zeta7_icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(DIRECTORY ${_zeta7_icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
+        COMPONENT zeta7)
 
 # Man pages, compressed as Debian wants them; man reads them either way.
+# Each page goes with its program's package.
 file(GLOB _zeta7_man_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/*.1)
 set(_zeta7_man_pages)
 foreach(page IN LISTS _zeta7_man_sources)
@@ -115,15 +143,20 @@ foreach(page IN LISTS _zeta7_man_sources)
     DEPENDS ${page}
     VERBATIM)
   list(APPEND _zeta7_man_pages ${out})
+  get_filename_component(program ${page} NAME_WE)
+  if(program IN_LIST _zeta7_dev_tools)
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT devtools)
+  else()
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT zeta7)
+  endif()
 endforeach()
 add_custom_target(zeta7_man ALL DEPENDS ${_zeta7_man_pages})
-install(FILES ${_zeta7_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # AppStream metainfo and the changelog carry the project version.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/${ZETA7_APP_ID}.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/packaging/${ZETA7_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/${ZETA7_APP_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT zeta7)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
   COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${CMAKE_BINARY_DIR}/packaging/changelog
@@ -131,40 +164,58 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
   DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
   VERBATIM)
 add_custom_target(zeta7_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Every package carries its own copyright and changelog (Debian policy 12.5,
+# 12.7).
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT zeta7)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeta7-devtools COMPONENT devtools)
 
-# cpack -G DEB
+# cpack -G DEB: zeta7_VERSION_ARCH.deb and zeta7-devtools_VERSION_ARCH.deb
 set(CPACK_PACKAGE_NAME zeta7)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quillbeck")
 set(CPACK_PACKAGE_CONTACT "${ZETA7_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "settings utility for the ZETA-7 radio unit")
-set(CPACK_PACKAGE_DESCRIPTION
-"A small Qt dialog that talks to a ZETA-7 radio unit over a serial port:
-it checks the unit's command prompt, shows its firmware version, and reads
-and writes the unit's radio channel, unit ID, retry count and retry interval.
-The window's texts are Japanese.
-.
-The package also holds zeta7-sim, a simulated unit on a pseudo-terminal for
-trying the utility without hardware, zeta7-ports, which lists the serial
-devices behind each COM number, and zeta7-snapshot, which renders the window
-to a PNG file.")
-if(TARGET zeta7ctl)
-  string(APPEND CPACK_PACKAGE_DESCRIPTION
-         "\nzeta7ctl reads and writes units from the command line and from scripts.")
-endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_PACKAGE_NAME zeta7)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL zeta7 devtools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZETA7_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+# No shlibs file: the private library is no one else's to link.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+
+set(CPACK_DEBIAN_ZETA7_PACKAGE_NAME zeta7)
+set(CPACK_COMPONENT_ZETA7_DESCRIPTION
+"settings utility for the ZETA-7 radio unit
+A small Qt dialog that talks to a ZETA-7 radio unit over a serial port:
+it checks the unit's command prompt, shows its firmware version, and reads
+and writes the unit's radio channel, unit ID, retry count and retry interval.
+The window's texts are Japanese.
+.
+zeta7-ports lists the serial devices behind each COM number.")
+if(TARGET zeta7ctl)
+  string(APPEND CPACK_COMPONENT_ZETA7_DESCRIPTION
+         " zeta7ctl reads and writes\nunits from the command line and from scripts, many at once.")
+endif()
 # Not linked, but loaded: the Japanese font the dialog is laid out for and
 # Qt's own Japanese strings for the standard buttons.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
+set(CPACK_DEBIAN_ZETA7_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
+set(CPACK_DEBIAN_ZETA7_PACKAGE_SUGGESTS "bash-completion")
+
+set(CPACK_DEBIAN_DEVTOOLS_PACKAGE_NAME zeta7-devtools)
+set(CPACK_DEBIAN_DEVTOOLS_PACKAGE_SECTION devel)
+set(CPACK_COMPONENT_DEVTOOLS_DESCRIPTION
+"development tools for the ZETA-7 settings utility
+zeta7-sim is a simulated ZETA-7 unit on a pseudo-terminal, with fault
+switches, for trying the utility and zeta7ctl without hardware.
+zeta7-snapshot renders the utility's window to a PNG file.")
+# The private library is the user package's.
+set(CPACK_DEBIAN_DEVTOOLS_PACKAGE_DEPENDS "zeta7 (= ${PROJECT_VERSION})")
+
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/CPackProject.cmake)
 include(CPack)

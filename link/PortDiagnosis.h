@@ -38,9 +38,10 @@ struct PortDiagnosis {
   std::string byId;     // a /dev/serial/by-id path leading to it, else empty
   std::string product;  // the USB product name, else empty (legacy ports, pty)
   PortProblem problem = PortProblem::kNone;
-  std::string group;     // the device's group, for kPermission
-  bool inGroup = false;  // whether this process has that group now
-  int holderPid = 0;     // 0 when /proc does not tell
+  std::string group;        // the device's group, for kPermission
+  bool inGroup = false;     // whether this process has that group now
+  bool groupMayUse = true;  // whether the device lets its group read and write it
+  int holderPid = 0;        // 0 when /proc does not tell
   std::string holderCommand;
   std::string systemError;  // the system's words, for kOther
   // Present devices in COM order, for kNoDevice and kMissing.

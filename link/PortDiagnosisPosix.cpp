@@ -168,6 +168,7 @@ void Probe(PortDiagnosis& d) {
     if (d.problem == PortProblem::kPermission) {
       d.group = GroupName(st.st_gid);
       d.inGroup = HasGroup(st.st_gid);
+      d.groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
     }
     if (d.problem == PortProblem::kBusy) FindHolder(d, st);
     return;

@@ -30,6 +30,12 @@ std::string DescribeProblem(const PortDiagnosis& d) {
     case PortProblem::kMissing:
       return "デバイスがありません (" + PresentList(d) + ")";
     case PortProblem::kPermission:
+      // Joining the group of a 0600 device (root's, say) would not help.
+      if (!d.groupMayUse) {
+        return "アクセス権がありません: このデバイスはグループ \"" + d.group +
+               "\" にも読み書きを許していません "
+               "(管理者にデバイスのアクセス権を設定してもらってください)";
+      }
       if (d.inGroup) {
         return "アクセス権がありません (グループ \"" + d.group + "\" には属しています)";
       }

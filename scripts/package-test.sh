@@ -17,7 +17,8 @@ sim_pid=""
 cleanup() {
   [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
   if ((deb_installed)); then
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get purge -y -qq zeta7 >/dev/null || true
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get purge -y -qq zeta7-devtools zeta7 >/dev/null ||
+      true
   fi
   rm -rf "$work"
 }
@@ -64,7 +65,8 @@ check_tools() {
     [ -e "$bin/$tool" ] || continue
     "$bin/$tool" --help >/dev/null || fail "$tool --help"
   done
-  for tool in zeta7-sim zeta7-snapshot; do
+  for tool in zeta7-sim zeta7-snapshot zeta7ctl zeta7-ports; do
+    [ -e "$bin/$tool" ] || continue
     [ "$("$bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version"
   done
   # The program itself: both work without a display, and without one it
@@ -123,6 +125,35 @@ check_window() {
   grep -q "^title=$program_name " <<<"$title" || fail "window title: $title"
 }
 
+# Debian's hardening in every program and library: relocations read-only
+# and bound at start, and the fortified C library calls where the code makes
+# any (the window program and zeta7ctl do).
+check_hardening() {
+  local file
+  for file in "$@"; do
+    if [ ! -f "$file" ] || [ -L "$file" ]; then continue; fi
+    readelf -lW "$file" | grep -q GNU_RELRO || fail "$file: no RELRO"
+    readelf -dW "$file" | grep -Eq 'BIND_NOW|FLAGS_1.* NOW' || fail "$file: not bound at start (BIND_NOW)"
+  done
+  readelf --dyn-syms -W "$(dirname "$1")/zeta7ctl" | grep -q '__[a-z_]*_chk' ||
+    fail "zeta7ctl: no fortified calls"
+}
+
+# The completion is where bash-completion loads it from on the first Tab,
+# and it completes there (the same checks as the build's test).
+check_completion() {
+  local share=$1 bash_completion=/usr/share/bash-completion/bash_completion
+  [ -e "$share/bash-completion/completions/zeta7ctl" ] || fail "no bash completion for zeta7ctl"
+  [ -e "$share/bash-completion/completions/zeta7-ports" ] || fail "no bash completion for zeta7-ports"
+  bash tests/tools/CompletionTest.sh "$share/bash-completion/completions/zeta7ctl" >/dev/null ||
+    fail "the installed completion does not complete"
+  if [ "$share" = /usr/share ] && [ -e "$bash_completion" ]; then
+    # shellcheck disable=SC2016  # expanded by the inner shell
+    bash -c 'source "$1" && _completion_loader zeta7ctl && complete -p zeta7ctl' _ \
+      "$bash_completion" | grep -q _zeta7ctl || fail "bash-completion does not load zeta7ctl's completion"
+  fi
+}
+
 # The desktop entry starts bin/zeta7 of the prefix it was installed under.
 check_data() {
   local share=$1 size
@@ -153,43 +184,70 @@ stage="$work/stage prefix"  # a blank in the path, as users' folders have
 cmake --install build --prefix "$stage" >/dev/null
 [ "$(readlink -f "$stage/bin/zeta7")" = "$(readlink -f "$stage/libexec/zeta7/$program_name")" ] ||
   fail "bin/zeta7 does not lead to the program"
-check_runpaths "$stage/bin/"* "$stage/lib/zeta7/"*
+check_runpaths "$stage/bin/"* "$stage/libexec/zeta7/"*
+check_hardening "$stage/bin/"* "$stage/libexec/zeta7/"*
 check_tools "$stage/bin"
+check_completion "$stage/share"
 check_snapshot "$stage/bin"
 check_data "$stage/share"
 check_docs "$stage/share"
 check_window "$stage/bin/zeta7" "$stage/share/applications/com.quillbeck.zeta7.desktop"
 
-echo "== Debian package"
-rm -f build/zeta7_*.deb
+echo "== Debian packages"
+rm -f build/zeta7_*.deb build/zeta7-devtools_*.deb
 (cd build && cpack -G DEB >/dev/null)
 deb=$(ls build/zeta7_*.deb)
-echo "$deb: $(stat -c %s "$deb") bytes"
-echo "Depends: $(dpkg-deb -f "$deb" Depends)"
-lintian --fail-on error "$deb" || fail "lintian finds errors"
+devdeb=$(ls build/zeta7-devtools_*.deb)
+for package in "$deb" "$devdeb"; do
+  echo "$package: $(stat -c %s "$package") bytes"
+  echo "  Depends: $(dpkg-deb -f "$package" Depends)"
+  lintian --fail-on error "$package" || fail "lintian finds errors in $package"
+  # The private library asks for no ldconfig run.
+  ! dpkg-deb -I "$package" | grep -Eq 'postinst|postrm|triggers' ||
+    fail "$package has maintainer scripts or triggers"
+done
+# The user's package pulls in no test library; the development tools carry
+# the snapshot tool that needs one.
+! dpkg-deb -f "$deb" Depends | grep -qi 'test' || fail "zeta7 depends on a test library"
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/share/man/man1/zeta7.1.gz ./usr/share/doc/zeta7/copyright \
-  ./usr/share/doc/zeta7/changelog.gz; do
-  grep -q " $path$" <<<"$contents" || fail "the package lacks $path"
+for path in ./usr/share/man/man1/zeta7.1.gz ./usr/share/man/man1/zeta7ctl.1.gz \
+  ./usr/share/doc/zeta7/copyright ./usr/share/doc/zeta7/changelog.gz ./usr/bin/zeta7ctl \
+  ./usr/bin/zeta7-ports ./usr/share/bash-completion/completions/zeta7ctl; do
+  grep -q " $path$" <<<"$contents" || fail "zeta7 lacks $path"
+done
+! grep -Eq ' ./usr/bin/zeta7-(sim|snapshot)$' <<<"$contents" || fail "zeta7 holds a development tool"
+devcontents=$(dpkg-deb -c "$devdeb")
+for path in ./usr/bin/zeta7-sim ./usr/bin/zeta7-snapshot ./usr/share/man/man1/zeta7-sim.1.gz \
+  ./usr/share/doc/zeta7-devtools/copyright ./usr/share/doc/zeta7-devtools/changelog.gz; do
+  grep -q " $path$" <<<"$devcontents" || fail "zeta7-devtools lacks $path"
 done
 dpkg-query -W -f='${Status}' zeta7 2>/dev/null | grep -q "ok installed" &&
   fail "zeta7 is installed already; this test would remove it"
 deb_installed=1
 # A machine whose package lists were never fetched cannot resolve Depends.
-DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "./$deb" >/dev/null 2>&1 || {
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "./$deb" >/dev/null
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "$@" >/dev/null 2>&1 || {
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "$@" >/dev/null
+  }
 }
-check_runpaths /usr/bin/zeta7 /usr/bin/zeta7-sim /usr/bin/zeta7-snapshot /usr/bin/zeta7-ports
+# The user's package alone first: everything in it works without the
+# development tools.
+apt_install "./$deb"
+check_runpaths /usr/bin/zeta7 /usr/bin/zeta7ctl /usr/bin/zeta7-ports
+check_tools /usr/bin
+check_completion /usr/share
+apt_install "./$devdeb"
+check_runpaths /usr/bin/zeta7-sim /usr/bin/zeta7-snapshot
 check_tools /usr/bin
 check_snapshot /usr/bin
 check_data /usr/share
 check_window /usr/bin/zeta7 /usr/share/applications/com.quillbeck.zeta7.desktop
-DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get remove -y -qq zeta7 >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get remove -y -qq zeta7-devtools zeta7 >/dev/null
 deb_installed=0
-for path in /usr/bin/zeta7 /usr/lib/zeta7 /usr/libexec/zeta7; do
+for path in /usr/bin/zeta7 /usr/bin/zeta7-sim /usr/libexec/zeta7; do
   [ ! -e "$path" ] || fail "apt-get remove left $path behind"
 done
-$sudo_cmd dpkg --purge zeta7 >/dev/null  # forget the removed package entirely
+$sudo_cmd dpkg --purge zeta7-devtools zeta7 >/dev/null  # forget the removed packages entirely
 
 echo "package test passed in $((SECONDS - started)) s"

@@ -2,13 +2,20 @@
 // the profile file, and the record's JSON.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "CtlBatch.h"
 #include "CtlMain.h"
 #include "CtlOptions.h"
 #include "CtlProfile.h"
 #include "CtlRecord.h"
+#include "JsonLine.h"
+#include "PortDiagnosis.h"
+#include "ProfileText.h"
 #include "TestFiles.h"
 
 namespace {
@@ -45,6 +52,13 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"save", "-p", "COM1"}, "ファイル名が必要"},
       {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "余分な引数"},
       {{"ports", "-p", "COM1"}, "取りません"},
+      {{"read", "-p", "COM1", "--timeout", "0"}, "1〜60000"},
+      {{"read", "-p", "COM1", "--timeout", "60001"}, "1〜60000"},
+      {{"save", "unit.ini"}, "ポートを1つだけ"},
+      {{"read", "-p", "COM1", "--timeout", "500"}, "--pace fast のときだけ"},
+      {{"read", "-p", "COM1", "--pace", "fast", "--timeout", "99999999999"},
+       "値が有効範囲を超えています"},
+      {{"read", "-x"}, "不明なオプションです"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -75,6 +89,14 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   ASSERT_TRUE(Parse({"apply", "unit.ini", "--all"}, &c, &error)) << error;
   EXPECT_EQ(c.file, "unit.ini");
   EXPECT_TRUE(c.all);
+  // Attached short values, and "--" before a file name that looks like an
+  // option.
+  ASSERT_TRUE(Parse({"apply", "-pCOM1", "-b9600", "--", "-site.ini"}, &c, &error)) << error;
+  EXPECT_EQ(c.ports, std::vector<std::string>{"COM1"});
+  EXPECT_EQ(c.baud, 9600);
+  EXPECT_EQ(c.file, "-site.ini");
+  ASSERT_TRUE(Parse({"write", "-pCOM2", "-c46", "-i15", "-r-1", "-t0"}, &c, &error)) << error;
+  EXPECT_EQ(FormatWriteCommand(c.params), "S 46 15 -1 0");
   ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
   EXPECT_TRUE(c.help);
 }
@@ -129,6 +151,78 @@ TEST_F(CtlProfileTest, ReadsFourValuesOrSaysWhatIsWrong) {
   EXPECT_NE(error.find("プロファイルがありません"), std::string::npos) << error;
 }
 
+// A hand-edited profile with a key or [parameters] twice is refused with
+// the line; a directory and a huge file each say what they are.
+TEST_F(CtlProfileTest, RepeatsAndUnreadableFilesAreNamed) {
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1\nCHANNEL = 13\n",
+       "6 行目: channel が二度あります (2 行目にも)"},
+      {"[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1\n[other]\n[Parameters]\n",
+       "7 行目: [parameters] が二度あります"},
+      {"\x7f"
+       "ELF\x02\x01\x01",
+       "テキストの INI ファイルではありません"},
+  };
+  for (const auto& c : cases) {
+    UnitParams p{};
+    const std::string got = Read(c.text, &p);
+    EXPECT_NE(got.find(c.error), std::string::npos) << c.text << " -> " << got;
+  }
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  std::string error;
+  UnitParams p{};
+  EXPECT_FALSE(ReadProfile(dir_ / "folder.ini", &p, &error));
+  EXPECT_NE(error.find("ディレクトリです"), std::string::npos) << error;
+}
+
+// A UTF-16 profile (PowerShell's ">", Notepad's Unicode) stays UTF-16 when
+// saved; a file that is not a text INI is not touched.
+TEST_F(CtlProfileTest, SaveKeepsTheEncodingAndRefusesWhatIsNotText) {
+  std::string utf16 = "\xff\xfe";
+  for (char ch : std::string("[parameters]\r\nchannel=9\r\n")) utf16 += std::string{ch, '\0'};
+  const std::string path = dir_ / "unicode.ini";
+  WriteFile(path, utf16);
+  std::string error;
+  ASSERT_TRUE(WriteProfile(path, UnitParams{20, 4, -1, 500}, &error)) << error;
+  std::string text;
+  ProfileEncoding encoding;
+  ASSERT_TRUE(ProfileDecode(ReadFile(path), &text, &encoding));
+  EXPECT_EQ(encoding, ProfileEncoding::kUtf16Le);
+  EXPECT_EQ(text.rfind("[parameters]\r\nchannel=20\r\nid=4\r\n", 0), 0u) << text;
+  UnitParams back{};
+  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
+  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+
+  const std::string program = std::string(
+      "\x7f"
+      "ELF\x02\x01\x01\0\0",
+      9);
+  WriteFile(dir_ / "program", program);
+  EXPECT_FALSE(WriteProfile(dir_ / "program", UnitParams{20, 4, -1, 500}, &error));
+  EXPECT_EQ(ReadFile(dir_ / "program"), program);
+}
+
+// A device that gives its group no access is not mended by joining the
+// group.
+TEST(CtlPortTextTest, APrivateDeviceDoesNotAdviseJoiningItsGroup) {
+  PortDiagnosis d;
+  d.device = "/dev/ttyUSB0";
+  d.problem = PortProblem::kPermission;
+  d.group = "root";
+  d.groupMayUse = false;
+  EXPECT_EQ(DescribeProblem(d).find("属する必要があります"), std::string::npos)
+      << DescribeProblem(d);
+  EXPECT_NE(DescribeProblem(d).find("グループ \"root\" にも読み書きを許していません"),
+            std::string::npos)
+      << DescribeProblem(d);
+  d.group = "dialout";
+  d.groupMayUse = true;
+  EXPECT_NE(DescribeProblem(d).find("\"dialout\" に属する必要があります"), std::string::npos);
+}
+
 TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {
   const std::string path = dir_ / "unit.ini";
   WriteFile(path, "; site A\n[parameters]\nchannel=9\n[note]\nwho=me\n");
@@ -148,6 +242,65 @@ TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
 }
 
+// Whatever bytes the unit, a device name or an error carries, the line is
+// strict JSON and gives back the text: UTF-8 as it is, every control
+// character escaped, each byte that is not UTF-8 as U+FFFD.
+TEST(CtlRecordTest, EveryLineIsStrictJsonWhateverTheBytes) {
+  std::string controls;
+  for (int c = 0; c < 0x20; ++c) controls += static_cast<char>(c);
+  controls += "\x7f\"\\";
+  const struct {
+    std::string bytes;
+    std::string text;  // as a reader gets it back
+  } cases[] = {
+      {controls, controls},
+      {"ポート 1", "ポート 1"},
+      {"/dev/tty\xff", "/dev/tty\xef\xbf\xbd"},
+      {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \xe3\x81",
+       "\xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd "
+       "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd"},
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+  };
+  for (const auto& c : cases) {
+    UnitRecord r;
+    r.port = c.bytes;
+    r.device = c.bytes;
+    r.version = c.bytes;
+    r.error = c.bytes;
+    const std::optional<JsonValue> v = ParseJsonLine(RecordJson(r));
+    ASSERT_TRUE(v.has_value()) << RecordJson(r);
+    for (const char* key : {"port", "device", "version", "error"}) {
+      EXPECT_EQ((*v)[key].text, c.text) << key << ": " << RecordJson(r);
+    }
+  }
+}
+
+// A unit whose thread the system will not start fails with the reason; the
+// others are done and every unit has its record.
+TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
+  std::vector<UnitTarget> targets;
+  for (const char* name : {"COM1", "COM2", "COM3"}) targets.push_back({name, 0, name, {}});
+  int started = 0;
+  const ThreadStart start = [&](std::function<void()> work) {
+    if (++started == 2) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+    return std::thread(std::move(work));
+  };
+  InterruptState interrupted;
+  const BatchCounts counts = RunBatch(
+      targets, SessionOptions(), "info", false, [](CUnitSession&) { return true; }, BatchOutput(),
+      interrupted, start);
+  EXPECT_EQ(counts.ok, 2);
+  EXPECT_EQ(counts.failed, 1);
+  ASSERT_EQ(counts.records.size(), 3u);
+  for (const UnitRecord& r : counts.records) {
+    if (r.port != "COM2") continue;
+    EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
+    EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
+  }
+}
+
 TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   UnitRecord r;
   r.time = "2026-01-02T03:04:05.006Z";
@@ -164,7 +317,8 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   EXPECT_EQ(RecordJson(r),
             "{\"time\":\"2026-01-02T03:04:05.006Z\",\"command\":\"apply\",\"port\":\"COM3\","
             "\"device\":\"/dev/pts/4\",\"baud\":38400,\"pace\":\"fast\","
-            "\"version\":\"V1\\\"\\\\\\u000d\\u0001\\u00e9\","
+            "\"version\":\"V1\\\"\\\\\\u000d\\u0001\xef\xbf\xbd\","
+            "\"write_sent\":false,\"ok_received\":false,\"unit_state\":\"unchanged\","
             "\"before\":{\"channel\":12,\"id\":3,\"retry_count\":5,\"retry_interval\":1000},"
             "\"after\":null,\"outcome\":\"failed\",\"error\":\"書き込みに失敗しました COM3\","
             "\"elapsed_ms\":42}");

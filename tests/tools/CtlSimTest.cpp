@@ -1,16 +1,25 @@
 // zeta7ctl end to end: the built program against several simulated units at
-// once, each on its own pseudo-terminal, some with faults.
+// once, each on its own pseudo-terminal, some with faults, and against a
+// unit written apart from the simulator (FakeUnit.h). The programs see a
+// device tree of the test's own ($ZETA7_DEVICE_ROOT): nothing of the
+// machine's serial devices is listed, opened or sent to.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "CComPort.h"
+#include "CtlPlatform.h"
+#include "FakeUnit.h"
+#include "JsonLine.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "ToolProcess.h"
@@ -18,6 +27,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using Fault = CFakeUnit::Fault;
 
 Lines SplitLines(const std::string& text) {
   Lines lines;
@@ -30,91 +40,196 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The line of lines that names port, or "".
-std::string RecordOf(const Lines& lines, const std::string& port) {
-  for (const std::string& line : lines)
-    if (Has(line, "\"port\":\"" + port + "\"")) return line;
-  return "";
+// Every line parsed; a line that is not strict JSON fails the test.
+std::vector<JsonValue> Records(const std::string& text) {
+  std::vector<JsonValue> records;
+  for (const std::string& line : SplitLines(text)) {
+    const std::optional<JsonValue> v = ParseJsonLine(line);
+    EXPECT_TRUE(v.has_value()) << "not a JSON line: " << line;
+    if (v) records.push_back(*v);
+  }
+  return records;
+}
+
+// The record of port, or a null value.
+JsonValue RecordOf(const std::vector<JsonValue>& records, const std::string& port) {
+  for (const JsonValue& r : records)
+    if (r["port"].text == port) return r;
+  return {};
+}
+
+std::string Params(const JsonValue& p) {
+  if (p.kind != JsonValue::kObject) return "null";
+  auto n = [&](const char* k) { return std::to_string(static_cast<int>(p[k].number)); };
+  return n("channel") + " " + n("id") + " " + n("retry_count") + " " + n("retry_interval");
 }
 
 class CtlSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (access("/dev/ptmx", R_OK | W_OK) != 0) GTEST_SKIP() << "no pseudo-terminals (/dev/ptmx)";
+    std::filesystem::create_directories(root_ / "sys/class/tty");
+    std::filesystem::create_directories(root_ / "dev/serial/by-id");
+    rootEnv_ = std::make_unique<CScopedEnv>("ZETA7_DEVICE_ROOT", root_.Path());
     WriteFile(profile(), "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n");
   }
 
   // Starts one unit per argument list; unit i is COMi+1 in the settings file.
-  void StartUnits(const std::vector<Lines>& args) {
+  testing::AssertionResult StartUnits(const std::vector<Lines>& args) {
     std::string ini = "[ports]\n";
     for (size_t i = 0; i < args.size(); ++i) {
       sims_.push_back(std::make_unique<CSimProcess>());
-      ASSERT_TRUE(sims_.back()->Start(args[i])) << sims_.back()->Error();
+      if (!sims_.back()->Start(args[i])) {
+        return testing::AssertionFailure() << "unit " << i << ": " << sims_.back()->Error();
+      }
       ini += "com" + std::to_string(i + 1) + "=" + sims_.back()->DevicePath() + "\n";
     }
     WriteFile(settings(), ini);
+    return testing::AssertionSuccess();
+  }
+  // A device the enumeration of the test's tree finds (ttyUSBn), leading to
+  // the pseudo-terminal device, with a by-id link to it.
+  void AddListedDevice(int n, const std::string& device) {
+    const std::string name = "ttyUSB" + std::to_string(n);
+    std::filesystem::create_directories(root_ / ("sys/class/tty/" + name));
+    std::filesystem::create_symlink(device, root_ / ("dev/" + name));
+    std::filesystem::create_symlink("../../" + name, ById(n));
+  }
+  std::string ById(int n) const {
+    return root_ / ("dev/serial/by-id/usb-Test_Adapter_" + std::to_string(n) + "-if00-port0");
   }
   std::string settings() const { return dir_ / "settings.ini"; }
   std::string profile() const { return dir_ / "unit.ini"; }
 
-  ToolResult Ctl(Lines args) {
+  ToolResult Ctl(Lines args, const std::string& stdoutPath = "",
+                 const std::string& stdinPath = "") {
     args.insert(args.begin() + 1, {"--settings", settings()});
-    return CToolProcess("zeta7ctl").Run(args);
+    return CToolProcess("zeta7ctl").Run(args, stdoutPath, stdinPath);
   }
 
   CTempDir dir_;
+  CTempDir root_;
+  std::unique_ptr<CScopedEnv> rootEnv_;
   std::vector<std::unique_ptr<CSimProcess>> sims_;
 };
 
 // Each unit gets its own record and outcome; verify catches a unit that says
 // "OK" and keeps its old values.
 TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
-  StartUnits({{}, {"--no-store"}, {"--silent"}, {"--lower-ok"}, {"--r18"}});
+  ASSERT_TRUE(StartUnits({{}, {"--no-store"}, {"--silent"}, {"--lower-ok"}, {"--r18"}}));
   for (const char* pace : {"fast", "fixed"}) {
     const ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "-p", "COM3", "-p",
                               "COM4", "-p", "COM5", "--json", "--pace", pace});
     EXPECT_EQ(r.exitCode, 1) << pace << r.err;
-    const Lines records = SplitLines(r.out);
+    const std::vector<JsonValue> records = Records(r.out);
     ASSERT_EQ(records.size(), 5u) << r.out;
-    EXPECT_TRUE(Has(RecordOf(records, "COM1"),
-                    "\"after\":{\"channel\":20,\"id\":4,\"retry_count\":-1,\"retry_interval\":500},"
-                    "\"outcome\":\"ok\""))
-        << r.out;
-    EXPECT_TRUE(Has(RecordOf(records, "COM5"), "\"outcome\":\"ok\"")) << r.out;
-    EXPECT_TRUE(Has(RecordOf(records, "COM2"), "書き込みに失敗しました COM2")) << r.out;
-    EXPECT_TRUE(Has(RecordOf(records, "COM2"), "読み戻した値が違います")) << r.out;
-    EXPECT_TRUE(Has(RecordOf(records, "COM4"), "\\\"ok\\\"")) << r.out;
+    const JsonValue ok = RecordOf(records, "COM1");
+    EXPECT_EQ(Params(ok["after"]), "20 4 -1 500");
+    EXPECT_EQ(ok["outcome"].text, "ok");
+    EXPECT_EQ(ok["unit_state"].text, "verified");
+    EXPECT_EQ(RecordOf(records, "COM5")["outcome"].text, "ok");
+    const JsonValue noStore = RecordOf(records, "COM2");
+    EXPECT_TRUE(Has(noStore["error"].text, "書き込みに失敗しました COM2")) << r.out;
+    EXPECT_TRUE(Has(noStore["error"].text, "読み戻した値が違います")) << r.out;
+    EXPECT_EQ(noStore["unit_state"].text, "differs");
+    EXPECT_TRUE(Has(RecordOf(records, "COM4")["error"].text, "\"ok\"")) << r.out;
+    EXPECT_EQ(RecordOf(records, "COM3")["unit_state"].text, "unchanged");
     EXPECT_TRUE(Has(r.err, "ZETA-7と通信できません COM3 (" + sims_[2]->DevicePath() + ")"))
         << r.err;
+    EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 2, 失敗 3, 対象外 0\n")) << r.err;
   }
   const ToolResult read = Ctl({"read", "-p", "COM1", "--pace", "fast"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_TRUE(Has(read.out, "チャネル 20, ID 4, 無限リトライ, リトライ間隔[msec] 500")) << read.out;
 }
 
-// Usage errors stop before anything reaches any unit.
+// Usage errors stop before anything reaches any unit: among them a settings
+// file that cannot be read, without which COM1 would be the first device
+// listed, and a named port whose device is not there.
 TEST_F(CtlSimTest, UsageErrorsSendNothing) {
-  StartUnits({{}});
+  ASSERT_TRUE(StartUnits({{}}));
+  AddListedDevice(0, sims_[0]->DevicePath());
   WriteFile(dir_ / "bad.ini", "[parameters]\nchannel=99\nid=4\nretry_count=5\nretry_interval=1\n");
-  for (const Lines& args : std::vector<Lines>{
-           {"write", "-p", "COM1", "-c", "47", "-i", "0", "-r", "0", "-t", "0"},
-           {"apply", dir_ / "bad.ini", "-p", "COM1"},
-           {"apply", dir_ / "none.ini", "-p", "COM1"},
-           {"read", "-p", "COM1", "-p", "COM200"},
-           {"read", "-p", "COM1", "-p", sims_[0]->DevicePath()},
-       }) {
+  WriteFile(dir_ / "stale.ini", "[ports]\ncom1=" + ById(7) + "\n");
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  ASSERT_EQ(mkfifo((dir_ / "fifo.ini").c_str(), 0600), 0);
+  std::filesystem::resize_file(
+      (WriteFile(dir_ / "huge.ini", "[ports]\n"), FsPath(dir_ / "huge.ini")), 65u * 1024 * 1024);
+  const std::string program = std::string(
+      "\x7f"
+      "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+      16);
+  WriteFile(dir_ / "program", program);
+  const struct {
+    Lines args;
+    const char* error;
+  } cases[] = {
+      {{"write", "-p", "COM1", "-c", "47", "-i", "0", "-r", "0", "-t", "0"}, "channel = 47"},
+      {{"apply", dir_ / "bad.ini", "-p", "COM1"}, "channel = 99"},
+      {{"apply", dir_ / "none.ini", "-p", "COM1"}, "プロファイルがありません"},
+      {{"read", "-p", "COM1", "-p", "COM200"}, "COM200がオープンできません。"},
+      {{"read", "-p", "COM1", "-p", sims_[0]->DevicePath()}, "二度指定されています"},
+      {{"read", "-p", "/dev/ttyUSB99"}, "デバイスがありません"},
+      {{"read", "--settings", dir_ / "stale.ini", "-p", "COM1"}, "COM1がオープンできません。"},
+      {{"read", "--settings", dir_ / "typo.ini", "-p", "COM1"}, "設定ファイルがありません"},
+      {{"read", "--settings", dir_ / "folder.ini", "-p", "COM1"}, "ディレクトリです"},
+      {{"read", "--settings", dir_ / "fifo.ini", "-p", "COM1"}, "通常のファイルではありません"},
+      {{"read", "--settings", dir_ / "huge.ini", "-p", "COM1"}, "大きすぎます"},
+      {{"ports", "--settings", dir_ / "typo.ini"}, "設定ファイルがありません"},
+      {{"save", "-p", "COM1", dir_ / "program"}, "テキストの INI ファイルではない"},
+      {{"save", "-p", "COM1", dir_ / "folder.ini"}, "ディレクトリです"},
+      {{"save", "-p", "COM1", dir_ / "no/such/unit.ini"}, "フォルダがありません"},
+      {{"apply", dir_ / "huge.ini", "-p", "COM1"}, "大きすぎます"},
+  };
+  for (const auto& c : cases) {
+    Lines args = c.args;
+    // The case's own --settings comes last and wins.
     const ToolResult r = Ctl(args);
     EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args) << r.err;
-    EXPECT_TRUE(Has(r.err, "zeta7ctl: ")) << r.err;
+    EXPECT_TRUE(Has(r.err, c.error)) << testing::PrintToString(args) << r.err;
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(sims_[0]->ReceivedBytes(), "");
+  EXPECT_EQ(ReadFile(dir_ / "program"), program);
+}
+
+// "-" is standard output for save and standard input for apply; a unit's
+// values that a profile may not hold are saved with a warning.
+TEST_F(CtlSimTest, SaveAndApplyThroughTheStandardStreams) {
+  ASSERT_TRUE(StartUnits({{}, {"--channel", "99"}}));
+  ToolResult r = Ctl({"save", "-p", "COM1", "-", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
+  EXPECT_FALSE(std::filesystem::exists(FsPath("-")));
+
+  r = Ctl({"apply", "-", "-p", "COM1", "--pace", "fast"}, "", profile());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "チャネル 20, ID 4, 無限リトライ")) << r.out;
+
+  r = Ctl({"save", "-p", "COM2", dir_ / "odd.ini", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "警告: COM2 の値はプロファイルの範囲外です")) << r.err;
+  EXPECT_TRUE(Has(ReadFile(dir_ / "odd.ini"), "channel=99\n"));
+}
+
+// Bytes that are not the prompt say that bytes came and point at -b; the
+// independent unit talks noise here.
+TEST_F(CtlSimTest, NoiseIsNotSilence) {
+  CFakeUnit noisy;
+  ASSERT_TRUE(noisy.Ok());
+  noisy.SetFault('\0', Fault::kNoise);
+  WriteFile(settings(), "[ports]\ncom1=" + noisy.Device() + "\n");
+  const ToolResult r = Ctl({"info", "-p", "COM1", "--pace", "fast", "--timeout", "200"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "7 バイト届きましたが応答になっていません")) << r.err;
+  EXPECT_TRUE(Has(r.err, "-b で指定")) << r.err;
 }
 
 // info and read give the window's verdicts; save writes a profile that
 // apply can use.
 TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
-  StartUnits({{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}});
+  ASSERT_TRUE(
+      StartUnits({{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}}));
   ToolResult r =
       Ctl({"info", "-p", "COM1", "-p", "COM2", "-p", "COM3", "--pace", "fast", "--timeout", "200"});
   EXPECT_EQ(r.exitCode, 1);
@@ -124,7 +239,7 @@ TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
   EXPECT_TRUE(Has(r.err, "プロンプト \"ZETA7> \"")) << r.err;
   EXPECT_TRUE(Has(r.err, "ZETA-7との通信が不正です COM3")) << r.err;
 
-  r = Ctl({"read", "-p", "COM4"});
+  r = Ctl({"read", "-p", "COM4", "--pace", "fast"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Has(r.err, "受信データが不正です COM4")) << r.err;
 
@@ -138,7 +253,7 @@ TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
 // A port that cannot be opened says which device and who holds it, and the
 // others go on; zeta7-ports and "zeta7ctl ports" print the same list.
 TEST_F(CtlSimTest, HeldPortNamesItsHolderAndTheRestAreDone) {
-  StartUnits({{}, {}});
+  ASSERT_TRUE(StartUnits({{}, {}}));
   const std::string device = sims_[1]->DevicePath();
   const std::string heldBy = "他のプログラムが使用中です (pid " + std::to_string(getpid());
   ToolResult ports = CToolProcess("zeta7-ports").Run({"--settings", settings()});
@@ -155,7 +270,7 @@ TEST_F(CtlSimTest, HeldPortNamesItsHolderAndTheRestAreDone) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Has(r.err, "COM2がオープンできません。 " + device + " ([ports] com2): " + heldBy))
       << r.err;
-  EXPECT_EQ(SplitLines(ReadFile(dir_ / "rec.jsonl")).size(), 2u);
+  EXPECT_EQ(Records(ReadFile(dir_ / "rec.jsonl")).size(), 2u);
 
   ports = Ctl({"ports"});
   EXPECT_EQ(ports.exitCode, 0);
@@ -163,52 +278,195 @@ TEST_F(CtlSimTest, HeldPortNamesItsHolderAndTheRestAreDone) {
   EXPECT_EQ(CToolProcess("zeta7-ports").Run({"--settings", settings()}).out, ports.out);
 }
 
-// Ctrl+C in the middle: the exchange in flight ends, nothing new is sent,
-// every unit has its record, the exit code is 130.
+// Ctrl+C, termination and hang-up in the middle, against the independent
+// unit: the exchange in flight ends, nothing new is sent, every unit has its
+// record, the exit code is 128 + the signal. The first unit holds its "OK"
+// until the program has acknowledged the signal.
 TEST_F(CtlSimTest, InterruptFinishesTheExchangesInFlightAndRecordsEveryUnit) {
-  StartUnits({{}, {}, {}});
-  CToolProcess ctl("zeta7ctl");
-  ASSERT_TRUE(ctl.Start({"apply", "--settings", settings(), profile(), "-p", "COM1", "-p", "COM2",
-                         "-p", "COM3", "--record", dir_ / "rec.jsonl"}));
-  // The fixed pacing holds each "S" exchange for about 250 ms: interrupt
-  // once the first unit has received its write command.
-  ASSERT_TRUE(WaitFor([&] {
-    const Lines got = sims_[0]->ReceivedLines();
-    return std::any_of(got.begin(), got.end(), [](auto& l) { return l.rfind("S ", 0) == 0; });
-  }));
-  ctl.Signal(SIGINT);
-  const ToolResult r = ctl.Wait();
-  EXPECT_EQ(r.exitCode, 130) << r.err;
-  EXPECT_TRUE(Has(r.err, "中断しました")) << r.err;
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    CFakeUnit held, other1, other2;
+    ASSERT_TRUE(held.Ok() && other1.Ok() && other2.Ok());
+    held.SetFault('S', Fault::kHeld);
+    WriteFile(settings(), "[ports]\ncom1=" + held.Device() + "\ncom2=" + other1.Device() +
+                              "\ncom3=" + other2.Device() + "\n");
+    const std::string record = dir_ / ("rec-" + std::to_string(sig) + ".jsonl");
+    CToolProcess ctl("zeta7ctl");
+    ASSERT_TRUE(
+        ctl.Start({"apply", "--settings", settings(), profile(), "-p", "COM1", "-p", "COM2", "-p",
+                   "COM3", "--record", record, "--pace", "fast", "--timeout", "60000"}));
+    ASSERT_TRUE(held.WaitForLine("S "));
+    ctl.Signal(sig);
+    ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
+    held.Release();
+    const ToolResult r = ctl.Wait();
+    EXPECT_EQ(r.exitCode, 128 + sig) << r.err;
+    EXPECT_TRUE(Has(r.err, "中断しました")) << r.err;
 
-  const Lines records = SplitLines(ReadFile(dir_ / "rec.jsonl"));
-  EXPECT_EQ(records.size(), 3u);
-  EXPECT_TRUE(Has(RecordOf(records, "COM1"), "書き込み後、読み戻しの前"))
-      << RecordOf(records, "COM1");
-  // Whole lines only, and the first unit got no read-back after its write.
-  const Lines full = {"", "V", "R", "S 20 4 -1 500", "R"};
-  for (const auto& sim : sims_) {
-    const std::string bytes = sim->ReceivedBytes();
-    EXPECT_TRUE(bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0) << bytes;
-    const Lines lines = sim->ReceivedLines();
-    ASSERT_LE(lines.size(), full.size());
-    EXPECT_EQ(lines, Lines(full.begin(), full.begin() + lines.size()));
+    const std::vector<JsonValue> records = Records(ReadFile(record));
+    EXPECT_EQ(records.size(), 3u);
+    const JsonValue first = RecordOf(records, "COM1");
+    EXPECT_EQ(first["outcome"].text, "interrupted");
+    EXPECT_TRUE(Has(first["error"].text, "書き込み後、読み戻しの前")) << first["error"].text;
+    EXPECT_TRUE(first["ok_received"].boolean);
+    EXPECT_EQ(first["unit_state"].text, "unknown");
+    // The held unit got no read-back after its write.
+    EXPECT_EQ(held.Lines(), (Lines{"", "V", "R", "S 20 4 -1 500"}));
   }
-  EXPECT_EQ(sims_[0]->ReceivedLines().size(), 4u);
 }
 
-// --all takes every port that answers the prompt; one that does not is not
-// a failure.
-TEST_F(CtlSimTest, AllTakesThePortsThatAnswer) {
-  StartUnits({{}, {"--silent"}});
-  const ToolResult r = Ctl({"info", "--all", "--pace", "fast", "--timeout", "100", "--json"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  const Lines records = SplitLines(r.out);
-  EXPECT_TRUE(Has(RecordOf(records, "COM1"), "\"device\":\"" + sims_[0]->DevicePath() +
-                                                 "\",\"baud\":38400,\"pace\":\"fast\","
-                                                 "\"version\":\"V1.02.03\""))
-      << r.out;
-  EXPECT_TRUE(Has(RecordOf(records, "COM2"), "\"outcome\":\"skipped\"")) << r.out;
+// A second Ctrl+C gives up the waits in flight: a unit stuck after its echo
+// with a 60 s time-out is interrupted at once and its record written.
+TEST_F(CtlSimTest, SecondInterruptGivesUpTheWaits) {
+  CFakeUnit stuck;
+  ASSERT_TRUE(stuck.Ok());
+  stuck.SetFault('R', Fault::kStuckAfterEcho);
+  WriteFile(settings(), "[ports]\ncom1=" + stuck.Device() + "\n");
+  CToolProcess ctl("zeta7ctl");
+  ASSERT_TRUE(ctl.Start({"read", "--settings", settings(), "-p", "COM1", "--pace", "fast",
+                         "--timeout", "60000", "--record", dir_ / "rec.jsonl"}));
+  ASSERT_TRUE(stuck.WaitForLine("R"));
+  ctl.Signal(SIGINT);
+  ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
+  EXPECT_TRUE(ctl.Running());  // the first one waits for the exchange in flight
+  ctl.Signal(SIGINT);
+  const ToolResult r = ctl.Wait(20000);
+  EXPECT_EQ(r.exitCode, 130) << r.err;
+  const std::vector<JsonValue> records = Records(ReadFile(dir_ / "rec.jsonl"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["outcome"].text, "interrupted");
+}
+
+// Each record reaches the file as its unit ends, while the others still
+// run, so a killed batch keeps every finished unit's record.
+TEST_F(CtlSimTest, RecordsReachTheFileAsEachUnitEnds) {
+  CFakeUnit sound, stuck;
+  ASSERT_TRUE(sound.Ok() && stuck.Ok());
+  stuck.SetFault('V', Fault::kStuckAfterEcho);
+  WriteFile(settings(), "[ports]\ncom1=" + sound.Device() + "\ncom2=" + stuck.Device() + "\n");
+  const std::string record = dir_ / "rec.jsonl";
+  CToolProcess ctl("zeta7ctl");
+  ASSERT_TRUE(ctl.Start({"info", "--settings", settings(), "-p", "COM1", "-p", "COM2", "--pace",
+                         "fast", "--timeout", "60000", "--record", record}));
+  ASSERT_TRUE(stuck.WaitForLine("V"));
+  ASSERT_TRUE(WaitFor([&] { return Has(ReadFile(record), "\n"); }));
+  EXPECT_TRUE(ctl.Running());
+  ctl.Signal(SIGKILL);
+  ctl.Wait();
+  const std::vector<JsonValue> records = Records(ReadFile(record));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["port"].text, "COM1");
+  EXPECT_EQ(records[0]["version"].text, "V2.00");
+}
+
+// Output that cannot be written is an error exit with the reason, though
+// the units' work is done.
+TEST_F(CtlSimTest, LostOutputIsAnError) {
+  ASSERT_TRUE(StartUnits({{}, {}}));
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  const Lines two = {"read", "-p", "COM1", "-p", "COM2", "--pace", "fast"};
+  const struct {
+    Lines extra;
+    std::string stdoutPath;
+    const char* error;
+  } cases[] = {
+      {{"--record", "/dev/full"}, "", "記録ファイルに書けません: /dev/full (2 台分"},
+      {{"--json"}, "/dev/full", "標準出力に書けません"},
+      {{}, "/dev/full", "標準出力に書けません"},
+      {{"--json"}, "-", "標準出力に書けません"},
+  };
+  for (const auto& c : cases) {
+    Lines args = two;
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const ToolResult r = Ctl(args, c.stdoutPath);
+    EXPECT_EQ(r.exitCode, 1) << testing::PrintToString(args) << r.err;
+    EXPECT_TRUE(Has(r.err, c.error)) << testing::PrintToString(args) << r.err;
+  }
+}
+
+// A record line that does not fit the file is taken back whole: a file
+// size limit stands in for a full disk.
+TEST(CtlRecordFileTest, ALineGoesInWholeOrNotAtAll) {
+  CTempDir dir;
+  const std::string path = dir / "rec.jsonl";
+  WriteFile(path, "{\"a\":1}\n");
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  CRecordFile file;
+  ASSERT_TRUE(file.Open(path));
+  const bool shortFits = file.Append("{\"b\":2}\n");
+  const bool longFits = file.Append("{\"c\":\"" + std::string(200, 'x') + "\"}\n");
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_TRUE(shortFits);
+  EXPECT_FALSE(longFits);
+  EXPECT_TRUE(file.Close());
+  EXPECT_EQ(ReadFile(path), "{\"a\":1}\n{\"b\":2}\n");
+}
+
+// After "S" the record tells what the unit may hold: against the
+// independent unit, a hang-up on the S line, a store then hang-up, an OK
+// then hang-up before the read-back, and a refusal.
+TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
+  const struct {
+    Fault fault;
+    bool okReceived;
+    const char* state;
+    const char* error;
+  } cases[] = {
+      {Fault::kHangUp, false, "unknown", "\"OK\" の前"},
+      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前"},
+      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前"},
+      {Fault::kNg, false, "unknown", "\"NG\""},
+  };
+  for (const auto& c : cases) {
+    CFakeUnit unit;
+    ASSERT_TRUE(unit.Ok());
+    unit.SetFault('S', c.fault);
+    WriteFile(settings(), "[ports]\ncom1=" + unit.Device() + "\n");
+    const ToolResult r =
+        Ctl({"apply", profile(), "-p", "COM1", "--json", "--pace", "fast", "--timeout", "300"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::vector<JsonValue> records = Records(r.out);
+    ASSERT_EQ(records.size(), 1u) << r.out;
+    EXPECT_TRUE(records[0]["write_sent"].boolean) << r.out;
+    EXPECT_EQ(records[0]["ok_received"].boolean, c.okReceived) << r.out;
+    EXPECT_EQ(records[0]["unit_state"].text, c.state) << r.out;
+    EXPECT_TRUE(Has(records[0]["error"].text, c.error)) << records[0]["error"].text;
+  }
+}
+
+// --all takes the devices listed and the [ports] map, a device once under
+// the map's number; a port where nothing answers is skipped, one that
+// answers wrongly or fails later is a failed unit.
+TEST_F(CtlSimTest, AllTakesEveryUnitAndSkipsOnlySilentPorts) {
+  ASSERT_TRUE(StartUnits({{}, {"--silent"}, {"--wrong-prompt"}, {"--no-store"}}));
+  AddListedDevice(0, sims_[0]->DevicePath());
+  AddListedDevice(1, sims_[1]->DevicePath());
+  // The map names the first listed device by its by-id link, as COM7.
+  WriteFile(settings(), "[ports]\ncom7=" + ById(0) + "\ncom3=" + sims_[2]->DevicePath() +
+                            "\ncom4=" + sims_[3]->DevicePath() + "\n");
+  ToolResult r = Ctl({"apply", profile(), "--all", "--pace", "fast", "--timeout", "100", "--json"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  std::vector<JsonValue> records = Records(r.out);
+  EXPECT_EQ(records.size(), 4u) << r.out;
+  EXPECT_EQ(RecordOf(records, "COM7")["outcome"].text, "ok") << r.out;
+  EXPECT_EQ(RecordOf(records, "COM7")["device"].text, ById(0));
+  EXPECT_EQ(RecordOf(records, "COM2")["outcome"].text, "skipped") << r.out;
+  EXPECT_EQ(RecordOf(records, "COM3")["outcome"].text, "failed") << r.out;
+  EXPECT_EQ(RecordOf(records, "COM4")["outcome"].text, "failed") << r.out;
+  EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 1, 失敗 2, 対象外 1\n")) << r.err;
+
+  // No unit that answers: that is no success.
+  WriteFile(settings(), "[ports]\ncom7=" + ById(1) + "\n");
+  std::filesystem::remove(root_ / "dev/ttyUSB0");
+  r = Ctl({"info", "--all", "--pace", "fast", "--timeout", "100"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Has(r.err, "応答するZETA-7がありません")) << r.err;
 }
 
 }  // namespace

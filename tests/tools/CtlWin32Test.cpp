@@ -17,17 +17,17 @@
 namespace {
 
 // The console's event arrives on a thread the system starts for it.
-bool WaitForFlag(const std::atomic<bool>& flag) {
+bool WaitForRequest(const InterruptState& state) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!flag.load()) {
+  while (!state.Requested()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
 }
 
-TEST(CtlWin32Test, CtrlCOnlySetsTheFlag) {
-  static std::atomic<bool> interrupted{false};
+TEST(CtlWin32Test, CtrlCOnlyCountsTheRequest) {
+  static InterruptState interrupted;
   InstallInterruptHandler(&interrupted);
   // Under Wine with redirected output the process has no console that can
   // carry the event; a console of its own can.
@@ -37,7 +37,8 @@ TEST(CtlWin32Test, CtrlCOnlySetsTheFlag) {
       GTEST_SKIP() << "no console to send Ctrl+C through (error " << GetLastError() << ")";
     }
   }
-  ASSERT_TRUE(WaitForFlag(interrupted));
+  ASSERT_TRUE(WaitForRequest(interrupted));
+  EXPECT_EQ(interrupted.ExitCode(), 130);
   // The default handling would have ended the process.
   InterruptHandled();
 }
@@ -59,14 +60,15 @@ TEST(CtlWin32Test, RecordFileByItsUtf8NameKeepsLfLines) {
   CTempDir dir;
   const std::string path = dir / "記録 1.jsonl";
   for (const char* line : {"{\"a\":1}\n", "{\"b\":2}\n"}) {
-    std::FILE* f = OpenRecordFile(path);
-    ASSERT_NE(f, nullptr);
-    std::fputs(line, f);
-    std::fclose(f);
+    CRecordFile f;
+    ASSERT_TRUE(f.Open(path));
+    EXPECT_TRUE(f.Append(line));
+    EXPECT_TRUE(f.Close());
   }
   EXPECT_EQ(ReadFile(path), "{\"a\":1}\n{\"b\":2}\n");
-  EXPECT_EQ(OpenRecordFile(dir / "bad\xFF.jsonl"), nullptr);
-  EXPECT_EQ(OpenRecordFile(""), nullptr);
+  CRecordFile bad;
+  EXPECT_FALSE(bad.Open(dir / "bad\xFF.jsonl"));
+  EXPECT_FALSE(bad.Open(""));
 }
 
 }  // namespace

@@ -44,17 +44,27 @@ class CToolProcess {
   }
   ~CToolProcess() { Kill(); }
 
-  bool Start(std::vector<std::string> args) {
+  // stdoutPath: where standard output goes ("" its own file, "-" closed);
+  // stdinPath: where standard input comes from ("" /dev/null).
+  bool Start(std::vector<std::string> args, const std::string& stdoutPath = "",
+             const std::string& stdinPath = "") {
     args.insert(args.begin(), m_strProgram);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    for (int fd : {STDOUT_FILENO, STDERR_FILENO})
-      posix_spawn_file_actions_addopen(&actions, fd, (m_dir / (fd == 1 ? "out" : "err")).c_str(),
+    const std::string in = stdinPath.empty() ? "/dev/null" : stdinPath;
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
+    const std::string out = stdoutPath.empty() ? m_dir / "out" : stdoutPath;
+    if (stdoutPath == "-") {
+      posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
                                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (m_dir / "err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int rc =
         posix_spawn(&m_pid, m_strProgram.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -66,10 +76,22 @@ class CToolProcess {
     if (m_pid > 0) kill(m_pid, sig);
   }
 
-  ToolResult Wait() {
+  // Whether it has not exited yet (it is not reaped here).
+  bool Running() {
+    siginfo_t info{};
+    return m_pid > 0 &&
+           waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+  // What it has written to standard error so far.
+  std::string Err() const { return ReadFile(m_dir / "err"); }
+
+  // timeoutMs bounds the wait; a child still running then is killed and
+  // its exit code is -1.
+  ToolResult Wait(int timeoutMs = 30000) {
     ToolResult result;
     int status = 0;
-    if (WaitFor([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, 30000)) {
+    if (WaitFor([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, timeoutMs)) {
       m_pid = -1;
       if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
@@ -79,8 +101,9 @@ class CToolProcess {
     return result;
   }
 
-  ToolResult Run(const std::vector<std::string>& args) {
-    return Start(args) ? Wait() : ToolResult{};
+  ToolResult Run(const std::vector<std::string>& args, const std::string& stdoutPath = "",
+                 const std::string& stdinPath = "") {
+    return Start(args, stdoutPath, stdinPath) ? Wait() : ToolResult{};
   }
 
  private:

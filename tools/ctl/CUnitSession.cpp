@@ -1,5 +1,6 @@
 #include "CUnitSession.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -13,19 +14,7 @@ constexpr int kReplyCap = 256;
 constexpr int kWritePauseMs = 10;
 // A path is opened through a map of its own, as COM1.
 constexpr int kPathSlot = 1;
-
-std::string Format(const char* pattern, int n) {
-  char text[128];
-  std::snprintf(text, sizeof text, pattern, n);
-  return text;
-}
-
-std::string Format(const char* pattern, const std::string& s) {
-  std::string out = pattern;
-  const size_t at = out.find("%s");
-  if (at != std::string::npos) out.replace(at, 2, s);
-  return out;
-}
+constexpr const char* kReasonNotSent = "送信できません";
 
 // What came back, escaped, and why the exchange ended early if it did.
 std::string Detail(const std::string& label, const std::string& reply, const std::string& reason) {
@@ -38,10 +27,64 @@ bool SameParams(const UnitParams& a, const UnitParams& b) {
          a.retryInterval == b.retryInterval;
 }
 
+std::string StateNote(const UnitRecord& r) {
+  return r.okReceived ? "書き込み後、読み戻しの前 (\"OK\" は受信; ユニットの状態は不明)"
+                      : "書き込み後、\"OK\" の前 (\"S\" は送信済み; ユニットの状態は不明)";
+}
+
 }  // namespace
 
+// The port as the exchanges see it: it counts the bytes that come, and once
+// the user has given up, its waits and sleeps end within a slice and it
+// reads and sends nothing more.
+class CUnitSession::CPortView {
+ public:
+  CPortView(CComPort& port, const InterruptState& interrupted, int* bytesSeen)
+      : m_port(port), m_interrupted(interrupted), m_pBytesSeen(bytesSeen) {}
+
+  int ReadByte() {
+    if (m_bCut) return 0;
+    return Count(m_port.ReadByte());
+  }
+  int WriteString(const char* s) { return m_bCut ? 0 : m_port.WriteString(s); }
+  int WaitByte(int ms) {
+    const long long until = m_clock.NowMs() + ms;
+    for (;;) {
+      if (CheckCut()) return -1;
+      const long long left = until - m_clock.NowMs();
+      const int r = m_port.WaitByte(
+          static_cast<int>(std::max(0LL, std::min<long long>(left, kGiveUpSliceMs))));
+      if (r != 0 || left <= kGiveUpSliceMs) return Count(r);
+    }
+  }
+  void Sleep(int ms) {
+    const long long until = m_clock.NowMs() + ms;
+    for (long long left = ms; left > 0 && !CheckCut(); left = until - m_clock.NowMs()) {
+      m_sleeper.Sleep(static_cast<int>(std::min<long long>(left, kGiveUpSliceMs)));
+    }
+  }
+  bool Cut() const { return m_bCut; }
+
+ private:
+  bool CheckCut() {
+    if (m_interrupted.GivenUp()) m_bCut = true;
+    return m_bCut;
+  }
+  int Count(int r) {
+    if (r >= 0x100 && r <= 0x1FF) ++*m_pBytesSeen;
+    return r;
+  }
+
+  CComPort& m_port;
+  const InterruptState& m_interrupted;
+  int* m_pBytesSeen;
+  SystemClock m_sleeper;
+  SteadyClock m_clock;
+  bool m_bCut = false;
+};
+
 CUnitSession::CUnitSession(const UnitTarget& target, const SessionOptions& options,
-                           const std::string& command, const std::atomic<bool>& interrupted)
+                           const std::string& command, const InterruptState& interrupted)
     : m_target(target), m_options(options), m_interrupted(interrupted) {
   m_record.time = UtcNow();
   m_record.command = command;
@@ -63,19 +106,23 @@ bool CUnitSession::Fail(const char* text, const std::string& reason) {
 }
 
 bool CUnitSession::Connect() {
-  if (m_interrupted.load()) {
+  if (m_interrupted.Requested()) {
     m_bInterrupted = true;
     return false;
   }
   m_port.SetComMap({{kPathSlot, m_target.device}});
   if (!m_port.Reopen(kPathSlot, m_options.baud, 8, 0, 0)) {
     m_port.Close();
-    m_bFailedBeforeUnit = true;
-    PortDiagnosis d = DiagnoseDevice(m_target.device);
+    PortDiagnosis d = DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev);
+    // A port that is not there or is no serial line is not a unit; one this
+    // user may not open, or another program holds, may well be one.
+    m_bNothingAnswered = d.problem == PortProblem::kMissing ||
+                         d.problem == PortProblem::kNoDevice ||
+                         d.problem == PortProblem::kNotTerminal;
     d.mapKey = m_target.mapKey;
     const std::string first = m_target.comNumber != 0
-                                  ? Format(kTextOpenFailed, m_target.comNumber)
-                                  : Format(kTextPathOpenFailed, m_target.device);
+                                  ? TextWith(kTextOpenFailed, m_target.comNumber)
+                                  : TextWith(kTextPathOpenFailed, m_target.device);
     // An open that failed for a reason the probe no longer sees (the holder
     // let go meanwhile) still names the device.
     m_record.error =
@@ -91,7 +138,7 @@ bool CUnitSession::Connect() {
   if (!Exchange("", &reply, &reason)) return false;
   // The window compares as C strings: the text up to a NUL.
   if (std::strcmp(reply.c_str(), kUnitPrompt) != 0) {
-    m_bFailedBeforeUnit = true;
+    m_bNothingAnswered = m_nBytesSeen == 0;
     return Fail(kTextNoComm, Detail("プロンプト ", reply, reason) + speed);
   }
   if (!Exchange("V", &reply, &reason)) return false;
@@ -106,10 +153,20 @@ bool CUnitSession::ReadParams(UnitParams* params) {
   std::string reply, reason;
   if (!Exchange("R", &reply, &reason)) return false;
   if (reply.empty()) return Fail(kTextNoComm, reason);
-  if (ParseReadReply(reply.c_str(), static_cast<int>(reply.size()), params) !=
-      ReadReplyResult::kOk) {
+  const ReadReplyResult result =
+      ParseReadReply(reply.c_str(), static_cast<int>(reply.size()), params);
+  if (result == ReadReplyResult::kWrongLength) {
     return Fail(kTextBadData, Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
                                   " 文字; 4つの値で 17 か 18 文字が正)");
+  }
+  if (result != ReadReplyResult::kOk) {
+    const size_t nul = reply.find('\0');
+    return Fail(kTextBadData, Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
+                                  " 文字ですが4つの値が揃っていません" +
+                                  (nul == std::string::npos ? std::string()
+                                                            : "; " + std::to_string(nul + 1) +
+                                                                  " 文字目の NUL で切れています") +
+                                  ")");
   }
   return true;
 }
@@ -118,12 +175,13 @@ bool CUnitSession::WriteParams(const UnitParams& params) {
   const std::string command = FormatWriteCommand(params);
   std::string reply, reason;
   if (!Exchange(command.c_str(), &reply, &reason)) return false;
-  m_bWriteSent = true;
+  m_record.writeSent = reason != kReasonNotSent;
   if (reply.empty()) return Fail(kTextNoComm, reason);
   if (m_options.pace == Pace::kFixed) m_sleeper.Sleep(kWritePauseMs);
   if (std::strcmp(reply.c_str(), "OK") != 0) {
     return Fail(kTextWriteFailed, Detail("\"" + command + "\" への応答 ", reply, reason));
   }
+  m_record.okReceived = true;
   return true;
 }
 
@@ -131,6 +189,7 @@ bool CUnitSession::Verify(const UnitParams& written) {
   UnitParams back{};
   if (!ReadParams(&back)) return false;
   m_record.after = back;
+  m_record.state = SameParams(back, written) ? UnitState::kVerified : UnitState::kDiffers;
   if (!SameParams(back, written)) {
     return Fail(kTextWriteFailed,
                 "\"OK\" の後に読み戻した値が違います (書き込み: " + DescribeParams(written) +
@@ -140,17 +199,19 @@ bool CUnitSession::Verify(const UnitParams& written) {
 }
 
 bool CUnitSession::Exchange(const char* cmd, std::string* reply, std::string* reason) {
-  if (m_interrupted.load()) {
+  if (m_interrupted.Requested()) {
     m_bInterrupted = true;
     return false;
   }
   char buf[kReplyCap];
   reason->clear();
   int count = 0;
+  m_nBytesSeen = 0;
+  CPortView view(m_port, m_interrupted, &m_nBytesSeen);
   if (m_options.pace == Pace::kFixed) {
-    count = TransactOn(m_port, m_sleeper, cmd, buf, kReplyCap);
+    count = TransactOn(view, view, cmd, buf, kReplyCap);
   } else {
-    const FastReply r = FastTransactOn(m_port, m_clock, cmd, buf, kReplyCap, m_options.timeoutMs);
+    const FastReply r = FastTransactOn(view, m_clock, cmd, buf, kReplyCap, m_options.timeoutMs);
     count = r.count;
     switch (r.end) {
       case FastEnd::kTimeout:
@@ -161,7 +222,7 @@ bool CUnitSession::Exchange(const char* cmd, std::string* reply, std::string* re
         *reason = "回線が切れました";
         break;
       case FastEnd::kWriteFailed:
-        *reason = "送信できません";
+        *reason = kReasonNotSent;
         break;
       case FastEnd::kCr:
       case FastEnd::kPrompt:
@@ -169,7 +230,17 @@ bool CUnitSession::Exchange(const char* cmd, std::string* reply, std::string* re
         break;
     }
   }
+  if (view.Cut()) {
+    m_bInterrupted = true;
+    return false;
+  }
   reply->assign(buf, static_cast<size_t>(count));
+  if (count == 0 && m_nBytesSeen > 0) {
+    // Bytes came, but not one line of echo and reply: most often the unit
+    // talks at another speed.
+    *reason = std::to_string(m_nBytesSeen) + " バイト届きましたが応答になっていません (" +
+              (reason->empty() ? "" : *reason + "; ") + "速度が違うなら -b で指定してください)";
+  }
   if (count == 0 && reason->empty()) *reason = "応答がありません";
   return true;
 }
@@ -182,9 +253,17 @@ void CUnitSession::Finish(bool ok) {
     m_record.error.clear();
   } else if (m_bInterrupted) {
     m_record.outcome = UnitOutcome::kInterrupted;
-    m_record.error = std::string(kTextInterrupted) + " " + Where() +
-                     (m_bWriteSent ? ": 書き込み後、読み戻しの前" : "");
+    m_record.error =
+        std::string(kTextInterrupted) + " " + Where() +
+        (m_record.writeSent && m_record.state == UnitState::kUnchanged ? ": " + StateNote(m_record)
+                                                                       : "");
   } else {
     m_record.outcome = UnitOutcome::kFailed;
+    if (m_record.writeSent && m_record.state == UnitState::kUnchanged) {
+      m_record.error += " [" + StateNote(m_record) + "]";
+    }
+  }
+  if (m_record.writeSent && m_record.state == UnitState::kUnchanged) {
+    m_record.state = UnitState::kUnknown;
   }
 }

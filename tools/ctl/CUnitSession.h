@@ -2,10 +2,12 @@
 //
 // It owns its port object and its record; the batch gives every unit a
 // session of its own on a thread of its own, so nothing here is shared but
-// the interrupt flag, which is only read. Each step checks the flag before it
-// sends anything and then runs its exchange to the end, so an interrupt never
-// leaves half a command on the line. Pacing "fixed" is the window's exchange
-// with the window's waits; "fast" is FastTransactOn with a time-out.
+// the interrupt state, which is only read. Each step checks it before it
+// sends anything and then runs its exchange to the end, so a first interrupt
+// never leaves half a command on the line; after a second one the waits in
+// flight end within a slice of kGiveUpSliceMs and the unit is interrupted.
+// Pacing "fixed" is the window's exchange with the window's waits; "fast" is
+// FastTransactOn with a time-out.
 //
 // Every step applies the window's rules to the reply and, on failure, puts
 // the window's text, the port and the reason into the record and returns
@@ -16,6 +18,7 @@
 #include <string>
 
 #include "CComPort.h"
+#include "CtlPlatform.h"
 #include "CtlRecord.h"
 #include "FastTransact.h"
 #include "ParamReply.h"
@@ -34,12 +37,16 @@ struct SessionOptions {
   int baud = 38400;
   Pace pace = Pace::kFixed;
   int timeoutMs = kDefaultFastTimeoutMs;
+  DeviceRoots roots;
 };
+
+// How often a wait looks whether the user has given up.
+inline constexpr int kGiveUpSliceMs = 20;
 
 class CUnitSession {
  public:
   CUnitSession(const UnitTarget& target, const SessionOptions& options, const std::string& command,
-               const std::atomic<bool>& interrupted);
+               const InterruptState& interrupted);
 
   // Opens the port as the window connects, checks the prompt and reads the
   // version.
@@ -55,11 +62,13 @@ class CUnitSession {
   // closed.
   void Finish(bool ok);
   UnitRecord& Record() { return m_record; }
-  // Whether the last failure was the prompt check or the open (for --all,
-  // where such a port is not a unit).
-  bool FailedBeforeUnit() const { return m_bFailedBeforeUnit; }
+  // Whether nothing answered: the device is not there, or it opened and not
+  // one byte came to the prompt check (for --all, where such a port is not a
+  // unit).
+  bool NothingAnswered() const { return m_bNothingAnswered; }
 
  private:
+  class CPortView;
   // One exchange with the chosen pacing; false (record filled) when
   // interrupted before sending.
   bool Exchange(const char* cmd, std::string* reply, std::string* reason);
@@ -68,13 +77,13 @@ class CUnitSession {
 
   UnitTarget m_target;
   SessionOptions m_options;
-  const std::atomic<bool>& m_interrupted;
+  const InterruptState& m_interrupted;
   CComPort m_port;
   SystemClock m_sleeper;
   SteadyClock m_clock;
   UnitRecord m_record;
   long long m_llStartMs;
-  bool m_bFailedBeforeUnit = false;
+  bool m_bNothingAnswered = false;
   bool m_bInterrupted = false;
-  bool m_bWriteSent = false;  // an "S" went out: an interrupt then leaves it unverified
+  int m_nBytesSeen = 0;  // by the last exchange, echo and leftovers included
 };

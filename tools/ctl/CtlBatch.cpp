@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -53,15 +55,19 @@ class CBatchSink {
     m_counts.records.push_back(r);
     ClearProgress();
     const std::string json = RecordJson(r) + "\n";
+    // After the first record the file refused, the file ends there: a later
+    // line would leave a gap no reader could see.
     if (m_output.record != nullptr) {
-      std::fwrite(json.data(), 1, json.size(), m_output.record);
-      std::fflush(m_output.record);
+      if (m_counts.recordsLost > 0 || !m_output.record->Append(json)) ++m_counts.recordsLost;
     }
+    bool shown = true;
     if (m_output.json) {
-      WriteStdout(json);
+      shown = WriteStdout(json);
     } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
-      WriteStdout(HumanLine(r) + "\n");
+      shown =
+          m_output.okToStderr ? WriteStderr(HumanLine(r) + "\n") : WriteStdout(HumanLine(r) + "\n");
     }
+    if (!shown) ++m_counts.stdoutLost;
     if (r.outcome != UnitOutcome::kOk && m_output.human) WriteStderr(HumanLine(r) + "\n");
     DrawProgress();
   }
@@ -82,15 +88,15 @@ class CBatchSink {
   void DrawProgress() {
     if (!m_bProgress) return;
     const double secs = std::chrono::duration<double>(Clock::now() - m_start).count();
-    char line[128];
-    std::snprintf(line, sizeof line, "\r完了 %d/%d  失敗 %d  経過 %.1f 秒\033[K", m_nDone, m_nTotal,
-                  m_counts.failed + m_counts.interrupted, secs);
-    WriteStdout(line);
+    char line[160];
+    std::snprintf(line, sizeof line, "\r完了 %d/%d  失敗 %d  中断 %d  経過 %.1f 秒\033[K", m_nDone,
+                  m_nTotal, m_counts.failed, m_counts.interrupted, secs);
+    WriteStderr(line);
     m_bShown = true;
   }
   void ClearProgress() {
     if (!m_bShown) return;
-    WriteStdout("\r\033[K");  // flushed before a line on stderr lands on the same terminal
+    WriteStderr("\r\033[K");
     m_bShown = false;
   }
 
@@ -105,6 +111,13 @@ class CBatchSink {
 };
 
 }  // namespace
+
+std::string SummaryLine(const BatchCounts& c) {
+  std::string line = "完了 " + std::to_string(c.ok) + ", 失敗 " + std::to_string(c.failed) +
+                     ", 対象外 " + std::to_string(c.skipped);
+  if (c.interrupted > 0) line += ", 中断 " + std::to_string(c.interrupted);
+  return line;
+}
 
 std::string HumanLine(const UnitRecord& r) {
   if (r.outcome != UnitOutcome::kOk) {
@@ -122,29 +135,44 @@ std::string HumanLine(const UnitRecord& r) {
 
 BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOptions& options,
                      const std::string& command, bool skipAbsent, const UnitJob& job,
-                     const BatchOutput& output, const std::atomic<bool>& interrupted) {
+                     const BatchOutput& output, const InterruptState& interrupted,
+                     const ThreadStart& start) {
   CBatchSink sink(output, static_cast<int>(targets.size()));
   std::mutex doneMutex;
   std::condition_variable doneSignal;
   size_t finished = 0;
+  auto unitEnded = [&] {
+    std::lock_guard<std::mutex> lock(doneMutex);
+    ++finished;
+    doneSignal.notify_one();
+  };
 
   std::vector<std::thread> threads;
   threads.reserve(targets.size());
   for (const UnitTarget& target : targets) {
-    threads.emplace_back([&, target] {
+    auto work = [&, target] {
       CUnitSession session(target, options, command, interrupted);
       const bool ok = job(session);
       session.Finish(ok);
       UnitRecord& record = session.Record();
-      if (!ok && skipAbsent && session.FailedBeforeUnit() &&
+      if (!ok && skipAbsent && session.NothingAnswered() &&
           record.outcome == UnitOutcome::kFailed) {
         record.outcome = UnitOutcome::kSkipped;
       }
       sink.Unit(record);
-      std::lock_guard<std::mutex> lock(doneMutex);
-      ++finished;
-      doneSignal.notify_one();
-    });
+      unitEnded();
+    };
+    try {
+      threads.push_back(start ? start(work) : std::thread(work));
+    } catch (const std::exception& e) {
+      // The system has no thread to give (a process or memory limit): this
+      // unit fails untouched, the others go on.
+      CUnitSession session(target, options, command, interrupted);
+      session.Finish(false);
+      session.Record().error = std::string(kTextThreadFailed) + " " + target.name + ": " + e.what();
+      sink.Unit(session.Record());
+      unitEnded();
+    }
   }
   {
     std::unique_lock<std::mutex> lock(doneMutex);

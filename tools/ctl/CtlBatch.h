@@ -1,25 +1,27 @@
 // Runs one command on many units at once: a thread and a session for each
 // unit, the records written out as each unit ends (JSON lines to the record
 // file and, with --json, to standard output; a human line otherwise) and a
-// progress line while standard output is a terminal.
+// progress line on standard error while it is a terminal.
 //
 // The output object is shared by the unit threads and the main thread and
 // guarded by one mutex; every record goes out as one whole line, flushed,
 // so an interrupted or killed batch leaves every finished unit's record.
+// What could not be written is counted, never passed over.
 #pragma once
 
-#include <atomic>
-#include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CUnitSession.h"
+#include "CtlPlatform.h"
 
 struct BatchOutput {
-  std::FILE* record = nullptr;  // --record, opened for appending
+  CRecordFile* record = nullptr;  // --record, opened for appending
   bool json = false;
-  bool human = true;  // a line per unit when not json (failures go to stderr)
+  bool human = true;        // a line per unit when not json (failures go to stderr)
+  bool okToStderr = false;  // a done unit's line too (standard output carries other data)
   bool progress = false;
   int columns = 0;
 };
@@ -29,18 +31,27 @@ struct BatchCounts {
   int failed = 0;
   int interrupted = 0;
   int skipped = 0;
+  int recordsLost = 0;              // records the record file did not take
+  int stdoutLost = 0;               // lines standard output did not take
   std::vector<UnitRecord> records;  // in the order the units ended
 };
 
 // The work for one unit; returns whether it succeeded. The session's record
 // is then finished and written out.
 using UnitJob = std::function<bool(CUnitSession&)>;
+// Starts a unit's thread; throws std::system_error as std::thread does when
+// the system has none to give.
+using ThreadStart = std::function<std::thread(std::function<void()>)>;
 
-// skipAbsent: a port that does not open or answer the prompt is recorded as
-// skipped (--all), not as failed.
+// skipAbsent: a port where nothing answers is recorded as skipped (--all),
+// not as failed. A unit whose thread cannot start fails; the others go on.
 BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOptions& options,
                      const std::string& command, bool skipAbsent, const UnitJob& job,
-                     const BatchOutput& output, const std::atomic<bool>& interrupted);
+                     const BatchOutput& output, const InterruptState& interrupted,
+                     const ThreadStart& start = {});
 
 // The human line of a finished unit.
 std::string HumanLine(const UnitRecord& record);
+// The last line of every batch: how many units were done, failed, skipped
+// and interrupted.
+std::string SummaryLine(const BatchCounts& counts);

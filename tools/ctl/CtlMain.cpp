@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kHighestComNumber = 256;
 
-std::atomic<bool> g_interrupted{false};
+InterruptState g_interrupted;
 
 int UsageError(const std::string& message) {
   WriteStderr("zeta7ctl: " + message + "\n詳しくは zeta7ctl --help\n");
@@ -34,34 +34,53 @@ std::string MapKey(int n, const ComMap& map) {
   return it != map.end() && !it->second.empty() ? "com" + std::to_string(n) : std::string();
 }
 
-// Resolves every port before anything is sent; false with the message.
-bool ResolveTargets(const CtlCommand& c, const ComMap& map, std::vector<UnitTarget>* targets,
-                    std::string* error) {
-  if (c.all) {
-    for (int n : ListedComNumbers(map, ListSerialDevices())) {
-      const std::string device = ResolveComDevice(n, map);
-      if (!device.empty())
-        targets->push_back({"COM" + std::to_string(n), n, device, MapKey(n, map)});
-    }
+// Under --all one device is one unit: a [ports] entry names its device by
+// its own number, so the number the enumeration gives that device is left
+// out. A missing device is then the unit's record, not a usage error.
+std::vector<UnitTarget> AllTargets(const ComMap& map, const DeviceRoots& roots) {
+  std::vector<UnitTarget> targets;
+  std::map<std::string, bool> mapped;
+  for (const auto& [n, device] : map) {
+    if (!device.empty()) mapped[DeviceIdentity(device)] = true;
   }
+  for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
+    const std::string device = ResolveComIn(n, map, roots);
+    if (device.empty()) continue;
+    const std::string key = MapKey(n, map);
+    if (key.empty() && mapped.count(DeviceIdentity(device)) != 0) continue;
+    targets.push_back({"COM" + std::to_string(n), n, device, key});
+  }
+  return targets;
+}
+
+// Resolves every port before anything is sent; false with the message.
+bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& roots,
+                    std::vector<UnitTarget>* targets, std::string* error) {
+  if (c.all) *targets = AllTargets(map, roots);
   for (const std::string& name : c.ports) {
     const int n = ComNumberOfName(name.c_str());
+    UnitTarget target;
     if (n != 0) {
-      const std::string device = ResolveComDevice(n, map);
-      if (device.empty()) {
-        const PortDiagnosis d = DiagnoseComPort(n, map);
-        char first[64];
-        std::snprintf(first, sizeof first, kTextOpenFailed, n);
-        *error = std::string(first) + " " + name + ": " + DescribeProblem(d);
-        return false;
-      }
-      targets->push_back({name, n, device, MapKey(n, map)});
+      target = {name, n, ResolveComIn(n, map, roots), MapKey(n, map)};
     } else if (IsDevicePathName(name)) {
-      targets->push_back({name, 0, name, {}});
+      target = {name, 0, name, {}};
     } else {
       *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
       return false;
     }
+    // A port named on the command line that leads to nothing (a stale
+    // [ports] entry, an unplugged adapter) stops the batch: the user meant
+    // that unit.
+    if (target.device.empty() || !DevicePresent(target.device)) {
+      PortDiagnosis d = n != 0 ? DiagnoseComPort(n, map, roots.sys, roots.dev)
+                               : DiagnoseDevice(target.device, roots.sys, roots.dev);
+      if (d.problem == PortProblem::kNone) d.problem = PortProblem::kMissing;
+      const std::string first =
+          n != 0 ? TextWith(kTextOpenFailed, n) : TextWith(kTextPathOpenFailed, name);
+      *error = first + " " + DescribeDevice(d) + ": " + DescribeProblem(d);
+      return false;
+    }
+    targets->push_back(target);
   }
   // Two threads on one device would fight over it; the second would fail.
   std::map<std::string, std::string> seen;
@@ -94,6 +113,11 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         if (!s.Connect() || !s.ReadParams(&p)) return false;
         s.Record().before = p;
         std::string error;
+        const std::string range = CheckParamRanges(p);
+        if (!range.empty()) {
+          WriteStderr("zeta7ctl: 警告: " + s.Record().port + " の値はプロファイルの範囲外です (" +
+                      range + "); apply はこのプロファイルを受け付けません\n");
+        }
         if (!WriteProfile(file, p, &error)) {
           s.Record().error = error;
           return false;
@@ -139,17 +163,26 @@ int CtlMain(int argc, const char* const* argv) {
   std::string error;
   if (!ParseCtlArgs(argc - 1, argv + 1, &c, &error)) return UsageError(error);
   if (c.version) {
-    WriteStdout(std::string("zeta7ctl ") + ZETA7_VERSION_STRING + "\n");
-    return kExitDone;
+    const bool shown = WriteStdout(std::string("zeta7ctl ") + ZETA7_VERSION_STRING + "\n");
+    return shown && CloseStdout() ? kExitDone : kExitUnitFailed;
   }
   if (c.help) {
-    WriteStdout(CtlUsage(c.verb));
-    return kExitDone;
+    const bool shown = WriteStdout(CtlUsage(c.verb));
+    return shown && CloseStdout() ? kExitDone : kExitUnitFailed;
   }
 
+  if (!c.settingsPath.empty()) {
+    const std::string problem = SettingsFileProblem(c.settingsPath);
+    if (!problem.empty()) return UsageError(problem);
+  }
   const ProgramSettings settings = LoadProgramSettings(c.settingsPath);
+  const DeviceRoots roots = DeviceRootsOfEnvironment();
   if (c.verb == CtlVerb::kPorts) {
-    WriteStdout(FormatPortList(settings, DiagnoseListedPorts(settings.map)));
+    if (!WriteStdout(FormatPortList(settings, DiagnoseListedPorts(settings.map, roots))) ||
+        !CloseStdout()) {
+      WriteStderr("zeta7ctl: 標準出力に書けません\n");
+      return kExitUnitFailed;
+    }
     return kExitDone;
   }
 
@@ -157,38 +190,54 @@ int CtlMain(int argc, const char* const* argv) {
   if (c.verb == CtlVerb::kApply && !ReadProfile(c.file, &profile, &error)) {
     return UsageError(error);
   }
+  if (c.verb == CtlVerb::kSave && !CheckProfileDestination(c.file, &error)) {
+    return UsageError(error);
+  }
   std::vector<UnitTarget> targets;
-  if (!ResolveTargets(c, settings.map, &targets, &error)) return UsageError(error);
+  if (!ResolveTargets(c, settings.map, roots, &targets, &error)) return UsageError(error);
 
   BatchOutput output;
   output.json = c.json;
-  output.progress = StdoutIsTerminal();
+  // The profile itself goes to standard output; the unit's line may not.
+  output.okToStderr = c.verb == CtlVerb::kSave && IsStandardStream(c.file);
+  output.progress = ProgressTerminal();
   output.columns = output.progress ? TerminalColumns() : 0;
+  CRecordFile record;
   if (!c.recordPath.empty()) {
-    output.record = OpenRecordFile(c.recordPath);
-    if (output.record == nullptr) return UsageError("記録ファイルを開けません: " + c.recordPath);
+    if (!record.Open(c.recordPath)) return UsageError("記録ファイルを開けません: " + c.recordPath);
+    output.record = &record;
   }
 
   SessionOptions options;
   options.baud = c.baud != 0 ? c.baud : BaudRateOfIndex(settings.baudIndex);
   options.pace = c.pace;
   options.timeoutMs = c.timeoutMs;
+  options.roots = roots;
 
   InstallInterruptHandler(&g_interrupted);
   const BatchCounts counts = RunBatch(targets, options, VerbName(c.verb), c.all, JobFor(c, profile),
                                       output, g_interrupted);
-  if (output.record != nullptr) std::fclose(output.record);
+  bool evidenceLost = false;
+  if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
+    WriteStderr("zeta7ctl: 記録ファイルに書けません: " + c.recordPath + " (" +
+                std::to_string(counts.recordsLost) + " 台分の記録がありません)\n");
+    evidenceLost = true;
+  }
+  if (counts.stdoutLost > 0 || !CloseStdout()) {
+    WriteStderr("zeta7ctl: 標準出力に書けません (" + std::to_string(counts.stdoutLost) +
+                " 台分の出力がありません)\n");
+    evidenceLost = true;
+  }
   InterruptHandled();
 
-  if (g_interrupted.load()) {
-    WriteStderr(std::string("zeta7ctl: ") + kTextInterrupted + " (完了 " +
-                std::to_string(counts.ok) + ", 失敗 " + std::to_string(counts.failed) +
-                ", 未完了 " + std::to_string(counts.interrupted) + ")\n");
-    return kExitInterrupted;
+  if (g_interrupted.Requested()) {
+    WriteStderr(std::string("zeta7ctl: ") + kTextInterrupted + " (" + SummaryLine(counts) + ")\n");
+    return g_interrupted.ExitCode();
   }
+  WriteStderr("zeta7ctl: " + SummaryLine(counts) + "\n");
   if (c.all && counts.ok + counts.failed == 0) {
     WriteStderr("zeta7ctl: プロンプトに応答するZETA-7がありません\n");
     return kExitUnitFailed;
   }
-  return counts.failed > 0 ? kExitUnitFailed : kExitDone;
+  return counts.failed > 0 || evidenceLost ? kExitUnitFailed : kExitDone;
 }

@@ -1,12 +1,12 @@
 // zeta7ctl's program: parses the command line, resolves the ports through
 // the window's settings file, runs the batch and turns the outcome into the
-// exit code (0 all done, 1 a unit failed, 2 usage, 130 interrupted).
+// exit code (0 all done, 1 a unit failed or its record lost, 2 usage,
+// 128 + the signal when interrupted: 130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).
 #pragma once
 
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitUnitFailed = 1;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitInterrupted = 130;
 
 int CtlMain(int argc, const char* const* argv);
 

@@ -24,11 +24,18 @@ const char kCommon[] =
     "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
     "  -b, --baud N       38400, 19200, 9600, 4800 (既定: 設定ファイルの速度)\n"
     "      --pace fixed|fast  fixed: ウィンドウと同じ待ち時間 (既定); fast: 応答が揃い次第\n"
-    "      --timeout MS   fast の1回のやり取りのタイムアウト (既定 1000)\n"
+    "      --timeout MS   fast の1回のやり取りのタイムアウト (1〜60000, 既定 1000)\n"
     "      --record FILE  各ユニットの記録を JSON 行で FILE に追記\n"
     "      --json         各ユニットの記録を JSON 行で標準出力に\n"
     "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
     "  -h, --help         この説明\n";
+
+// Digits with an optional minus sign: a number, if perhaps too large.
+bool IsWholeNumber(const std::string& text) {
+  const size_t from = !text.empty() && text[0] == '-' ? 1 : 0;
+  return text.size() > from && std::all_of(text.begin() + static_cast<long>(from), text.end(),
+                                           [](char ch) { return ch >= '0' && ch <= '9'; });
+}
 
 }  // namespace
 
@@ -56,9 +63,11 @@ std::string CtlUsage(CtlVerb verb) {
              "  apply FILE -p PORT... | --all\n"
              "                              プロファイルを各ユニットに書き込んで確かめる\n"
              "\n"
-             "終了コード: 0 全ユニット完了, 1 失敗したユニットあり, 2 使い方の誤り "
-             "(何も送信せず),\n"
-             "130 Ctrl+C で中断。各コマンドの説明は zeta7ctl <コマンド> --help。\n"
+             "終了コード: 0 全ユニット完了, 1 失敗したユニットか書けなかった出力あり,\n"
+             "2 使い方の誤り (何も送信せず), 128+シグナルで中断 (Ctrl+C 130, SIGTERM 143,\n"
+             "SIGHUP 129; もう一度の Ctrl+C で応答の待ちを打ち切り)。\n"
+             "FILE の - は標準入力 (apply) か標準出力 (save)。-- 以降はファイル名です。\n"
+             "各コマンドの説明は zeta7ctl <コマンド> --help。\n"
              "  --version          版数\n";
     case CtlVerb::kPorts:
       return std::string("使い方: zeta7ctl ports [--settings FILE]\n\n") + kPortListSummary;
@@ -100,14 +109,28 @@ std::string CtlUsage(CtlVerb verb) {
 bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string* error) {
   *c = CtlCommand();
   std::vector<std::string> positional;
+  bool optionsEnded = false;
+  bool timeoutGiven = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
     bool hasValue = false;
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
     const size_t eq = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      // A subcommand or a file name, whatever it looks like after "--".
+    } else if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
+      hasValue = true;
+    } else if (arg.compare(0, 2, "--") != 0 && arg.size() > 2 &&
+               std::string("pbcirt").find(arg[1]) != std::string::npos) {
+      // "-pCOM1": a short option with its value attached.
+      value = arg.substr(2);
+      arg.resize(2);
       hasValue = true;
     }
     auto take = [&]() {
@@ -122,7 +145,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     auto takeInt = [&](int* target) {
       if (!take()) return false;
       if (!ParseStrictInt(value, target)) {
-        *error = arg + ": 数ではありません: " + value;
+        *error = IsWholeNumber(value) ? std::string(kTextOutOfRange) + ": " + arg + " " + value
+                                      : arg + ": 数ではありません: " + value;
         return false;
       }
       return true;
@@ -132,7 +156,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       return takeInt(target);
     };
 
-    if (c->verb == CtlVerb::kNone && positional.empty() && arg.compare(0, 1, "-") != 0) {
+    const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+    if (c->verb == CtlVerb::kNone && positional.empty() && !isOption) {
       for (const VerbEntry& v : kVerbs) {
         if (arg == v.name) c->verb = v.verb;
       }
@@ -143,7 +168,9 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       continue;
     }
     bool ok = true;
-    if (arg == "-h" || arg == "--help") {
+    if (!isOption) {
+      positional.push_back(arg);
+    } else if (arg == "-h" || arg == "--help") {
       c->help = true;
     } else if (arg == "--version") {
       c->version = true;
@@ -173,6 +200,7 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
         ok = false;
       }
     } else if (arg == "--timeout") {
+      timeoutGiven = true;
       ok = takeInt(&c->timeoutMs);
       if (ok && (c->timeoutMs < 1 || c->timeoutMs > kMaxTimeoutMs)) {
         *error = std::string(kTextOutOfRange) + ": --timeout " + value + " (1〜60000)";
@@ -205,15 +233,17 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       }
     } else if (arg == "-t" || arg == "--interval") {
       ok = takeParam(&c->params.retryInterval, 8);
-    } else if (arg.size() > 1 && arg[0] == '-') {
+    } else {
       *error = "不明なオプションです: " + arg;
       ok = false;
-    } else {
-      positional.push_back(arg);
     }
     if (!ok) return false;
   }
   if (c->help || c->version) return true;
+  if (timeoutGiven && c->pace != Pace::kFast) {
+    *error = "--timeout は --pace fast のときだけ使えます (fixed はウィンドウと同じ待ち時間です)";
+    return false;
+  }
 
   const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply;
   if (positional.size() > (takesFile ? 1u : 0u)) {

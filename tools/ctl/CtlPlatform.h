@@ -1,26 +1,43 @@
 // What zeta7ctl needs of the operating system beyond the standard library
-// and ToolConsole.h: the interrupt request (Ctrl+C), the terminal, device
-// names and the record file. One implementation file per platform
-// (CtlPlatformPosix.cpp, CtlPlatformWin32.cpp). Called from the main
-// thread; the interrupt flag is then read by every unit's thread.
+// and ToolConsole.h: the interrupt requests (Ctrl+C, termination, hang-up),
+// the terminal, device names and the record file. One implementation file
+// per platform (CtlPlatformPosix.cpp, CtlPlatformWin32.cpp). Called from the
+// main thread; the interrupt state is then read by every unit's thread.
 #pragma once
 
 #include <atomic>
-#include <cstdio>
 #include <ctime>
 #include <string>
 
-// From now on Ctrl+C (and a request to terminate) only sets *flag. The flag
-// must outlive the process's handling of signals.
-void InstallInterruptHandler(std::atomic<bool>* flag);
+#include "PortSystem.h"
+#include "ProgramSettings.h"
+
+// Set by the handlers only. The first request stops new commands; a second
+// one gives up the waits in flight.
+struct InterruptState {
+  std::atomic<int> signal{0};  // the first request's signal number (Windows: SIGINT or SIGHUP)
+  std::atomic<int> count{0};
+
+  bool Requested() const { return count.load() > 0; }
+  bool GivenUp() const { return count.load() > 1; }
+  // 128 + the first request's signal, as a shell reports a process it ends.
+  int ExitCode() const { return 128 + signal.load(); }
+};
+
+// From now on SIGINT, SIGTERM and SIGHUP (on Windows Ctrl+C, Ctrl+Break and
+// the console's close, log-off and shut-down events) only count in *state,
+// acknowledged at once on standard error. The state must outlive the process's
+// handling of signals.
+void InstallInterruptHandler(InterruptState* state);
 // The records are written and the ports closed. Windows ends a process
 // whose console is closed as soon as the handler returns, so there the
 // handler waits for this (within the few seconds the system allows).
 void InterruptHandled();
 
-// Whether standard output is a terminal, and its width in columns (0 when
-// unknown).
-bool StdoutIsTerminal();
+// Whether the progress line may be drawn: standard error is a terminal that
+// can move its cursor (not TERM=dumb); and that terminal's width in columns
+// (0 when unknown).
+bool ProgressTerminal();
 int TerminalColumns();
 
 // Broken-down UTC time, thread-safe.
@@ -30,11 +47,43 @@ std::tm UtcTime(std::time_t t);
 // ("/dev/ttyUSB0"; "\\.\COM12" on Windows).
 bool IsDevicePathName(const std::string& name);
 
+// The device COM port n leads to, as CComPort would find it, with the
+// device tree of roots; "" when none.
+std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots);
+
+// Whether something is there to open: false for a path that leads to
+// nothing (an unplugged adapter's by-id link). Windows names its ports
+// without files: there only the open can tell.
+bool DevicePresent(const std::string& device);
+
 // One text for every name of one device, so that a device named twice in a
 // batch is caught before two threads share it: the path with its links
 // resolved; on Windows, where names are case-blind, in capitals.
 std::string DeviceIdentity(const std::string& device);
 
-// The record file (a UTF-8 path) opened for appending whole lines, the same
-// bytes on every system; nullptr when it cannot be opened.
-std::FILE* OpenRecordFile(const std::string& path);
+// The record file: whole lines appended, the same bytes on every system.
+// Each line goes out in one write and reaches the file before Append
+// returns (a reader following the file sees each unit as it ends); a line
+// that cannot be written whole is taken back, so the file never holds half
+// a record. Used from one thread at a time.
+class CRecordFile {
+ public:
+  CRecordFile() = default;
+  ~CRecordFile();
+  CRecordFile(const CRecordFile&) = delete;
+  CRecordFile& operator=(const CRecordFile&) = delete;
+
+  // path is UTF-8; false when it cannot be opened for appending.
+  bool Open(const std::string& path);
+  bool Append(const std::string& line);
+  // False when the system reports a failure at the close.
+  bool Close();
+  bool IsOpen() const;
+
+ private:
+#ifdef _WIN32
+  void* m_hFile = nullptr;
+#else
+  int m_nFd = -1;
+#endif
+};

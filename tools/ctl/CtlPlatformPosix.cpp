@@ -1,34 +1,61 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "ComResolver.h"
 #include "CtlPlatform.h"
 
 namespace {
 
-std::atomic<bool>* g_interrupted = nullptr;
+InterruptState* g_state = nullptr;
 
-void OnInterrupt(int) {
-  if (g_interrupted != nullptr) g_interrupted->store(true);
+constexpr char kFirstRequest[] = "zeta7ctl: 中断します… (もう一度で応答の待ちを打ち切ります)\n";
+constexpr char kSecondRequest[] = "zeta7ctl: 応答の待ちを打ち切ります\n";
+
+// Only atomics and write(2): both are safe in a signal handler.
+void OnInterrupt(int sig) {
+  if (g_state == nullptr) return;
+  const int savedErrno = errno;
+  int none = 0;
+  g_state->signal.compare_exchange_strong(none, sig);
+  const int n = g_state->count.fetch_add(1) + 1;
+  const char* text = n == 1 ? kFirstRequest : kSecondRequest;
+  if (n <= 2) {
+    const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
+    (void)ignored;
+  }
+  errno = savedErrno;
+}
+
+template <class Call>
+auto RetryInterrupted(Call call) {
+  auto r = call();
+  while (r == -1 && errno == EINTR) r = call();
+  return r;
 }
 
 }  // namespace
 
-void InstallInterruptHandler(std::atomic<bool>* flag) {
-  g_interrupted = flag;
+void InstallInterruptHandler(InterruptState* state) {
+  g_state = state;
   struct sigaction sa;
   std::memset(&sa, 0, sizeof sa);
   sa.sa_handler = OnInterrupt;
   // Calls in flight are resumed; the exchanges retry what is not.
   sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
+  // A closed terminal (SIGHUP) must leave the records as Ctrl+C does.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
   // A record or the progress line written to a closed pipe must not end
-  // the batch before every port is closed.
+  // the batch before every port is closed; the write reports it instead.
   signal(SIGPIPE, SIG_IGN);
 }
 
@@ -36,11 +63,14 @@ void InstallInterruptHandler(std::atomic<bool>* flag) {
 // for.
 void InterruptHandled() {}
 
-bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+bool ProgressTerminal() {
+  const char* term = std::getenv("TERM");
+  return isatty(STDERR_FILENO) == 1 && term != nullptr && std::strcmp(term, "dumb") != 0;
+}
 
 int TerminalColumns() {
   winsize ws{};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0) return 0;
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) != 0) return 0;
   return ws.ws_col;
 }
 
@@ -52,10 +82,63 @@ std::tm UtcTime(std::time_t t) {
 
 bool IsDevicePathName(const std::string& name) { return name.find('/') != std::string::npos; }
 
-std::FILE* OpenRecordFile(const std::string& path) { return std::fopen(path.c_str(), "a"); }
+std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots) {
+  const auto it = map.find(n);
+  if (it != map.end() && !it->second.empty()) return it->second;
+  if (n < 1) return {};
+  const std::vector<SerialDevice> devices = ListSerialDevices(roots.sys, roots.dev);
+  return static_cast<size_t>(n) <= devices.size() ? devices[static_cast<size_t>(n) - 1].path
+                                                  : std::string();
+}
+
+bool DevicePresent(const std::string& device) {
+  struct stat st;
+  return stat(device.c_str(), &st) == 0;
+}
 
 std::string DeviceIdentity(const std::string& device) {
   std::error_code ec;
   const std::filesystem::path c = std::filesystem::canonical(device, ec);
   return ec ? device : c.string();
+}
+
+CRecordFile::~CRecordFile() { Close(); }
+
+bool CRecordFile::Open(const std::string& path) {
+  Close();
+  m_nFd = RetryInterrupted([&] {
+    return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  });
+  return m_nFd >= 0;
+}
+
+bool CRecordFile::IsOpen() const { return m_nFd >= 0; }
+
+bool CRecordFile::Append(const std::string& line) {
+  if (m_nFd < 0) return false;
+  struct stat st;
+  const bool sized = fstat(m_nFd, &st) == 0 && S_ISREG(st.st_mode);
+  size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = write(m_nFd, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // A full disk takes part of the line; the file is cut back to where
+      // the line began.
+      if (sized && done > 0) {
+        const int ignored = RetryInterrupted([&] { return ftruncate(m_nFd, st.st_size); });
+        (void)ignored;
+      }
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool CRecordFile::Close() {
+  if (m_nFd < 0) return true;
+  const int rc = close(m_nFd);
+  m_nFd = -1;
+  return rc == 0 || errno == EINTR;
 }

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "ComResolver.h"
 #include "CtlPlatform.h"
+#include "ToolConsole.h"
 #include "WideTextWin32.h"
 
 namespace {
@@ -13,22 +15,36 @@ namespace {
 // handler gives the batch a little less to write its records.
 constexpr DWORD kCloseGraceMs = 4500;
 
-std::atomic<bool>* g_interrupted = nullptr;
+InterruptState* g_state = nullptr;
 HANDLE g_handled = nullptr;  // manual-reset event: records written, ports closed
 
-// Runs on a thread of its own that the system starts for the event.
+constexpr int kSigInt = 2;
+constexpr int kSigHup = 1;
+
+// Counts the request and says so; the system runs this on a thread of its
+// own, so standard error is written as any thread writes it.
+void Count(int sig, int requests) {
+  if (g_state == nullptr) return;
+  int none = 0;
+  g_state->signal.compare_exchange_strong(none, sig);
+  const int n = g_state->count.fetch_add(requests) + requests;
+  if (n - requests < 1) WriteStderr("zeta7ctl: 中断します… (もう一度で応答の待ちを打ち切ります)\n");
+  if (n - requests < 2 && n >= 2) WriteStderr("zeta7ctl: 応答の待ちを打ち切ります\n");
+}
+
 BOOL WINAPI OnConsoleControl(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      if (g_interrupted != nullptr) g_interrupted->store(true);
+      Count(kSigInt, 1);
       return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-      // Returning ends the process at once, so the exchanges in flight get
-      // the time the system gives before it ends it anyway.
-      if (g_interrupted != nullptr) g_interrupted->store(true);
+      // The console's hang-up. Returning ends the process at once and the
+      // system ends it anyway a few seconds later, so the waits in flight
+      // are given up at once and the records get that time.
+      Count(kSigHup, 2);
       if (g_handled != nullptr) WaitForSingleObject(g_handled, kCloseGraceMs);
       return TRUE;
     default:
@@ -36,12 +52,12 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   }
 }
 
-HANDLE Stdout() { return GetStdHandle(STD_OUTPUT_HANDLE); }
+HANDLE Stderr() { return GetStdHandle(STD_ERROR_HANDLE); }
 
 }  // namespace
 
-void InstallInterruptHandler(std::atomic<bool>* flag) {
-  g_interrupted = flag;
+void InstallInterruptHandler(InterruptState* state) {
+  g_state = state;
   if (g_handled == nullptr) g_handled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   // A program started with CREATE_NEW_PROCESS_GROUP has Ctrl+C turned off;
   // a batch is still meant to stop on it.
@@ -53,14 +69,14 @@ void InterruptHandled() {
   if (g_handled != nullptr) SetEvent(g_handled);
 }
 
-bool StdoutIsTerminal() {
+bool ProgressTerminal() {
   DWORD mode = 0;
-  return GetConsoleMode(Stdout(), &mode) != 0;
+  return GetConsoleMode(Stderr(), &mode) != 0;
 }
 
 int TerminalColumns() {
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (!GetConsoleScreenBufferInfo(Stdout(), &info)) return 0;
+  if (!GetConsoleScreenBufferInfo(Stderr(), &info)) return 0;
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
@@ -89,10 +105,44 @@ std::string DeviceIdentity(const std::string& device) {
   return upper;
 }
 
-// Binary, so that the lines end in LF as on every system and a record file
-// reads the same wherever it was written.
-std::FILE* OpenRecordFile(const std::string& path) {
+std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots&) {
+  return ResolveComDevice(n, map);
+}
+
+bool DevicePresent(const std::string&) { return true; }
+
+CRecordFile::~CRecordFile() { Close(); }
+
+// Appended through a handle of its own position: the lines end in LF as on
+// every system, and a line that did not go out whole is cut off again.
+bool CRecordFile::Open(const std::string& path) {
+  Close();
   std::wstring wide;
-  if (path.empty() || !ToWide(path, &wide)) return nullptr;
-  return _wfopen(wide.c_str(), L"ab");
+  if (path.empty() || !ToWide(path, &wide)) return false;
+  const HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  m_hFile = h;
+  return true;
+}
+
+bool CRecordFile::IsOpen() const { return m_hFile != nullptr; }
+
+bool CRecordFile::Append(const std::string& line) {
+  if (m_hFile == nullptr) return false;
+  LARGE_INTEGER end{};
+  if (!SetFilePointerEx(m_hFile, LARGE_INTEGER{}, &end, FILE_END)) return false;
+  DWORD written = 0;
+  const BOOL ok =
+      WriteFile(m_hFile, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  if (ok && written == line.size()) return true;
+  if (written > 0 && SetFilePointerEx(m_hFile, end, nullptr, FILE_BEGIN)) SetEndOfFile(m_hFile);
+  return false;
+}
+
+bool CRecordFile::Close() {
+  if (m_hFile == nullptr) return true;
+  const BOOL ok = CloseHandle(m_hFile);
+  m_hFile = nullptr;
+  return ok != 0;
 }

@@ -1,11 +1,16 @@
 #include "CtlProfile.h"
 
 #include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <map>
 #include <optional>
 
 #include "CtlText.h"
 #include "ProfileFile.h"
 #include "ProfileText.h"
+#include "ProgramSettings.h"
+#include "ToolConsole.h"
 
 namespace {
 
@@ -63,17 +68,90 @@ std::string CheckParamRanges(const UnitParams& params) {
   return {};
 }
 
-bool ReadProfile(const std::string& path, UnitParams* params, std::string* error) {
-  std::string text;
-  switch (ReadProfileFile(path, &text)) {
-    case ProfileReadResult::kOk:
-      break;
-    case ProfileReadResult::kMissing:
-      *error = "プロファイルがありません: " + path;
-      return false;
-    case ProfileReadResult::kFailed:
-      *error = "プロファイルを読めません: " + path;
-      return false;
+bool IsStandardStream(const std::string& path) { return path == "-" || path == "/dev/stdout"; }
+
+namespace {
+
+// Text as a profile holds it: no NUL and no control character but tab,
+// line breaks and the DOS end-of-file mark.
+bool LooksLikeText(const std::string& text) {
+  for (char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != 0x1A) return false;
+  }
+  return true;
+}
+
+std::string Trimmed(const std::string& s) {
+  const size_t from = s.find_first_not_of(" \t");
+  if (from == std::string::npos) return {};
+  return s.substr(from, s.find_last_not_of(" \t") - from + 1);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return s;
+}
+
+// The settings layer takes the first [parameters] and the first of each
+// key; a second one in a hand-edited profile is a mistake the user must
+// see, not a value silently passed over.
+std::string FindRepeat(const std::string& text) {
+  bool inParameters = false;
+  int sections = 0;
+  std::map<std::string, int> keys;
+  int lineNo = 0;
+  for (size_t at = 0; at <= text.size();) {
+    size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = Trimmed(text.substr(at, end - at));
+    ++lineNo;
+    at = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      const size_t close = line.find(']');
+      if (close == std::string::npos) continue;
+      inParameters = Lower(Trimmed(line.substr(1, close - 1))) == kProfileSection;
+      if (inParameters && ++sections > 1) {
+        return std::to_string(lineNo) + " 行目: [" + kProfileSection + "] が二度あります";
+      }
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (!inParameters || eq == std::string::npos) continue;
+    const std::string key = Lower(Trimmed(line.substr(0, eq)));
+    const auto [it, fresh] = keys.emplace(key, lineNo);
+    if (!fresh) {
+      return std::to_string(lineNo) + " 行目: " + key + " が二度あります (" +
+             std::to_string(it->second) + " 行目にも)";
+    }
+  }
+  return {};
+}
+
+bool ReadStandardInput(std::string* raw) {
+  raw->clear();
+  char buf[64 * 1024];
+  for (;;) {
+    const size_t n = std::fread(buf, 1, sizeof buf, stdin);
+    raw->append(buf, n);
+    if (raw->size() > kMaxProfileBytes) return false;
+    if (n < sizeof buf) return std::ferror(stdin) == 0;
+  }
+}
+
+}  // namespace
+
+bool ParseProfile(const std::string& text, const std::string& path, UnitParams* params,
+                  std::string* error) {
+  if (!LooksLikeText(text)) {
+    *error = "プロファイルがテキストの INI ファイルではありません: " + path;
+    return false;
+  }
+  const std::string repeat = FindRepeat(text);
+  if (!repeat.empty()) {
+    *error = "プロファイルの " + path + " " + repeat;
+    return false;
   }
   UnitParams read{};
   for (const Key& key : kKeys) {
@@ -97,26 +175,89 @@ bool ReadProfile(const std::string& path, UnitParams* params, std::string* error
   return true;
 }
 
-bool WriteProfile(const std::string& path, const UnitParams& params, std::string* error) {
-  std::string text;
-  switch (ReadProfileFile(path, &text)) {
-    case ProfileReadResult::kOk:
-    case ProfileReadResult::kMissing:
-      break;
-    case ProfileReadResult::kFailed:
-      *error = "プロファイルを読めないので上書きしません: " + path;
+bool ReadProfile(const std::string& path, UnitParams* params, std::string* error) {
+  std::string raw;
+  if (path == "-") {
+    if (!ReadStandardInput(&raw)) {
+      *error = "標準入力からプロファイルを読めません";
       return false;
+    }
+  } else {
+    const std::string problem = FileProblem(path);
+    if (!problem.empty()) {
+      *error = "プロファイルが" + problem + ": " + path;
+      return false;
+    }
+    ReadProfileFile(path, &raw);
+  }
+  std::string text;
+  ProfileEncoding encoding;
+  if (!ProfileDecode(raw, &text, &encoding)) {
+    *error = "プロファイルの文字コードを読めません: " + path;
+    return false;
+  }
+  return ParseProfile(text, path == "-" ? "(標準入力)" : path, params, error);
+}
+
+bool CheckProfileDestination(const std::string& path, std::string* error) {
+  if (IsStandardStream(path)) return true;
+  std::string raw, text;
+  ProfileEncoding encoding;
+  switch (ReadProfileFile(path, &raw)) {
+    case ProfileReadResult::kOk:
+      if (!ProfileDecode(raw, &text, &encoding)) {
+        *error = "プロファイルの文字コードを読めないので上書きしません: " + path;
+        return false;
+      }
+      if (!LooksLikeText(text)) {
+        *error = "テキストの INI ファイルではないので上書きしません: " + path;
+        return false;
+      }
+      return true;
+    case ProfileReadResult::kMissing: {
+      std::error_code ec;
+      const std::filesystem::path folder = std::filesystem::u8path(path).parent_path().empty()
+                                               ? std::filesystem::path(".")
+                                               : std::filesystem::u8path(path).parent_path();
+      if (!std::filesystem::is_directory(folder, ec)) {
+        *error = "プロファイルのフォルダがありません: " + path;
+        return false;
+      }
+      return true;
+    }
+    case ProfileReadResult::kFailed:
+      break;
+  }
+  *error = "プロファイルが" + FileProblem(path) + "ので上書きしません: " + path;
+  return false;
+}
+
+bool WriteProfile(const std::string& path, const UnitParams& params, std::string* error) {
+  std::string raw, text;
+  ProfileEncoding encoding = ProfileEncoding::kBytes;
+  if (!IsStandardStream(path)) {
+    if (!CheckProfileDestination(path, error)) return false;
+    if (ReadProfileFile(path, &raw) == ProfileReadResult::kOk) {
+      ProfileDecode(raw, &text, &encoding);
+    }
   }
   for (const Key& key : kKeys) {
-    std::optional<std::string> edited =
-        ProfileSetValue(text, kProfileSection, key.name, std::to_string(params.*key.field));
+    std::optional<std::string> edited = ProfileSetValue(
+        text, kProfileSection, key.name, std::to_string(params.*key.field), kNewFileLineBreak);
     if (!edited) {
       *error = "プロファイルを作れません: " + path;
       return false;
     }
     text = std::move(*edited);
   }
-  if (!ReplaceProfileFile(path, text)) {
+  if (IsStandardStream(path)) {
+    if (!WriteStdout(text)) {
+      *error = "プロファイルを標準出力に書けません";
+      return false;
+    }
+    return true;
+  }
+  if (!ProfileEncode(text, encoding, &raw) || !ReplaceProfileFile(path, raw)) {
     *error = "プロファイルを書けません: " + path;
     return false;
   }

@@ -20,11 +20,25 @@ std::string CheckParamRanges(const UnitParams& params);
 // it is not one or does not fit an int.
 bool ParseStrictInt(const std::string& text, int* value);
 
-// Reads the profile at path. False with a message naming the file and the
-// fault (unreadable, a key missing, not a number, out of range).
-bool ReadProfile(const std::string& path, UnitParams* params, std::string* error);
+// The profile name that stands for standard input (apply) or output (save).
+bool IsStandardStream(const std::string& path);
 
-// Sets the four keys in the file at path (other content is kept) and
-// replaces the file in one step, so that a reader never sees half a
-// profile. False with a message; the old file is then untouched.
+// Reads the profile at path ("-": standard input), in the bytes or the
+// UTF-16 the settings layer reads. False with a message naming the file and
+// the fault (missing, a directory, too large, not a text file, [parameters]
+// or one of its keys twice, a key missing, not a number, out of range).
+bool ReadProfile(const std::string& path, UnitParams* params, std::string* error);
+// The same on a profile's text; name is for the messages.
+bool ParseProfile(const std::string& text, const std::string& name, UnitParams* params,
+                  std::string* error);
+
+// Whether save may write path, checked before the unit is asked: standard
+// output, a new file in an existing folder, or a text profile. False with
+// a message; a file that is not a text INI (binary, a program) is refused.
+bool CheckProfileDestination(const std::string& path, std::string* error);
+
+// Sets the four keys in the file at path (other content and its encoding
+// are kept) and replaces the file in one step, so that a reader never sees
+// half a profile; "-" prints the profile instead. False with a message; the
+// old file is then untouched.
 bool WriteProfile(const std::string& path, const UnitParams& params, std::string* error);

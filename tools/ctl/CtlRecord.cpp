@@ -9,20 +9,56 @@
 
 namespace {
 
-void AppendJsonString(std::string& out, const std::string& text, bool latin1) {
+// The length of the UTF-8 sequence at text[i], or 0 when the bytes there
+// are not one (overlong forms, surrogates and values past U+10FFFF
+// included).
+size_t Utf8SequenceAt(const std::string& text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const unsigned char b = static_cast<unsigned char>(text[i + k]);
+    if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
+  }
+  return n;
+}
+
+void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
-  for (char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t n = Utf8SequenceAt(text, i);
+    if (n == 0) {
+      out += "\ufffd";
+      ++i;
+      continue;
+    }
     if (c == '"' || c == '\\') {
       out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c == 0x7F || (latin1 && c >= 0x80)) {
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
       char esc[8];
       std::snprintf(esc, sizeof esc, "\\u%04x", c);
       out += esc;
     } else {
-      out += ch;
+      out.append(text, i, n);
     }
+    i += n;
   }
   out += '"';
 }
@@ -40,6 +76,26 @@ void AppendParams(std::string& out, const std::optional<UnitParams>& params) {
 
 }  // namespace
 
+std::string JsonString(const std::string& text) {
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
+const char* UnitStateName(UnitState state) {
+  switch (state) {
+    case UnitState::kUnchanged:
+      return "unchanged";
+    case UnitState::kUnknown:
+      return "unknown";
+    case UnitState::kVerified:
+      return "verified";
+    case UnitState::kDiffers:
+      return "differs";
+  }
+  return "unknown";
+}
+
 const char* OutcomeName(UnitOutcome outcome) {
   switch (outcome) {
     case UnitOutcome::kOk:
@@ -56,25 +112,28 @@ const char* OutcomeName(UnitOutcome outcome) {
 
 std::string RecordJson(const UnitRecord& r) {
   std::string out = "{\"time\":";
-  AppendJsonString(out, r.time, false);
+  AppendJsonString(out, r.time);
   out += ",\"command\":";
-  AppendJsonString(out, r.command, false);
+  AppendJsonString(out, r.command);
   out += ",\"port\":";
-  AppendJsonString(out, r.port, false);
+  AppendJsonString(out, r.port);
   out += ",\"device\":";
-  AppendJsonString(out, r.device, false);
+  AppendJsonString(out, r.device);
   out += ",\"baud\":" + std::to_string(r.baud) + ",\"pace\":";
-  AppendJsonString(out, r.pace, false);
+  AppendJsonString(out, r.pace);
   out += ",\"version\":";
-  AppendJsonString(out, r.version, true);
+  AppendJsonString(out, r.version);
+  out += std::string(",\"write_sent\":") + (r.writeSent ? "true" : "false") +
+         ",\"ok_received\":" + (r.okReceived ? "true" : "false") + ",\"unit_state\":";
+  AppendJsonString(out, UnitStateName(r.state));
   out += ",\"before\":";
   AppendParams(out, r.before);
   out += ",\"after\":";
   AppendParams(out, r.after);
   out += ",\"outcome\":";
-  AppendJsonString(out, OutcomeName(r.outcome), false);
+  AppendJsonString(out, OutcomeName(r.outcome));
   out += ",\"error\":";
-  AppendJsonString(out, r.error, false);
+  AppendJsonString(out, r.error);
   out += ",\"elapsed_ms\":" + std::to_string(r.elapsedMs) + "}";
   return out;
 }

@@ -12,7 +12,15 @@ enum class UnitOutcome {
   kOk,
   kFailed,
   kInterrupted,  // Ctrl+C came before the unit's work was done
-  kSkipped       // --all: the port did not answer the prompt; not a unit
+  kSkipped       // --all: nothing answered on the port; not a unit
+};
+
+// What the unit holds after the command, as far as the program can tell.
+enum class UnitState {
+  kUnchanged,  // no "S" went out
+  kUnknown,    // "S" went out, but no "OK" came, or no read-back after it
+  kVerified,   // read back as written
+  kDiffers     // "OK", but read back otherwise
 };
 
 struct UnitRecord {
@@ -21,8 +29,11 @@ struct UnitRecord {
   std::string port;     // as given: "COM3" or a device path
   std::string device;   // the path it led to
   int baud = 0;
-  std::string pace;     // "fixed" or "fast"
-  std::string version;  // the unit's bytes as received, empty before V
+  std::string pace;         // "fixed" or "fast"
+  std::string version;      // the unit's bytes as received, empty before V
+  bool writeSent = false;   // an "S" command went out
+  bool okReceived = false;  // and its "OK" came back
+  UnitState state = UnitState::kUnchanged;
   std::optional<UnitParams> before;
   std::optional<UnitParams> after;
   UnitOutcome outcome = UnitOutcome::kFailed;
@@ -32,9 +43,15 @@ struct UnitRecord {
 
 const char* OutcomeName(UnitOutcome outcome);
 
-// One line of JSON, without the line end. Texts from the unit are taken as
-// Latin-1 (as the window shows them); the program's own texts are UTF-8.
+const char* UnitStateName(UnitState state);
+
+// One line of JSON, without the line end, valid UTF-8 whatever the bytes:
+// every text is read as UTF-8, as the window shows the unit's text, and a
+// byte that is not part of UTF-8 (a device path with 0xFF, noise from the
+// unit) becomes U+FFFD; control characters are escaped.
 std::string RecordJson(const UnitRecord& record);
+// One JSON string with its quotes, by the same rule.
+std::string JsonString(const std::string& text);
 
 // "チャネル 12, ID 3, リトライ回数 5, リトライ間隔[msec] 1000" (無限リトライ for -1).
 std::string DescribeParams(const UnitParams& params);

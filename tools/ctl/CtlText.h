@@ -2,6 +2,8 @@
 // the window's, so that a technician meets one message for one fault.
 #pragma once
 
+#include <string>
+
 inline constexpr const char* kTextOpenFailed = "COM%dがオープンできません。";
 inline constexpr const char* kTextPathOpenFailed = "%sがオープンできません。";
 inline constexpr const char* kTextNoComm = "ZETA-7と通信できません";
@@ -20,3 +22,18 @@ inline constexpr const char* kLabelId = "ID";
 inline constexpr const char* kLabelRetryCount = "リトライ回数";
 inline constexpr const char* kLabelRetryInterval = "リトライ間隔[msec]";
 inline constexpr const char* kLabelInfinite = "無限リトライ";
+inline constexpr const char* kTextThreadFailed = "スレッドを起動できません";
+
+// A text above with its one "%d" or "%s" filled in.
+inline std::string TextWith(const char* pattern, int n) {
+  std::string out = pattern;
+  const size_t at = out.find("%d");
+  if (at != std::string::npos) out.replace(at, 2, std::to_string(n));
+  return out;
+}
+inline std::string TextWith(const char* pattern, const std::string& s) {
+  std::string out = pattern;
+  const size_t at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, s);
+  return out;
+}

@@ -11,10 +11,10 @@ std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDev
   return {numbers.begin(), numbers.end()};
 }
 
-std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map) {
+std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
   std::vector<PortDiagnosis> ports;
-  for (int n : ListedComNumbers(map, ListSerialDevices())) {
-    ports.push_back(DiagnoseComPort(n, map));
+  for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
+    ports.push_back(DiagnoseComPort(n, map, roots.sys, roots.dev));
   }
   return ports;
 }

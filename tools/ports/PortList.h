@@ -18,7 +18,7 @@
 std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDevice>& present);
 
 // The diagnosis of each listed number.
-std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map);
+std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots);
 
 // The whole text: the settings file, then a block per number, then the note
 // on [ports].

@@ -1,8 +1,11 @@
 #include "ProgramSettings.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
+#include "ProfileFile.h"
+#include "ProfileText.h"
 #include "SettingsKeys.h"
 #include "SettingsLocation.h"
 #include "iniacs.h"
@@ -65,4 +68,49 @@ ProgramSettings LoadProgramSettings(const std::string& overridePath) {
 int BaudRateOfIndex(int index) {
   static const int kRates[] = {38400, 19200, 9600, 4800};
   return index >= 0 && index < 4 ? kRates[index] : kRates[0];
+}
+
+std::string FileProblem(const std::string& path) {
+  std::string raw;
+  switch (ReadProfileFile(path, &raw)) {
+    case ProfileReadResult::kOk:
+      return {};
+    case ProfileReadResult::kMissing:
+      return "ありません";
+    case ProfileReadResult::kFailed:
+      break;
+  }
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(FsPath(path), ec);
+  if (std::filesystem::is_directory(st)) return "ディレクトリです";
+  if (!ec && !std::filesystem::is_regular_file(st)) return "通常のファイルではありません";
+  const std::uintmax_t size = std::filesystem::file_size(FsPath(path), ec);
+  if (!ec && size > kMaxProfileBytes) {
+    return "大きすぎます (" + std::to_string(size) + " バイト; 上限 " +
+           std::to_string(kMaxProfileBytes) + " バイト)";
+  }
+  return "読めません (アクセス権がありません)";
+}
+
+std::string SettingsFileProblem(const std::string& path) {
+  std::string problem = FileProblem(path);
+  if (problem.empty()) {
+    std::string raw, text;
+    ProfileEncoding encoding;
+    if (ReadProfileFile(path, &raw) != ProfileReadResult::kOk ||
+        !ProfileDecode(raw, &text, &encoding)) {
+      return "設定ファイルの文字コードを読めません: " + path;
+    }
+  }
+  return problem.empty() ? problem : "設定ファイルが" + problem + ": " + path;
+}
+
+DeviceRoots DeviceRootsOfEnvironment() {
+  DeviceRoots roots;
+  const char* root = std::getenv("ZETA7_DEVICE_ROOT");
+  if (root != nullptr && *root != '\0') {
+    roots.sys = std::string(root) + "/sys";
+    roots.dev = std::string(root) + "/dev";
+  }
+  return roots;
 }

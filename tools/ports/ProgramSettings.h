@@ -25,3 +25,23 @@ ProgramSettings LoadProgramSettings(const std::string& overridePath = {});
 
 // The line speed of a speed index, as the window turns it into bit/s.
 int BaudRateOfIndex(int index);
+
+// Why a file named on the command line (a --settings file, a profile) cannot
+// be read as a small text file, in a few words ("ありません", "ディレクトリです",
+// "大きすぎます (...)"); "" when it can.
+std::string FileProblem(const std::string& path);
+
+// A --settings file must be there and readable: a typo must not let COM1
+// fall back to whatever device the enumeration finds first. "" when it can
+// be used, else the message.
+std::string SettingsFileProblem(const std::string& path);
+
+// Where the tools look for serial devices: /sys and /dev, or the "sys" and
+// "dev" folders of $ZETA7_DEVICE_ROOT when set. The variable is for tests,
+// which must give the tools a device tree of their own and nothing of the
+// machine's. Windows ignores it.
+struct DeviceRoots {
+  std::string sys = "/sys";
+  std::string dev = "/dev";
+};
+DeviceRoots DeviceRootsOfEnvironment();

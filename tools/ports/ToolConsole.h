@@ -18,6 +18,10 @@
 std::vector<std::string> ToolArguments(int argc, char** argv);
 
 // "\x1b[K" in the text erases to the end of the line, on a Windows console
-// too.
-void WriteStdout(const std::string& text);
-void WriteStderr(const std::string& text);
+// too. False when the text did not all go out (a full disk, a closed pipe).
+bool WriteStdout(const std::string& text);
+bool WriteStderr(const std::string& text);
+// Flushes and closes standard output, the last step of a tool that must not
+// claim output it lost; false when either fails. Nothing may be written to
+// standard output after it.
+bool CloseStdout();

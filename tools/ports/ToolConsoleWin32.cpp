@@ -32,7 +32,7 @@ std::string Utf8(const wchar_t* wide) {
   return text;
 }
 
-void WriteWide(HANDLE console, const std::wstring& text) {
+bool WriteWide(HANDLE console, const std::wstring& text) {
   size_t at = 0;
   while (at < text.size()) {
     // Older consoles refuse very long writes; a chunk ends before a low
@@ -42,10 +42,11 @@ void WriteWide(HANDLE console, const std::wstring& text) {
     DWORD written = 0;
     if (!WriteConsoleW(console, text.data() + at, static_cast<DWORD>(n), &written, nullptr) ||
         written == 0) {
-      return;
+      return false;
     }
     at += written;
   }
+  return true;
 }
 
 // Windows 7 consoles know no escape sequences: the rest of the cursor's
@@ -61,27 +62,26 @@ void EraseToEnd(HANDLE console) {
   FillConsoleOutputAttribute(console, info.wAttributes, count, info.dwCursorPosition, &done);
 }
 
-void WriteConsoleText(HANDLE console, const std::string& text) {
+bool WriteConsoleText(HANDLE console, const std::string& text) {
   size_t from = 0;
   for (;;) {
     const size_t erase = text.find(kEraseToEnd, from);
-    WriteWide(console, Wide(text.substr(from, erase - from)));
-    if (erase == std::string::npos) return;
+    if (!WriteWide(console, Wide(text.substr(from, erase - from)))) return false;
+    if (erase == std::string::npos) return true;
     EraseToEnd(console);
     from = erase + sizeof kEraseToEnd - 1;
   }
 }
 
-void WriteTo(DWORD which, std::FILE* stream, const std::string& text) {
+bool WriteTo(DWORD which, std::FILE* stream, const std::string& text) {
   const HANDLE h = GetStdHandle(which);
   DWORD mode = 0;
   if (h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
-    std::fflush(stream);  // whatever the C library still holds goes first
-    WriteConsoleText(h, text);
-    return;
+    const bool flushed = std::fflush(stream) == 0;  // what the C library holds goes first
+    return WriteConsoleText(h, text) && flushed;
   }
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fflush(stream) == 0 && written;
 }
 
 }  // namespace
@@ -96,6 +96,11 @@ std::vector<std::string> ToolArguments(int argc, char** argv) {
   return args;
 }
 
-void WriteStdout(const std::string& text) { WriteTo(STD_OUTPUT_HANDLE, stdout, text); }
+bool WriteStdout(const std::string& text) { return WriteTo(STD_OUTPUT_HANDLE, stdout, text); }
 
-void WriteStderr(const std::string& text) { WriteTo(STD_ERROR_HANDLE, stderr, text); }
+bool WriteStderr(const std::string& text) { return WriteTo(STD_ERROR_HANDLE, stderr, text); }
+
+bool CloseStdout() {
+  const bool flushed = std::fflush(stdout) == 0;
+  return std::fclose(stdout) == 0 && flushed;
+}

@@ -30,7 +30,19 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (!settingsPath.empty()) {
+    const std::string problem = SettingsFileProblem(settingsPath);
+    if (!problem.empty()) {
+      WriteStderr("zeta7-ports: " + problem + "\n");
+      return 2;
+    }
+  }
   const ProgramSettings settings = LoadProgramSettings(settingsPath);
-  WriteStdout(FormatPortList(settings, DiagnoseListedPorts(settings.map)));
+  if (!WriteStdout(FormatPortList(settings,
+                                  DiagnoseListedPorts(settings.map, DeviceRootsOfEnvironment()))) ||
+      !CloseStdout()) {
+    WriteStderr("zeta7-ports: 標準出力に書けません\n");
+    return 1;
+  }
   return 0;
 }

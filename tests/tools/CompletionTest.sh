@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Drives the bash completion of zeta7ctl and zeta7-ports as bash does on Tab:
+# the words of a command line in COMP_WORDS, the function the completion
+# registered, then COMPREPLY. The devices come from a tree of the test's own.
+# Usage: CompletionTest.sh packaging/completion/zeta7ctl.bash
+set -u
+# shellcheck source=/dev/null
+source "$1" || exit 1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+export ZETA7_DEVICE_ROOT=$root
+mkdir -p "$root/dev/serial/by-id" "$root/work/site"
+touch "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
+  "$root/work/notes.txt"
+ln -s ../../ttyUSB0 "$root/dev/serial/by-id/usb-Test-if00-port0"
+cd "$root/work" || exit 1
+
+failed=0
+# check EXPECTED WORD...: completing the last word gives EXPECTED (sorted,
+# blank-separated).
+check() {
+  local expected=$1 got command
+  shift
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMP_LINE="$*"
+  COMP_POINT=${#COMP_LINE}
+  command=$(complete -p "$1" 2>/dev/null | sed -n 's/.*-F \([^ ]*\) .*/\1/p')
+  [ -n "$command" ] || { echo "FAILED: no completion for $1"; failed=1; return; }
+  COMPREPLY=()
+  "$command"
+  got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')
+  if [ "$got" != "$expected" ]; then
+    echo "FAILED: $* -> '$got', not '$expected'"
+    failed=1
+  fi
+}
+
+check "--help --version apply info ports read save write" zeta7ctl ""
+check "read" zeta7ctl re
+check "--channel" zeta7ctl write -p COM1 --ch
+check "--all" zeta7ctl info --a
+check "--help --settings" zeta7ctl ports --
+check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2 COM3 COM4" \
+  zeta7ctl read -p ""
+check "COM1 COM2 COM3 COM4" zeta7ctl read --port C
+check "$root/dev/ttyACM0" zeta7ctl read -p "$root/dev/ttyA"
+check "fast fixed" zeta7ctl read --pace f
+check "19200" zeta7ctl read -b 1
+check "infinite" zeta7ctl write --retry i
+check "b.ini site/" zeta7ctl apply ""
+check "site/a.INI" zeta7ctl save -p COM1 site/
+check "b.ini site/" zeta7ctl read --settings ""
+check "" zeta7ctl write --channel ""
+check "--settings" zeta7-ports --s
+check "b.ini site/" zeta7-ports --settings ""
+[ "$failed" -eq 0 ] && echo "bash completion: all checks passed"
+exit "$failed"
