@@ -169,7 +169,7 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
       {{"apply", dir_ / "none.ini", "-p", "COM1"}, "プロファイルがありません"},
       {{"read", "-p", "COM1", "-p", "COM200"}, "COM200がオープンできません。"},
       {{"read", "-p", "COM1", "-p", sims_[0]->DevicePath()}, "二度指定されています"},
-      {{"read", "-p", "/dev/ttyUSB99"}, "デバイスがありません"},
+      {{"read", "-p", dir_ / "ttyUSB99"}, "デバイスがありません"},
       {{"read", "--settings", dir_ / "stale.ini", "-p", "COM1"}, "COM1がオープンできません。"},
       {{"read", "--settings", dir_ / "typo.ini", "-p", "COM1"}, "設定ファイルがありません"},
       {{"read", "--settings", dir_ / "folder.ini", "-p", "COM1"}, "ディレクトリです"},
