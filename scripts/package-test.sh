@@ -132,11 +132,17 @@ check_hardening() {
   local file
   for file in "$@"; do
     if [ ! -f "$file" ] || [ -L "$file" ]; then continue; fi
-    readelf -lW "$file" | grep -q GNU_RELRO || fail "$file: no RELRO"
-    readelf -dW "$file" | grep -Eq 'BIND_NOW|FLAGS_1.* NOW' || fail "$file: not bound at start (BIND_NOW)"
+    # Read whole before grep -q looks: its early exit would kill readelf with
+    # SIGPIPE, which pipefail takes for a failure.
+    local headers dynamic
+    headers=$(readelf -lW "$file")
+    dynamic=$(readelf -dW "$file")
+    grep -q GNU_RELRO <<<"$headers" || fail "$file: no RELRO"
+    grep -Eq 'BIND_NOW|FLAGS_1.* NOW' <<<"$dynamic" || fail "$file: not bound at start (BIND_NOW)"
   done
-  readelf --dyn-syms -W "$(dirname "$1")/zeta7ctl" | grep -q '__[a-z_]*_chk' ||
-    fail "zeta7ctl: no fortified calls"
+  local symbols
+  symbols=$(readelf --dyn-syms -W "$(dirname "$1")/zeta7ctl")
+  grep -q '__[a-z_]*_chk' <<<"$symbols" || fail "zeta7ctl: no fortified calls"
 }
 
 # The completion is where bash-completion loads it from on the first Tab,
