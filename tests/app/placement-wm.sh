@@ -44,18 +44,26 @@ export HOME=$work XDG_CONFIG_HOME=$work/config
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 "$wm" >"$work/wm.log" 2>&1 &
-pids+=($!)
+wm_pid=$!
+pids+=($wm_pid)
 # The manager is ready once it has announced itself and its work area on
-# the root window.
+# the root window. On a loaded machine (a fresh one building its font
+# cache, the other tests running beside this one) that can take a while,
+# so the wait is long and ends early only if the manager has died.
 wm_ready() {
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
     xprop -root _NET_WORKAREA 2>/dev/null | grep -q '= '
 }
-for _ in $(seq 100); do
+for _ in $(seq 600); do
   wm_ready && break
+  kill -0 "$wm_pid" 2>/dev/null || break
   sleep 0.1
 done
-wm_ready || fail "$wm did not start"
+if ! wm_ready; then
+  kill -0 "$wm_pid" 2>/dev/null || echo "$wm exited early" >&2
+  tail -n 20 "$work/wm.log" >&2
+  fail "$wm did not start"
+fi
 
 # The main window, once the manager has mapped and framed it.
 main_window() {
