@@ -50,6 +50,7 @@ class CZeta7Dlg : public CDialog {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   const AFX_MSGMAP* GetMessageMap() const override;
+  CMessageBoxes& MessageBoxes() const override { return *m_services.pBoxes; }
 
  private:
   void OnPaint();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "AfxBackend.h"
+#include "AfxServices.h"
 #include "SettingsLocation.h"
 
 namespace {
@@ -82,11 +83,32 @@ void CDialog::CreateControlObjects(const std::vector<HWND>& controls) {
 INT_PTR CDialog::DoModal() {
   if (!Create()) return -1;
   if (!m_bEnded) afxbackend::RunModalLoop(m_hWnd);
+  if (m_bFailed) {
+    // Told only now, with the window gone from the screen and its handlers
+    // out of the way.
+    m_bFailed = FALSE;
+    MessageBoxes().AppMessageBox(nullptr, "予期しないエラーが起きたため、ウィンドウを閉じました。",
+                                 MB_OK | MB_ICONSTOP, m_strFailure);
+  }
   return m_nResult;
 }
 
+void CDialog::FailFromCallback(const char* what) noexcept {
+  if (!m_bFailed) {
+    m_bFailed = TRUE;
+    try {
+      m_strFailure = what ? what : "(例外の種類は不明です)";
+    } catch (...) {
+      // Without memory for the text the box still comes, without detail.
+    }
+  }
+  EndDialog(IDABORT);
+}
+
+CMessageBoxes& CDialog::MessageBoxes() const { return AfxSystemMessageBoxes(); }
+
 void CDialog::EndDialog(int nResult) {
-  m_nResult = nResult;
+  m_nResult = m_bFailed ? IDABORT : nResult;
   m_bEnded = TRUE;
   if (m_hWnd) afxbackend::EndModalLoop(m_hWnd, nResult);
 }

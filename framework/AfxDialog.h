@@ -13,13 +13,16 @@
 // dialog as Cancel. User-interface thread only.
 #pragma once
 
+#include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "AfxWin.h"
 #include "DialogTemplate.h"
 
 class CDialog;
+class CMessageBoxes;
 
 class CDataExchange {
  public:
@@ -57,7 +60,15 @@ class CDialog : public CWnd {
 
   const DialogTemplate& Template() const { return m_template; }
 
+  // A handler that the window system called has failed with an exception.
+  // The dialog ends as IDABORT and, once its loop is out, DoModal says what
+  // happened in an error box; the first failure is the one told. Never
+  // throws: the backends call it from their window procedures.
+  void FailFromCallback(const char* what) noexcept;
+
  protected:
+  // The boxes this dialog's own messages go through.
+  virtual CMessageBoxes& MessageBoxes() const;
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* pDX);
   const AFX_MSGMAP* GetMessageMap() const override;
@@ -75,7 +86,26 @@ class CDialog : public CWnd {
   std::vector<std::unique_ptr<CWnd>> m_controlObjects;  // for unbound controls
   BOOL m_bEnded = FALSE;
   INT_PTR m_nResult = IDCANCEL;
+  BOOL m_bFailed = FALSE;
+  std::string m_strFailure;
 };
+
+// Runs a handler that the window system calls. No exception may leave it:
+// it would unwind through the system's or the toolkit's own frames, which
+// drop it half-way (Wine, 64-bit Windows) or end the program, and whatever
+// the handler had still to do would be silently left undone. One that comes
+// fails the dialog (see FailFromCallback), and `failed` is returned.
+template <class Result, class Handler>
+Result AfxFenced(CDialog* dialog, Result failed, Handler&& handler) noexcept {
+  try {
+    return handler();
+  } catch (const std::exception& e) {
+    if (dialog) dialog->FailFromCallback(e.what());
+  } catch (...) {
+    if (dialog) dialog->FailFromCallback(nullptr);
+  }
+  return failed;
+}
 
 // The application object: one global instance of a class derived from
 // CWinApp. The backend's program entry derives the application name from the

@@ -40,6 +40,7 @@ using HDC = void*;
 #define MB_ICONMASK 0x000000F0u
 #define IDOK 1
 #define IDCANCEL 2
+#define IDABORT 3
 #define IDYES 6
 #define IDNO 7
 

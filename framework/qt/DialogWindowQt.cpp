@@ -27,7 +27,10 @@
 namespace afxqt {
 
 void AfxQtDialog::closeEvent(QCloseEvent* event) {
-  if (m_pOwner->OnWndMsg(WM_CLOSE, 0, 0, nullptr)) m_pOwner->EndDialog(IDCANCEL);
+  AfxFenced(m_pOwner, false, [this] {
+    if (m_pOwner->OnWndMsg(WM_CLOSE, 0, 0, nullptr)) m_pOwner->EndDialog(IDCANCEL);
+    return true;
+  });
   if (m_pOwner->IsEnded()) {
     event->accept();
   } else {
@@ -68,8 +71,11 @@ void SendCommand(QWidget* control, UINT code) {
   auto* dialog = dynamic_cast<AfxQtDialog*>(control->window());
   if (!dialog) return;
   const int id = control->property(kIdProperty).toInt();
-  dialog->Owner()->OnWndMsg(WM_COMMAND, MAKEWPARAM(id, code),
-                            reinterpret_cast<LPARAM>(static_cast<void*>(control)), nullptr);
+  AfxFenced(dialog->Owner(), FALSE, [&] {
+    return dialog->Owner()->OnWndMsg(WM_COMMAND, MAKEWPARAM(id, code),
+                                     reinterpret_cast<LPARAM>(static_cast<void*>(control)),
+                                     nullptr);
+  });
 }
 
 // Labels measured in their own font; the rule of how far they widen is the

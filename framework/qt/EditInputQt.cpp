@@ -18,8 +18,11 @@ constexpr unsigned kBackspace = 8;
 bool g_bInserting = false;
 
 // Asks an edit's object whether a typed character goes in.
+// A character whose handler failed is not typed.
 bool AcceptsChar(CWnd* edit, unsigned ch) {
-  return edit->OnWndMsg(WM_CHAR, ch, 1, nullptr) != FALSE;
+  auto* dialog = dynamic_cast<AfxQtDialog*>(WidgetOf(edit->m_hWnd)->window());
+  return AfxFenced(dialog ? dialog->Owner() : nullptr, false,
+                   [&] { return edit->OnWndMsg(WM_CHAR, ch, 1, nullptr) != FALSE; });
 }
 
 // The characters a key press types, or nothing for a key that types none.

@@ -93,7 +93,10 @@ class AfxQtRouter : public QObject {
       return IsEnterOrEscape(key->key()) && !alt;
     }
     MSG msg{HandleOf(target), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, VirtualKeyOf(key->key()), 0};
-    if (dialog->Owner()->PreTranslateMessage(&msg)) return true;
+    CDialog* owner = dialog->Owner();
+    if (AfxFenced(owner, true, [&] { return owner->PreTranslateMessage(&msg) != FALSE; })) {
+      return true;
+    }
     return FilterEditKeyPress(widget, key);
   }
 };

@@ -51,22 +51,24 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
   }
   CDialog* dialog = DialogOf(hWnd);
   if (!dialog || dialog->m_hWnd != hWnd) return FALSE;
-  switch (message) {
-    case WM_COMMAND:
-      return dialog->OnWndMsg(message, wParam, lParam, nullptr) ? FALSE : TRUE;
-    case WM_CLOSE:
-      if (dialog->OnWndMsg(WM_CLOSE, 0, 0, nullptr)) dialog->EndDialog(IDCANCEL);
-      return TRUE;
-    case WM_PAINT:
-      return dialog->OnWndMsg(WM_PAINT, wParam, lParam, nullptr) ? FALSE : TRUE;
-    case WM_QUERYDRAGICON: {
-      // One of the messages whose dialog-procedure result is the answer.
-      LRESULT icon = 0;
-      return dialog->OnWndMsg(message, wParam, lParam, &icon) ? FALSE : icon;
+  return AfxFenced<INT_PTR>(dialog, TRUE, [&]() -> INT_PTR {
+    switch (message) {
+      case WM_COMMAND:
+        return dialog->OnWndMsg(message, wParam, lParam, nullptr) ? FALSE : TRUE;
+      case WM_CLOSE:
+        if (dialog->OnWndMsg(WM_CLOSE, 0, 0, nullptr)) dialog->EndDialog(IDCANCEL);
+        return TRUE;
+      case WM_PAINT:
+        return dialog->OnWndMsg(WM_PAINT, wParam, lParam, nullptr) ? FALSE : TRUE;
+      case WM_QUERYDRAGICON: {
+        // One of the messages whose dialog-procedure result is the answer.
+        LRESULT icon = 0;
+        return dialog->OnWndMsg(message, wParam, lParam, &icon) ? FALSE : icon;
+      }
+      default:
+        return FALSE;
     }
-    default:
-      return FALSE;
-  }
+  });
 }
 
 // An in-memory extended dialog template (DLGTEMPLATEEX followed by one

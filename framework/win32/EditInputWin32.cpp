@@ -42,11 +42,18 @@ LRESULT CALLBACK afxwin32::EditProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_CHAR:
     case WM_IME_CHAR:  // the edit inserts these as it does WM_CHAR
-      if (!PassesCharFilter(hWnd, wParam, lParam)) return 0;
+      // A character whose handler failed is not typed.
+      if (!AfxFenced(DialogOfTarget(hWnd), false,
+                     [&] { return PassesCharFilter(hWnd, wParam, lParam); })) {
+        return 0;
+      }
       break;
     case WM_IME_COMPOSITION:
       if (lParam & GCS_RESULTSTR) {
-        InsertComposedResult(hWnd);
+        AfxFenced(DialogOfTarget(hWnd), false, [&] {
+          InsertComposedResult(hWnd);
+          return true;
+        });
         lParam &= ~static_cast<LPARAM>(GCS_RESULTSTR | GCS_RESULTCLAUSE | GCS_RESULTREADSTR |
                                        GCS_RESULTREADCLAUSE);
         if (lParam == 0) return 0;

@@ -75,7 +75,10 @@ LRESULT CALLBACK afxwin32::ListProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
         POINT screen = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         ClientToScreen(hWnd, &screen);
         if (HIWORD(hit) == 0) {
-          ShowTip(state, combo, LOWORD(hit), screen);
+          AfxFenced(DialogOfTarget(combo), false, [&] {
+            ShowTip(state, combo, LOWORD(hit), screen);
+            return true;
+          });
         } else {
           HideTip(state);
         }

@@ -12,7 +12,8 @@ using namespace afxwin32;
 
 void AfxWin32HandleQueued(MSG* msg) {
   if (CDialog* dialog = DialogOfTarget(msg->hwnd)) {
-    if (dialog->PreTranslateMessage(msg)) return;
+    // A filter that failed consumes the message; the dialog is ending.
+    if (AfxFenced(dialog, true, [&] { return dialog->PreTranslateMessage(msg) != FALSE; })) return;
   }
   TranslateMessage(msg);
   DispatchMessageW(msg);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "AfxDialog.h"
@@ -34,8 +35,11 @@ class CTestDlg : public CDialog {
   std::string m_strLog;
   bool m_bAllowClose = false;
   int m_nChecked = 0;
+  std::string m_strThrowFrom;  // the handler that throws
+  mutable CBoxRecorder m_boxes;
 
  protected:
+  CMessageBoxes& MessageBoxes() const override { return m_boxes; }
   void DoDataExchange(CDataExchange* pDX) override { DDX_Check(pDX, kCheck, m_nChecked); }
   const AFX_MSGMAP* GetMessageMap() const override {
     static const AFX_MSGMAP_ENTRY entries[] = {
@@ -50,13 +54,17 @@ class CTestDlg : public CDialog {
   }
 
  private:
-  void OnButton() { m_strLog += "button "; }
+  void OnButton() {
+    if (m_strThrowFrom == "button") throw std::runtime_error("button failed");
+    m_strLog += "button ";
+  }
   void OnCheck() {
     UpdateData(TRUE);
     m_strLog += "check=" + std::to_string(m_nChecked) + " ";
   }
   void OnList() { m_strLog += "list "; }
   void OnClose() {
+    if (m_strThrowFrom == "close") throw std::runtime_error("close failed");
     m_strLog += "close ";
     if (m_bAllowClose) CDialog::OnClose();
   }
@@ -110,6 +118,35 @@ TEST_F(FrameworkTest, CloseRequestEndsOnlyWhenTheHandlerSaysSo) {
   EXPECT_EQ(m_dialog.m_strLog, "close close ");
   EXPECT_FALSE(m_driver.IsVisible());
   EXPECT_EQ(m_dialog.DoModal(), IDCANCEL);
+}
+
+// An exception from a handler must not unwind into the window system,
+// which would drop it half-way: the dialog ends as IDABORT, later handlers
+// of the same dialog cannot end it otherwise, and the failure is told once
+// the loop is out.
+TEST(FrameworkFailure, AHandlerThatThrowsEndsItsDialogAndIsTold) {
+  for (const char* from : {"button", "close"}) {
+    SCOPED_TRACE(from);
+    CTestDlg dialog;
+    ASSERT_TRUE(dialog.Create());
+    dialog.SetWindowPos(0, 0, 200, 100, SWP_SHOWWINDOW);
+    dialog.m_strThrowFrom = from;
+    CDialogDriver driver(dialog);
+    if (dialog.m_strThrowFrom == "button") {
+      driver.Click(kButton);
+    } else {
+      driver.RequestClose();
+    }
+    EXPECT_TRUE(dialog.IsEnded());
+    EXPECT_TRUE(dialog.m_boxes.m_boxes.empty());  // not while handlers may still run
+    dialog.EndDialog(IDOK);
+    EXPECT_EQ(dialog.DoModal(), IDABORT);
+    ASSERT_EQ(dialog.m_boxes.m_boxes.size(), 1u);
+    EXPECT_EQ(dialog.m_boxes.m_boxes[0].text,
+              "予期しないエラーが起きたため、ウィンドウを閉じました。");
+    EXPECT_EQ(dialog.m_boxes.m_boxes[0].detail, std::string(from) + " failed");
+    EXPECT_EQ(dialog.m_boxes.m_boxes[0].type & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+  }
 }
 
 TEST_F(FrameworkTest, DataExchangeRunsBothWays) {
