@@ -166,13 +166,31 @@ class Program {
       box = Box();
     }
     if (!box) return "(no box)";
-    const std::string text = TextOf(GetDlgItem(box, 0xFFFF));
+    const std::string text = MessageOf(box);
     SendNotifyMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
     // The box goes before its caller goes on; only then does a message sent
     // now wait for what follows.
     for (int i = 0; i < 2000 && IsWindow(box); ++i) Sleep(10);
     Settle();
     return text;
+  }
+  // A system box's text is its static 0xFFFF; a task dialog's (a box with
+  // details) is its first static control with text.
+  static std::string MessageOf(HWND box) {
+    if (HWND text = GetDlgItem(box, 0xFFFF)) return TextOf(text);
+    std::string found;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+          auto* out = reinterpret_cast<std::string*>(data);
+          wchar_t name[16] = {};
+          GetClassNameW(child, name, 16);
+          if (lstrcmpiW(name, L"Static") != 0) return TRUE;
+          *out = TextOf(child);
+          return out->empty();
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
   }
   bool Ended(DWORD ms) const {
     return WaitForSingleObject(m_process.hProcess, ms) == WAIT_OBJECT_0;

@@ -8,8 +8,10 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "AfxDialog.h"
 #include "AfxServices.h"
@@ -170,11 +172,11 @@ TEST(Win32Placement, WorkAreaCoordinatesBecomeScreenCoordinates) {
   }
 }
 
-// The system box, found as it opens (a hook on this thread) and answered by
-// its Cancel button.
+// The box, found as it opens (a hook on this thread) and answered by its
+// Cancel button: every text in it, control by control.
 struct SeenBox {
   std::wstring caption;
-  std::wstring text;
+  std::vector<std::wstring> texts;
   bool hasCancel = false;
 };
 SeenBox g_seen;
@@ -187,28 +189,46 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
     wchar_t text[512] = {};
     GetWindowTextW(box, text, 512);
     g_seen.caption = text;
-    GetDlgItemTextW(box, 0xFFFF, text, 512);  // the box's message text
-    g_seen.text = text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM) -> BOOL {
+          wchar_t childText[512] = {};
+          if (GetWindowTextW(child, childText, 512) > 0) g_seen.texts.push_back(childText);
+          return TRUE;
+        },
+        0);
     g_seen.hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
     PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
   }
   return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
+bool Holds(const std::vector<std::wstring>& texts, const std::wstring& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// With a detail the box is a task dialog that folds the detail under its
+// own control; without one it is the system's box.
 TEST(Win32MessageBox, ShowsCaptionTextAndDetailAndReturnsTheButton) {
   CFieldDlg dialog;
   ASSERT_TRUE(dialog.Create());
   dialog.SetWindowPos(0, 0, 200, 100, SWP_SHOWWINDOW);
   g_owner = dialog.GetSafeHwnd();
-  g_hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
-  ASSERT_NE(g_hook, nullptr);
-  const int answer =
-      AfxSystemMessageBoxes().AppMessageBox(&dialog, "終了しますか？", MB_OKCANCEL, "詳細: COM3");
-  UnhookWindowsHookEx(g_hook);
-  EXPECT_EQ(answer, IDCANCEL);
-  EXPECT_EQ(Utf8(g_seen.caption), AfxGetAppName());
-  EXPECT_EQ(g_seen.text, L"終了しますか？\r\n\r\n詳細: COM3");
-  EXPECT_TRUE(g_seen.hasCancel);
+  for (const char* detail : {"詳細: COM3", ""}) {
+    SCOPED_TRACE(detail);
+    g_seen = SeenBox{};
+    g_hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
+    ASSERT_NE(g_hook, nullptr);
+    const int answer =
+        AfxSystemMessageBoxes().AppMessageBox(&dialog, "終了しますか？", MB_OKCANCEL, detail);
+    UnhookWindowsHookEx(g_hook);
+    EXPECT_EQ(answer, IDCANCEL);
+    EXPECT_EQ(Utf8(g_seen.caption), AfxGetAppName());
+    EXPECT_TRUE(Holds(g_seen.texts, L"終了しますか？"));
+    EXPECT_EQ(Holds(g_seen.texts, L"詳細: COM3"), detail[0] != '\0');
+    EXPECT_EQ(Holds(g_seen.texts, L"詳細の表示"), detail[0] != '\0');
+    EXPECT_TRUE(g_seen.hasCancel);
+  }
 }
 
 // A box asked for over a window that is not shown yet (the settings
