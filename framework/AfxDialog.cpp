@@ -177,6 +177,23 @@ std::string AfxGetAppName() {
   return path ? BaseNameOf(*path) : std::string();
 }
 
+int AfxRunApplication(CWinApp* app, CMessageBoxes& boxes) noexcept {
+  std::string what = "(例外の種類は不明です)";
+  try {
+    try {
+      return app->InitInstance() ? app->Run() : 0;
+    } catch (const std::exception& e) {
+      what = e.what();
+    } catch (...) {
+    }
+    boxes.AppMessageBox(nullptr, "予期しないエラーが起きたため、プログラムを終了します。",
+                        MB_OK | MB_ICONSTOP, what);
+  } catch (...) {
+    // Not even the box could be shown: the exit code still says it.
+  }
+  return 1;
+}
+
 void AfxInitAppName(CWinApp* app, const std::string& modulePath) {
   app->m_strModulePath = modulePath;
   if (app->m_strAppName.empty()) app->m_strAppName = BaseNameOf(modulePath);

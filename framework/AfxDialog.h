@@ -142,3 +142,9 @@ std::string AfxGetAppName();
 // Sets the application's name and path from the program's own path, once,
 // at start-up; both come from the same raw path.
 void AfxInitAppName(CWinApp* app, const std::string& modulePath);
+
+// The program's start and its loop, as the backends' entries run them. An
+// exception that comes out of them (a failure while the window is set up,
+// before any window procedure could stop it) is told in an error box and
+// the program ends with 1, not with the runtime's abort.
+int AfxRunApplication(CWinApp* app, CMessageBoxes& boxes) noexcept;

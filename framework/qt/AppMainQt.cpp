@@ -8,6 +8,7 @@
 
 #include "AfxDialog.h"
 #include "AfxQt.h"
+#include "AfxServices.h"
 #include "SettingsLocation.h"
 #include "WindowFrameX11.h"
 #include "version.h"
@@ -67,6 +68,5 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(previous);
 
   AfxLoadToolkitTranslations();
-  if (app->InitInstance()) return app->Run();
-  return 0;
+  return AfxRunApplication(app, AfxSystemMessageBoxes());
 }

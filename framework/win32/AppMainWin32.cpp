@@ -8,6 +8,7 @@
 #include <string>
 
 #include "AfxDialog.h"
+#include "AfxServices.h"
 #include "SettingsLocation.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -15,6 +16,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!app) return 1;
   const std::optional<std::string> path = SystemLocationServices().programPath();
   AfxInitAppName(app, path.value_or(std::string()));
-  if (app->InitInstance()) return app->Run();
-  return 0;
+  return AfxRunApplication(app, AfxSystemMessageBoxes());
 }

@@ -149,6 +149,22 @@ TEST(FrameworkFailure, AHandlerThatThrowsEndsItsDialogAndIsTold) {
   }
 }
 
+// A failure before any window procedure runs (the dialog's set-up) ends
+// the program with 1 and a box, not with the runtime's abort.
+TEST(FrameworkFailure, AStartThatThrowsEndsTheProgramWithABox) {
+  class CFailingApp : public CWinApp {
+   public:
+    BOOL InitInstance() override { throw std::runtime_error("set-up failed"); }
+  };
+  CBoxRecorder boxes;
+  {
+    CFailingApp app;
+    EXPECT_EQ(AfxRunApplication(&app, boxes), 1);
+  }
+  ASSERT_EQ(boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(boxes.m_boxes[0].detail, "set-up failed");
+}
+
 TEST_F(FrameworkTest, DataExchangeRunsBothWays) {
   m_dialog.m_nChecked = BST_CHECKED;
   m_dialog.UpdateData(FALSE);
