@@ -83,6 +83,37 @@ void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name
   FindClose(search);
 }
 
+// The replace moves the old file to ".<name>.XXXXXX~" before it moves the
+// new one in (Wine's ReplaceFileW renames twice, with or without a backup
+// name), so a save killed between the two leaves no settings file. The
+// newest such copy is the old file, whole: it goes back under its name,
+// unless another save has put a file there meanwhile.
+bool RestoreInterruptedReplace(const std::wstring& target) {
+  const std::wstring folder = FolderOf(target), name = NameOf(target);
+  const std::wstring pattern = folder + L"\\." + name + L".??????~";
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  std::wstring newest;
+  ULONGLONG newestTime = 0;
+  do {
+    const std::wstring file = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        file.size() != name.size() + 9) {
+      continue;
+    }
+    const ULONGLONG written = (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                              found.ftLastWriteTime.dwLowDateTime;
+    if (newest.empty() || written > newestTime) {
+      newest = file;
+      newestTime = written;
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return !newest.empty() && g_calls->moveFileEx((folder + L"\\" + newest).c_str(), target.c_str(),
+                                                MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 // Creates a new temporary file beside the target; its path in *path.
 HANDLE CreateTemporary(const std::wstring& folder, const std::wstring& name, std::wstring* path) {
   static const wchar_t kDigits[] =
@@ -156,9 +187,17 @@ ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
   text->clear();
   std::wstring wide;
   if (path.empty() || !ToWide(path, &wide)) return ProfileReadResult::kFailed;
-  CFileHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const auto open = [&wide] {
+    return CreateFileW(wide.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE opened = open();
+  if (opened == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND &&
+      RestoreInterruptedReplace(wide)) {
+    opened = open();
+  }
+  CFileHandle file(opened);
   if (!file.IsValid()) return ReadResultFromError(GetLastError());
 
   LARGE_INTEGER size;

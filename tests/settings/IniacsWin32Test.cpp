@@ -181,6 +181,31 @@ TEST_F(SaveCallsWin32Test, FileInAFolderWithoutWriteRightsIsRewrittenInPlace) {
   EXPECT_EQ(EntryCount(m_dir.Path()), 1);
 }
 
+// A save killed between the replace's two renames leaves the old file
+// under its copy's name and, maybe, a new one half written: the next read
+// finds the old file whole, under its own name again.
+TEST_F(IniacsWin32Test, ReadAfterAReplaceKilledHalfWayFindsTheOldFile) {
+  const std::string copy = m_dir / ".ZETA-7設定ユーティリティ.ini.Ab3dE9~";
+  const std::string older = m_dir / ".ZETA-7設定ユーティリティ.ini.zzzzzz~";
+  WriteFile(older, "[com]\r\ncom=1\r\n");
+  const FILETIME longAgo{0, 0x01000000};
+  {
+    const HANDLE h = CreateFileW(FsPath(older).wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetFileTime(h, nullptr, nullptr, &longAgo);
+    CloseHandle(h);
+  }
+  WriteFile(m_strIni, "[com]\r\ncom=5\r\n");
+  ASSERT_TRUE(MoveFileW(FsPath(m_strIni).wstring().c_str(), FsPath(copy).wstring().c_str()));
+  WriteFile(m_dir / ".ZETA-7設定ユーティリティ.ini.Qx7pLm", "[com]\r\nco");
+  EXPECT_EQ(m_ini.GetInt("com", "com"), 5);
+  EXPECT_EQ(ReadFile(m_strIni), "[com]\r\ncom=5\r\n");
+  // With the file there, no copy is taken for it.
+  WriteFile(m_strIni, "[com]\r\ncom=6\r\n");
+  EXPECT_EQ(m_ini.GetInt("com", "com"), 6);
+}
+
 TEST_F(SaveCallsWin32Test, ReplaceThatFailsHalfWayPutsTheOldFileBack) {
   m_bHalfWay = true;
   m_ini.WriteInt("com", "com", 9);

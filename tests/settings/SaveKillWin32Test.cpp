@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "ProfileFile.h"
 #include "SaveLoop.h"
 #include "TestFiles.h"
 
@@ -71,7 +72,10 @@ class SaveKillWin32Test : public ::testing::Test {
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
     CloseHandle(pi.hProcess);
     CloseHandle(readEnd);
-    return ReadFile(m_strIni);
+    // What the program would find at its next start.
+    std::string text;
+    ReadProfileFile(m_strIni, &text);
+    return text;
   }
 
   CTempDir m_dir;
