@@ -118,7 +118,7 @@ void AddClassPorts(std::map<int, SerialDevice>* ports) {
     if (SetupDiGetDeviceRegistryPropertyW(list.Get(), &device, SPDRP_FRIENDLYNAME, nullptr,
                                           reinterpret_cast<BYTE*>(name),
                                           sizeof name - sizeof(wchar_t), nullptr)) {
-      port.product = ShownUtf8(name);
+      port.product = win32::Utf8(name);
     }
   }
 }
@@ -128,10 +128,10 @@ void AddClassPorts(std::map<int, SerialDevice>* ports) {
 const SerialDevice* FindPresentDevice(const std::string& path,
                                       const std::vector<SerialDevice>& devices) {
   std::wstring wide;
-  if (!ToWide(path, &wide)) return nullptr;
+  if (!win32::ToWide(path, &wide)) return nullptr;
   for (const SerialDevice& d : devices) {
     std::wstring name;
-    if (ToWide(d.path, &name) &&
+    if (win32::ToWide(d.path, &name) &&
         CompareStringOrdinal(name.c_str(), -1, wide.c_str(), -1, TRUE) == CSTR_EQUAL) {
       return &d;
     }

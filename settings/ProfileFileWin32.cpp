@@ -5,7 +5,8 @@
 
 #include "FileCallsWin32.h"
 #include "ProfileFile.h"
-#include "TextWin32.h"
+#include "ScopedHandleWin32.h"
+#include "WideTextWin32.h"
 
 const char kNewFileLineBreak[] = "\r\n";
 
@@ -69,8 +70,8 @@ ULONGLONG AgeMs(const FILETIME& written) {
 void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name) {
   const std::wstring pattern = folder + L"\\." + name + L".??????*";
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const win32::CScopedHandle search(FindFirstFileW(pattern.c_str(), &found), FindClose);
+  if (!search.IsValid()) return;
   do {
     const std::wstring file = found.cFileName;
     const bool ours =
@@ -79,8 +80,7 @@ void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name
         AgeMs(found.ftLastWriteTime) > kStaleTemporaryMs) {
       DeleteFileW((folder + L"\\" + found.cFileName).c_str());
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
 }
 
 // Creates a new temporary file beside the target; its path in *path.
@@ -138,8 +138,9 @@ bool ReplaceKeepingRights(const std::wstring& target, const std::wstring& tempor
 // can leave the new text followed by the old file's last bytes (as many as
 // the new text is shorter): the truncation comes after the write.
 bool RewriteInPlace(const std::wstring& target, const std::string& text) {
-  CFileHandle file(g_calls->createFile(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::CScopedHandle file(g_calls->createFile(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr));
   if (!file.IsValid() || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
   const bool ok =
       WriteAll(file.Get(), text) && SetEndOfFile(file.Get()) && FlushFileBuffers(file.Get());
@@ -155,10 +156,10 @@ void UseProfileFileCalls(const ProfileFileCalls* calls) { g_calls = calls ? call
 ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
   text->clear();
   std::wstring wide;
-  if (path.empty() || !ToWide(path, &wide)) return ProfileReadResult::kFailed;
-  CFileHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (path.empty() || !win32::ToWide(path, &wide)) return ProfileReadResult::kFailed;
+  win32::CScopedHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return ReadResultFromError(GetLastError());
 
   LARGE_INTEGER size;
@@ -186,7 +187,7 @@ ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
 
 bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   std::wstring target;
-  if (path.empty() || !ToWide(path, &target)) return false;
+  if (path.empty() || !win32::ToWide(path, &target)) return false;
 
   // A read-only file or anything that is not a file stays as it is.
   const DWORD old = GetFileAttributesW(target.c_str());
@@ -200,7 +201,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   const std::wstring folder = FolderOf(target), name = NameOf(target);
   RemoveStaleTemporaries(folder, name);
   std::wstring temporary;
-  CFileHandle file(CreateTemporary(folder, name, &temporary));
+  win32::CScopedHandle file(CreateTemporary(folder, name, &temporary));
   if (!file.IsValid()) {
     return exists && GetLastError() == ERROR_ACCESS_DENIED && RewriteInPlace(target, text);
   }

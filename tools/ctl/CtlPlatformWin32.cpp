@@ -5,6 +5,7 @@
 
 #include "ComResolver.h"
 #include "CtlPlatform.h"
+#include "ScopedHandleWin32.h"
 #include "ToolConsole.h"
 #include "WideTextWin32.h"
 
@@ -94,15 +95,10 @@ bool IsDevicePathName(const std::string& name) {
 // nothing and stays as it is.
 std::string DeviceIdentity(const std::string& device) {
   std::wstring wide;
-  if (!ToWide(device, &wide) || wide.empty()) return device;
+  std::string upper;
+  if (!win32::ToWide(device, &wide) || wide.empty()) return device;
   CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  if (n <= 0) return device;
-  std::string upper(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &upper[0], n, nullptr,
-                      nullptr);
-  return upper;
+  return win32::ToUtf8(wide, &upper) ? upper : device;
 }
 
 std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots&) {
@@ -118,7 +114,7 @@ CRecordFile::~CRecordFile() { Close(); }
 bool CRecordFile::Open(const std::string& path) {
   Close();
   std::wstring wide;
-  if (path.empty() || !ToWide(path, &wide)) return false;
+  if (path.empty() || !win32::ToWide(path, &wide)) return false;
   const HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -141,8 +137,7 @@ bool CRecordFile::Append(const std::string& line) {
 }
 
 bool CRecordFile::Close() {
-  if (m_hFile == nullptr) return true;
-  const BOOL ok = CloseHandle(m_hFile);
+  win32::CScopedHandle file(m_hFile);
   m_hFile = nullptr;
-  return ok != 0;
+  return file.Close();
 }
