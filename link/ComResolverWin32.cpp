@@ -20,20 +20,11 @@
 
 namespace {
 
-constexpr int kHighestComNumber = 256;
-
-// "COM12" -> 12 (any case); 0 for any other name (LPT ports share the class).
+// A port name the system lists, by the one COM-name rule; 0 for any other
+// name (LPT ports share the class).
 int ComNumberOf(const std::wstring& name) {
-  if (name.size() < 4 || name.size() > 6) return 0;
-  for (size_t i = 0; i < 3; ++i) {
-    if ((name[i] | 0x20) != L"com"[i]) return 0;
-  }
-  int n = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < L'0' || name[i] > L'9') return 0;
-    n = n * 10 + (name[i] - L'0');
-  }
-  return n <= kHighestComNumber ? n : 0;
+  std::string utf8;
+  return win32::ToUtf8(name, &utf8) ? ComNumberOfName(utf8) : 0;
 }
 
 std::string DeviceNameOf(int n) { return "\\\\.\\COM" + std::to_string(n); }
