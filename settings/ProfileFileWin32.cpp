@@ -83,6 +83,33 @@ void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name
   } while (FindNextFileW(search.Get(), &found));
 }
 
+// A save killed between the two renames of ReplaceFileW leaves no file
+// under the target's name and the old one under its backup name
+// (".<name>.XXXXXX~"). The newest such backup is put back before the file
+// is read or saved, so the settings are never lost with it (a file that took
+// the name meanwhile wins); the next save's clean-up removes the others.
+void RestoreCutReplace(const std::wstring& target) {
+  const std::wstring folder = FolderOf(target), name = NameOf(target);
+  const std::wstring pattern = folder + L"\\." + name + L".??????~";
+  WIN32_FIND_DATAW found;
+  const win32::CScopedHandle search(FindFirstFileW(pattern.c_str(), &found), FindClose);
+  if (!search.IsValid()) return;
+  std::wstring newest;
+  FILETIME newestTime{};
+  do {
+    const std::wstring file = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        file.size() == name.size() + 9 &&
+        (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0)) {
+      newest = file;
+      newestTime = found.ftLastWriteTime;
+    }
+  } while (FindNextFileW(search.Get(), &found));
+  if (!newest.empty()) {
+    g_calls->moveFileEx((folder + L"\\" + newest).c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  }
+}
+
 // Creates a new temporary file beside the target; its path in *path.
 HANDLE CreateTemporary(const std::wstring& folder, const std::wstring& name, std::wstring* path) {
   static const wchar_t kDigits[] =
@@ -157,9 +184,16 @@ ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
   text->clear();
   std::wstring wide;
   if (path.empty() || !win32::ToWide(path, &wide)) return ProfileReadResult::kFailed;
-  win32::CScopedHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const auto open = [&wide] {
+    return win32::CScopedHandle(CreateFileW(
+        wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  win32::CScopedHandle file = open();
+  if (!file.IsValid() && ReadResultFromError(GetLastError()) == ProfileReadResult::kMissing) {
+    RestoreCutReplace(wide);
+    file = open();
+  }
   if (!file.IsValid()) return ReadResultFromError(GetLastError());
 
   LARGE_INTEGER size;
@@ -189,6 +223,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   std::wstring target;
   if (path.empty() || !win32::ToWide(path, &target)) return false;
 
+  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) RestoreCutReplace(target);
   // A read-only file or anything that is not a file stays as it is.
   const DWORD old = GetFileAttributesW(target.c_str());
   const bool exists = old != INVALID_FILE_ATTRIBUTES;

@@ -98,6 +98,21 @@ TEST_F(IniacsWin32Test, LaterSaveRemovesAbandonedTemporaryFiles) {
   EXPECT_EQ(EntryCount(m_dir.Path()), 2);
 }
 
+// A save killed between the replace's two renames left the old file only
+// under its backup name: the next read puts it back, and a save keeps the
+// rest of it.
+TEST_F(IniacsWin32Test, ReplaceCutBetweenItsRenamesIsPutBack) {
+  const std::string text = "[com]\r\ncom=7\r\n[ports]\r\ncom1=\\\\.\\COM9\r\n";
+  WriteFile(m_dir / ".ZETA-7設定ユーティリティ.ini.AbC123~", text);
+  EXPECT_EQ(m_ini.GetInt("com", "com"), 7);
+  EXPECT_EQ(ReadFile(m_strIni), text);
+  m_ini.WriteInt("com", "com", 4);
+  std::string device;
+  EXPECT_TRUE(m_ini.GetString("ports", "com1", &device));
+  EXPECT_EQ(device, "\\\\.\\COM9");
+  EXPECT_EQ(EntryCount(m_dir.Path()), 1);
+}
+
 // The save's calls where Wine cannot show what Windows does: a file another
 // program holds without delete sharing, a folder the user may not write to,
 // a replace that fails half way.
