@@ -30,8 +30,6 @@ constexpr const char* kMsgOutOfRange = "値が有効範囲を超えています"
 constexpr const char* kMsgWriteDone = "書き込み終了";
 constexpr const char* kMsgWriteFailed = "書き込みに失敗しました";
 
-constexpr const char* kSpeedEntries[] = {"38400bps", "19200bps", "9600bps", "4800bps"};
-constexpr int kSpeeds[] = {38400, 19200, 9600, 4800};
 constexpr int kComPortCount = 255;
 
 struct FieldLimits {
@@ -74,10 +72,6 @@ CZeta7Dlg::CZeta7Dlg(CWnd* pParent)
 CZeta7Dlg::~CZeta7Dlg() = default;
 
 void CZeta7Dlg::SetServices(Services services) { m_services = std::move(services); }
-
-int CZeta7Dlg::BaudRateForIndex(int index) {
-  return index >= 0 && index < 4 ? kSpeeds[index] : kSpeeds[0];
-}
 
 const AFX_MSGMAP* CZeta7Dlg::GetMessageMap() const {
   static const AFX_MSGMAP_ENTRY entries[] = {
@@ -142,7 +136,7 @@ BOOL CZeta7Dlg::OnInitDialog() {
   // hold INT_MIN) leaves the list without a selection.
   m_comboComPort.SetCurSel(m_nComPort >= 1 && m_nComPort <= kComPortCount ? m_nComPort - 1 : -1);
 
-  for (const char* entry : kSpeedEntries) m_comboBaudRate.AddString(entry);
+  for (const int rate : kBaudRates) m_comboBaudRate.AddString(Format("%dbps", rate).c_str());
   m_comboBaudRate.SetCurSel(m_nBaudIndex);
 
   ApplyLimits(m_editChannel, kChannelLimits);
@@ -316,7 +310,7 @@ void CZeta7Dlg::OnConnect() {
   m_comboComPort.EnableWindow(FALSE);
   m_comboBaudRate.EnableWindow(FALSE);
 
-  const int baud = BaudRateForIndex(m_nBaudIndex);
+  const int baud = BaudRateOfIndex(m_nBaudIndex);
   m_nLineSpeed = baud;
   if (!m_port.Reopen(m_nComPort, baud, 8, 0, 0)) {
     ResetToDisconnected(Format(kMsgOpenFailed, m_nComPort).c_str(), OpenFailureDetail());

@@ -41,9 +41,6 @@ class CZeta7Dlg : public CDialog {
   int ComPort() const { return m_nComPort; }
   int BaudIndex() const { return m_nBaudIndex; }
 
-  // Line speed for a speed-list index; any other index means 38400.
-  static int BaudRateForIndex(int index);
-
   BOOL PreTranslateMessage(MSG* pMsg) override;
 
  protected:

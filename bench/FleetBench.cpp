@@ -8,6 +8,12 @@
 // from sending a line to its first echo byte, less that byte's time on the
 // line. The goals: fast per unit within 1.5 x the floor; 32 units in
 // parallel within 2 x the time of one. Prints a table; never fails a build.
+//
+//   zeta7-bench-fleet [DEVICE...]
+//
+// With devices named, those are the units (at least 32, each a zeta7-sim at
+// 38400 bit/s): under Wine, where bench/wine-fleet.sh maps COM ports to units
+// it started, this prints the same table for the Windows build.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -105,11 +111,17 @@ Run RunOnce(const std::vector<UnitTarget>& targets, Pace pace) {
 
 }  // namespace
 
-int main() {
-  constexpr int kMaxUnits = 32;
+int main(int argc, char** argv) {
+  constexpr size_t kMaxUnits = 32;
   std::vector<std::unique_ptr<CSimProcess>> sims;
   std::vector<UnitTarget> all;
-  for (int i = 0; i < kMaxUnits; ++i) {
+  for (int i = 1; i < argc; ++i) all.push_back({argv[i], 0, argv[i], {}});
+  if (!all.empty() && all.size() < kMaxUnits) {
+    std::fprintf(stderr, "zeta7-bench-fleet: %d devices named, %d needed\n", argc - 1,
+                 static_cast<int>(kMaxUnits));
+    return 2;
+  }
+  while (all.size() < kMaxUnits) {
     sims.push_back(std::make_unique<CSimProcess>());
     if (!sims.back()->Start({"--baud", std::to_string(kBaud)})) {
       std::fprintf(stderr, "zeta7-bench-fleet: %s\n", sims.back()->Error().c_str());

@@ -84,14 +84,13 @@ int CComPort::WaitByte(int ms) {
   if (!IsOpen()) return 0;
   const int first = ReadByte();
   if (first != 0) return first;
-  switch (portsys::WaitReadable(m_handle, ms)) {
-    case portsys::WaitResult::kReadable: {
-      const int r = ReadByte();
-      // Readable with nothing to read is a hung-up line or an end of file.
-      return r != 0 ? r : -1;
-    }
+  char byte = 0;
+  switch (portsys::WaitByte(m_handle, ms, &byte)) {
+    case portsys::WaitResult::kByte:
+      return 0x100 | static_cast<unsigned char>(byte);
     case portsys::WaitResult::kTimedOut:
       return 0;
+    case portsys::WaitResult::kEnded:
     case portsys::WaitResult::kFailed:
       break;
   }

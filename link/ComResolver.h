@@ -12,9 +12,21 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PortSystem.h"
+
+// The highest COM number: Windows numbers its ports to COM256.
+inline constexpr int kHighestComNumber = 256;
+
+// The one rule for a COM name, wherever it comes from: a port on zeta7ctl's
+// command line ("COM3"), a key of the [ports] section ("com3") and a port
+// name the system lists. "COM" in any case, then the number written
+// plainly, 1..256: no sign, blank or leading zero. Gives the number, 0 for
+// any other name. "COM03" is not COM3: Windows opens no \\.\COM3 for a port
+// it lists as COM03, and a look-up of the key "com3" would not find "com03".
+int ComNumberOfName(std::string_view name);
 
 struct SerialDevice {
   std::string path;     // "/dev/ttyUSB0"; "\\.\COM3" on Windows

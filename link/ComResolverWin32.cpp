@@ -20,20 +20,11 @@
 
 namespace {
 
-constexpr int kHighestComNumber = 256;
-
-// "COM12" -> 12 (any case); 0 for any other name (LPT ports share the class).
+// A port name the system lists, by the one COM-name rule; 0 for any other
+// name (LPT ports share the class).
 int ComNumberOf(const std::wstring& name) {
-  if (name.size() < 4 || name.size() > 6) return 0;
-  for (size_t i = 0; i < 3; ++i) {
-    if ((name[i] | 0x20) != L"com"[i]) return 0;
-  }
-  int n = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < L'0' || name[i] > L'9') return 0;
-    n = n * 10 + (name[i] - L'0');
-  }
-  return n <= kHighestComNumber ? n : 0;
+  std::string utf8;
+  return win32::ToUtf8(name, &utf8) ? ComNumberOfName(utf8) : 0;
 }
 
 std::string DeviceNameOf(int n) { return "\\\\.\\COM" + std::to_string(n); }
@@ -118,7 +109,7 @@ void AddClassPorts(std::map<int, SerialDevice>* ports) {
     if (SetupDiGetDeviceRegistryPropertyW(list.Get(), &device, SPDRP_FRIENDLYNAME, nullptr,
                                           reinterpret_cast<BYTE*>(name),
                                           sizeof name - sizeof(wchar_t), nullptr)) {
-      port.product = ShownUtf8(name);
+      port.product = win32::Utf8(name);
     }
   }
 }
@@ -128,10 +119,10 @@ void AddClassPorts(std::map<int, SerialDevice>* ports) {
 const SerialDevice* FindPresentDevice(const std::string& path,
                                       const std::vector<SerialDevice>& devices) {
   std::wstring wide;
-  if (!ToWide(path, &wide)) return nullptr;
+  if (!win32::ToWide(path, &wide)) return nullptr;
   for (const SerialDevice& d : devices) {
     std::wstring name;
-    if (ToWide(d.path, &name) &&
+    if (win32::ToWide(d.path, &name) &&
         CompareStringOrdinal(name.c_str(), -1, wide.c_str(), -1, TRUE) == CSTR_EQUAL) {
       return &d;
     }

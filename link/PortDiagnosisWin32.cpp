@@ -6,6 +6,7 @@
 #include "ComResolver.h"
 #include "CommCallsWin32.h"
 #include "PortDiagnosis.h"
+#include "ScopedHandleWin32.h"
 #include "SerialDevicesWin32.h"
 #include "WideTextWin32.h"
 
@@ -30,46 +31,34 @@ PortProblem ProblemOfError(DWORD err) {
   }
 }
 
-class CProbeHandle {
- public:
-  explicit CProbeHandle(HANDLE h) : m_handle(h) {}
-  ~CProbeHandle() {
-    if (IsValid()) CommCallsInUse().closeHandle(m_handle);
-  }
-  CProbeHandle(const CProbeHandle&) = delete;
-  CProbeHandle& operator=(const CProbeHandle&) = delete;
-  bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return m_handle; }
-
- private:
-  HANDLE m_handle;
-};
-
 // Opens as CComPort does (the same call, no sharing), asks for the
 // time-outs the open depends on, then closes; fills in the problem.
 void Probe(PortDiagnosis& d, bool listed) {
   std::wstring name;
-  if (!ToWide(d.device, &name)) {
+  if (!win32::ToWide(d.device, &name)) {
     d.problem = PortProblem::kOther;
-    d.systemError = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
+    d.systemError = win32::SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
     return;
   }
-  CProbeHandle h(CommCallsInUse().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const CommCalls& calls = CommCallsInUse();
+  const win32::CScopedHandle h(
+      calls.createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr),
+      calls.closeHandle);
   if (!h.IsValid()) {
     const DWORD err = GetLastError();
     d.problem = ProblemOfError(err);
-    if (d.problem == PortProblem::kOther) d.systemError = SystemErrorText(err);
+    if (d.problem == PortProblem::kOther) d.systemError = win32::SystemErrorText(err);
     return;
   }
   COMMTIMEOUTS t;
-  if (!CommCallsInUse().getCommTimeouts(h.Get(), &t)) {
+  if (!calls.getCommTimeouts(h.Get(), &t)) {
     // A listed port whose driver refuses is still a serial port (Wine gives
     // this for a port mapped to a device that has gone); anything else that
     // opens but has no line settings is a file or another kind of device.
     const DWORD err = GetLastError();
     d.problem = listed ? PortProblem::kOther : PortProblem::kNotTerminal;
-    if (listed) d.systemError = SystemErrorText(err);
+    if (listed) d.systemError = win32::SystemErrorText(err);
   }
 }
 

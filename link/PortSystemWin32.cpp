@@ -72,7 +72,7 @@ namespace portsys {
 PortHandle OpenDevice(int n, const ComMap& map) {
   std::wstring name = L"\\\\.\\COM" + std::to_wstring(n);
   const auto entry = map.find(n);
-  if (entry != map.end() && !entry->second.empty() && !ToWide(entry->second, &name)) {
+  if (entry != map.end() && !entry->second.empty() && !win32::ToWide(entry->second, &name)) {
     return kNoPort;
   }
   HANDLE h = Calls().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

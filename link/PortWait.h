@@ -1,6 +1,8 @@
 // Waiting for input on an open port, for the exchange that is paced by the
 // arrival of bytes (FastTransact.h). One implementation file per platform
-// (PortWaitPosix.cpp here); the caller owns the handle and its thread.
+// (PortWaitPosix.cpp, PortWaitWin32.cpp); the caller owns the handle and its
+// thread. The wait takes the byte it waited for: on Windows the wait is a
+// read of its own.
 #pragma once
 
 #include "PortSystem.h"
@@ -8,13 +10,14 @@
 namespace portsys {
 
 enum class WaitResult {
-  kReadable,  // a byte is waiting, or the line has hung up (a read tells)
-  kTimedOut,
-  kFailed  // the handle cannot be waited on
+  kByte,      // a byte came: it is in *byte
+  kTimedOut,  // none came within the time
+  kEnded,     // the line has hung up or the device ended: none will come
+  kFailed     // the handle cannot be waited on or read
 };
 
-// Waits at most ms milliseconds (0: only looks) for input on h. A signal
-// does not cut the wait short.
-WaitResult WaitReadable(PortHandle h, int ms);
+// Waits at most ms milliseconds (0: only looks) for a byte on h and reads
+// it. A signal does not cut the wait short.
+WaitResult WaitByte(PortHandle h, int ms, char* byte);
 
 }  // namespace portsys

@@ -14,12 +14,10 @@ namespace {
 WaitResult FromPoll(int ready, short revents) {
   if (ready == 0) return WaitResult::kTimedOut;
   if (revents & POLLNVAL) return WaitResult::kFailed;
-  return WaitResult::kReadable;  // POLLIN, POLLHUP and POLLERR all end in a read
+  return WaitResult::kByte;  // POLLIN, POLLHUP and POLLERR all end in a read
 }
 
-}  // namespace
-
-WaitResult WaitReadable(PortHandle h, int ms) {
+WaitResult Poll(PortHandle h, int ms) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
   for (;;) {
@@ -29,6 +27,16 @@ WaitResult WaitReadable(PortHandle h, int ms) {
     if (ready >= 0) return FromPoll(ready, p.revents);
     if (errno != EINTR) return WaitResult::kFailed;
   }
+}
+
+}  // namespace
+
+WaitResult WaitByte(PortHandle h, int ms, char* byte) {
+  const WaitResult r = Poll(h, ms);
+  if (r != WaitResult::kByte) return r;
+  // Readable with nothing to read is a hung-up line or an end of file.
+  const int got = ReadBytes(h, byte, 1);
+  return got == 1 ? WaitResult::kByte : got == 0 ? WaitResult::kEnded : WaitResult::kFailed;
 }
 
 }  // namespace portsys

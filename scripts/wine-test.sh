@@ -327,9 +327,11 @@ ctl_step=$((ctl_step + 1))
 ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "apply (Ctrl+C)" >"$run/ctl-$ctl_step.args"
-timeout -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
+# In the foreground mode timeout passes the signal on to wine alone; in its
+# own it also sends it to its whole process group, and wine would count two.
+timeout --foreground -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
   >"$ctl_out" 2>"$ctl_err" &
-ctl_pid=$!  # timeout passes the signal on to wine
+ctl_pid=$!
 for _ in $(seq 1000); do
   tail -c +$((sent + 1)) "$run/ctl-a.log" | grep -aq '^S 20 4 -1 500' && break
   sleep 0.01

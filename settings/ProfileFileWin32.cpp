@@ -5,7 +5,8 @@
 
 #include "FileCallsWin32.h"
 #include "ProfileFile.h"
-#include "TextWin32.h"
+#include "ScopedHandleWin32.h"
+#include "WideTextWin32.h"
 
 const char kNewFileLineBreak[] = "\r\n";
 
@@ -69,8 +70,8 @@ ULONGLONG AgeMs(const FILETIME& written) {
 void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name) {
   const std::wstring pattern = folder + L"\\." + name + L".??????*";
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const win32::CScopedHandle search(FindFirstFileW(pattern.c_str(), &found), FindClose);
+  if (!search.IsValid()) return;
   do {
     const std::wstring file = found.cFileName;
     const bool ours =
@@ -79,39 +80,34 @@ void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name
         AgeMs(found.ftLastWriteTime) > kStaleTemporaryMs) {
       DeleteFileW((folder + L"\\" + found.cFileName).c_str());
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
 }
 
-// The replace moves the old file to ".<name>.XXXXXX~" before it moves the
-// new one in (Wine's ReplaceFileW renames twice, with or without a backup
-// name), so a save killed between the two leaves no settings file. The
-// newest such copy is the old file, whole: it goes back under its name,
-// unless another save has put a file there meanwhile.
-bool RestoreInterruptedReplace(const std::wstring& target) {
+// A save killed between the two renames of ReplaceFileW leaves no file
+// under the target's name and the old one under its backup name
+// (".<name>.XXXXXX~"). The newest such backup is put back before the file
+// is read or saved, so the settings are never lost with it (a file that took
+// the name meanwhile wins); the next save's clean-up removes the others.
+void RestoreCutReplace(const std::wstring& target) {
   const std::wstring folder = FolderOf(target), name = NameOf(target);
   const std::wstring pattern = folder + L"\\." + name + L".??????~";
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
+  const win32::CScopedHandle search(FindFirstFileW(pattern.c_str(), &found), FindClose);
+  if (!search.IsValid()) return;
   std::wstring newest;
-  ULONGLONG newestTime = 0;
+  FILETIME newestTime{};
   do {
     const std::wstring file = found.cFileName;
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        file.size() != name.size() + 9) {
-      continue;
-    }
-    const ULONGLONG written = (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) |
-                              found.ftLastWriteTime.dwLowDateTime;
-    if (newest.empty() || written > newestTime) {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        file.size() == name.size() + 9 &&
+        (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0)) {
       newest = file;
-      newestTime = written;
+      newestTime = found.ftLastWriteTime;
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return !newest.empty() && g_calls->moveFileEx((folder + L"\\" + newest).c_str(), target.c_str(),
-                                                MOVEFILE_WRITE_THROUGH) != FALSE;
+  } while (FindNextFileW(search.Get(), &found));
+  if (!newest.empty()) {
+    g_calls->moveFileEx((folder + L"\\" + newest).c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  }
 }
 
 // Creates a new temporary file beside the target; its path in *path.
@@ -169,8 +165,9 @@ bool ReplaceKeepingRights(const std::wstring& target, const std::wstring& tempor
 // can leave the new text followed by the old file's last bytes (as many as
 // the new text is shorter): the truncation comes after the write.
 bool RewriteInPlace(const std::wstring& target, const std::string& text) {
-  CFileHandle file(g_calls->createFile(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::CScopedHandle file(g_calls->createFile(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr));
   if (!file.IsValid() || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
   const bool ok =
       WriteAll(file.Get(), text) && SetEndOfFile(file.Get()) && FlushFileBuffers(file.Get());
@@ -186,18 +183,17 @@ void UseProfileFileCalls(const ProfileFileCalls* calls) { g_calls = calls ? call
 ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
   text->clear();
   std::wstring wide;
-  if (path.empty() || !ToWide(path, &wide)) return ProfileReadResult::kFailed;
+  if (path.empty() || !win32::ToWide(path, &wide)) return ProfileReadResult::kFailed;
   const auto open = [&wide] {
-    return CreateFileW(wide.c_str(), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return win32::CScopedHandle(CreateFileW(
+        wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   };
-  HANDLE opened = open();
-  if (opened == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND &&
-      RestoreInterruptedReplace(wide)) {
-    opened = open();
+  win32::CScopedHandle file = open();
+  if (!file.IsValid() && ReadResultFromError(GetLastError()) == ProfileReadResult::kMissing) {
+    RestoreCutReplace(wide);
+    file = open();
   }
-  CFileHandle file(opened);
   if (!file.IsValid()) return ReadResultFromError(GetLastError());
 
   LARGE_INTEGER size;
@@ -225,8 +221,9 @@ ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
 
 bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   std::wstring target;
-  if (path.empty() || !ToWide(path, &target)) return false;
+  if (path.empty() || !win32::ToWide(path, &target)) return false;
 
+  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) RestoreCutReplace(target);
   // A read-only file or anything that is not a file stays as it is.
   const DWORD old = GetFileAttributesW(target.c_str());
   const bool exists = old != INVALID_FILE_ATTRIBUTES;
@@ -239,7 +236,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   const std::wstring folder = FolderOf(target), name = NameOf(target);
   RemoveStaleTemporaries(folder, name);
   std::wstring temporary;
-  CFileHandle file(CreateTemporary(folder, name, &temporary));
+  win32::CScopedHandle file(CreateTemporary(folder, name, &temporary));
   if (!file.IsValid()) {
     return exists && GetLastError() == ERROR_ACCESS_DENIED && RewriteInPlace(target, text);
   }

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "SettingsLocation.h"
-#include "TextWin32.h"
 #include "UserDirKit/UserDirKit.h"
+#include "WideTextWin32.h"
 
 const char kPathSeparator = '\\';
 const char kPathSeparators[] = "\\/";
@@ -24,7 +24,7 @@ std::optional<std::string> ReadOwnPath() {
     if (n == 0) return std::nullopt;
     if (n < size) {
       std::string path;
-      if (!ToUtf8(std::wstring(buf.data(), n), &path)) return std::nullopt;
+      if (!win32::ToUtf8(std::wstring_view(buf.data(), n), &path)) return std::nullopt;
       return path;
     }
     if (size >= kMaxModulePath) return std::nullopt;
@@ -40,6 +40,6 @@ LocationServices SystemLocationServices() {
   services.fileExists = udk_FileExists;
   services.getUserAppFolder = udk_GetUserAppFolder;
   services.makeFolder = udk_MakeFolder;
-  services.lastErrorText = [] { return SystemErrorText(GetLastError()); };
+  services.lastErrorText = [] { return win32::SystemErrorText(GetLastError()); };
   return services;
 }

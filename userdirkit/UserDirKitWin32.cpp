@@ -7,6 +7,7 @@
 #include <string>
 
 #include "UserDirKit/UserDirKit.h"
+#include "WideTextWin32.h"
 
 namespace {
 
@@ -16,28 +17,6 @@ constexpr DWORD kMinMinor = 1;
 constexpr WORD kMinServicePack = 1;
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-
-bool ToWide(const char* text, std::wstring* wide) {
-  wide->clear();
-  const int length = static_cast<int>(std::strlen(text));
-  if (length == 0) return true;
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, length, nullptr, 0);
-  if (n <= 0) return false;
-  wide->resize(static_cast<size_t>(n));
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, length, &(*wide)[0], n) == n;
-}
-
-bool ToUtf8(const wchar_t* wide, std::string* text) {
-  text->clear();
-  const int length = static_cast<int>(std::wcslen(wide));
-  if (length == 0) return true;
-  const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, length, nullptr, 0,
-                                    nullptr, nullptr);
-  if (n <= 0) return false;
-  text->resize(static_cast<size_t>(n));
-  return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, length, &(*text)[0], n, nullptr,
-                             nullptr) == n;
-}
 
 // The true system version: GetVersionEx reports what the program's manifest
 // claims to know about, RtlGetVersion what is running.
@@ -61,7 +40,8 @@ bool RoamingAppData(std::string* folder) {
   PWSTR path = nullptr;
   const HRESULT hr = SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &path);
   // The path is allocated even on some failures; it is freed on every road.
-  const bool ok = SUCCEEDED(hr) && path != nullptr && ToUtf8(path, folder) && !folder->empty();
+  const bool ok =
+      SUCCEEDED(hr) && path != nullptr && win32::ToUtf8(path, folder) && !folder->empty();
   CoTaskMemFree(path);
   return ok;
 }
@@ -74,12 +54,16 @@ bool IsFolder(const std::wstring& path) {
 }  // namespace
 
 extern "C" UDK_API int UDK_CALL udk_FileExists(const char* path) {
-  std::wstring wide;
-  if (path == nullptr || path[0] == '\0' || !ToWide(path, &wide)) return 0;
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-             ? 1
-             : 0;
+  try {
+    std::wstring wide;
+    if (path == nullptr || path[0] == '\0' || !win32::ToWide(path, &wide)) return 0;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+               ? 1
+               : 0;
+  } catch (...) {
+    return 0;  // out of memory
+  }
 }
 
 extern "C" UDK_API int UDK_CALL udk_GetUserAppFolder(char* buffer, int size) {
@@ -100,7 +84,7 @@ extern "C" UDK_API int UDK_CALL udk_MakeFolder(const char* folder) {
   if (folder == nullptr || folder[0] == '\0') return -1;
   try {
     std::wstring path;
-    if (!ToWide(folder, &path)) return -1;
+    if (!win32::ToWide(folder, &path)) return -1;
     // Every prefix that ends before a separator, then the whole path. A
     // drive ("C:"), a server or share name, or a folder already there fails
     // to be created and is passed over: whether the whole path is a folder

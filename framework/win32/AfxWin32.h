@@ -21,12 +21,6 @@ void AfxWin32HandleQueued(MSG* msg);
 // returns when the queue is empty.
 void AfxWin32DrainQueue();
 
-// Text for display, UTF-8 <-> UTF-16: a byte or unit that is not valid in
-// its encoding shows as a replacement character rather than emptying the
-// whole text.
-std::wstring AfxWin32Wide(const std::string& text);
-std::string AfxWin32Utf8(const wchar_t* text, size_t length);
-
 // A rectangle in the work-area coordinates of a window placement
 // (rcNormalPosition) in screen coordinates, given the monitor's work area
 // and its whole rectangle.

@@ -12,6 +12,7 @@
 
 #include "AfxDialog.h"
 #include "AfxWin32.h"
+#include "WideTextWin32.h"
 
 namespace afxwin32 {
 
@@ -32,8 +33,12 @@ struct DialogState {
   PAINTSTRUCT paint{};
 };
 
-inline std::wstring ToWide(const std::string& text) { return AfxWin32Wide(text); }
-inline std::string ToUtf8(const wchar_t* text, size_t length) { return AfxWin32Utf8(text, length); }
+// Text for display: a byte or unit that is not valid in its encoding shows
+// as a replacement character rather than emptying the whole text.
+inline std::wstring ToWide(const std::string& text) { return win32::Wide(text); }
+inline std::string ToUtf8(const wchar_t* text, size_t length) {
+  return win32::Utf8(std::wstring_view(text, length));
+}
 
 inline DialogState* StateOf(HWND dialog) {
   return dialog ? static_cast<DialogState*>(GetPropW(dialog, kDialogProp)) : nullptr;

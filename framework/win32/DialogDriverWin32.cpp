@@ -9,12 +9,13 @@
 
 #include "AfxWin32.h"
 #include "DialogDriver.h"
+#include "WideTextWin32.h"
 
 namespace {
 
 HWND HandleOf(const CWnd& wnd) { return wnd.m_hWnd; }
 
-std::wstring Wide(const std::string& text) { return AfxWin32Wide(text); }
+std::wstring Wide(const std::string& text) { return win32::Wide(text); }
 
 // The key-message lParam: repeat count 1, the key's scan code, Alt as the
 // context bit, and for a release the previous-state and transition bits.

@@ -207,28 +207,6 @@ HCURSOR g_cursorBeforeWait = nullptr;
 
 }  // namespace
 
-std::wstring AfxWin32Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  }
-  return wide;
-}
-
-std::string AfxWin32Utf8(const wchar_t* text, size_t length) {
-  if (length == 0) return std::string();
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], n, nullptr, nullptr);
-  }
-  return utf8;
-}
-
 namespace afxbackend {
 
 void SetOwner(HWND hWnd, CWnd* pWnd) {

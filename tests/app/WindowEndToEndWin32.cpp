@@ -20,24 +20,12 @@
 #include <vector>
 
 #include "MainDialogTemplate.h"
+#include "WideTextWin32.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], n);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
-  text.resize(text.size() - 1);
-  return text;
-}
+using win32::Utf8;
+using win32::Wide;
 
 // The variable as UTF-8 (the narrow environment has only the ANSI code
 // page, and the program's name is Japanese).

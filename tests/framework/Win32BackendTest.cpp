@@ -20,16 +20,11 @@
 #include "DialogDriver.h"
 #include "FieldDialog.h"
 #include "MainDialogTemplate.h"
+#include "WideTextWin32.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& wide) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
-  text.resize(text.size() - 1);
-  return text;
-}
+using win32::Utf8;
 
 std::wstring ClassOf(HWND hWnd) {
   wchar_t name[32] = {};

@@ -124,6 +124,36 @@ TEST_F(ComPortWin32Test, ReadsAndWritesAreSynchronousAndFailuresShow) {
   EXPECT_FALSE(m_driver.m_bOverlappedUsed);
 }
 
+// A wait is one read that waits on the port itself, not a poll, and the
+// time-outs of the reads that never wait come back after it; a read that
+// gives nothing at once although it could wait means the device has gone.
+TEST_F(ComPortWin32Test, AWaitIsOneReadThatWaitsAndPutsTheTimeoutsBack) {
+  CComPort port;
+  ASSERT_EQ(port.Open(1), 1);
+  m_driver.m_calls.clear();
+  m_driver.m_timeoutsSet.clear();
+  m_driver.m_strLater = "x";
+  EXPECT_EQ(port.WaitByte(250), 0x100 | 'x');
+  EXPECT_EQ(m_driver.m_calls,
+            (std::vector<std::string>{"ReadFile", "GetCommTimeouts", "SetCommTimeouts", "ReadFile",
+                                      "SetCommTimeouts"}));
+  ASSERT_EQ(m_driver.m_timeoutsSet.size(), 2u);
+  const COMMTIMEOUTS& timed = m_driver.m_timeoutsSet[0];
+  EXPECT_EQ(timed.ReadIntervalTimeout, MAXDWORD);
+  EXPECT_EQ(timed.ReadTotalTimeoutMultiplier, MAXDWORD);
+  EXPECT_EQ(timed.ReadTotalTimeoutConstant, 250u);
+  EXPECT_EQ(timed.WriteTotalTimeoutConstant, kDriverTimeout);
+  const COMMTIMEOUTS& back = m_driver.m_timeoutsSet[1];
+  EXPECT_EQ(back.ReadTotalTimeoutMultiplier, kDriverTimeout);
+  EXPECT_EQ(back.ReadTotalTimeoutConstant, kDriverTimeout);
+
+  EXPECT_EQ(port.WaitByte(250), -1);
+  EXPECT_EQ(port.WaitByte(0), 0);  // only a look: nothing to set
+  m_driver.m_bTakesTimeouts = false;
+  m_driver.m_strLater = "y";
+  EXPECT_EQ(port.WaitByte(250), -1);
+}
+
 // Output that never leaves the driver (another program left CTS flow on and
 // the unit holds CTS low): the write fails at its bound instead of waiting
 // for ever, and says which handshakes were on; with none on, it says none.

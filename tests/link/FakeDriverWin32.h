@@ -28,6 +28,7 @@ class CFakeDriver {
   DWORD m_nOutQueue = 0;  // bytes that never leave (a handshake line held low)
   DWORD m_nFlags = kDriverFlags;
   std::string m_strWaiting;
+  std::string m_strLater;  // arrives during a read whose time-outs let it wait
 
   // What the port did.
   std::vector<std::string> m_calls;
@@ -97,6 +98,10 @@ BOOL WINAPI FakeReadFile(HANDLE, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED 
   g_driver->m_calls.push_back("ReadFile");
   g_driver->m_bOverlappedUsed |= overlapped != nullptr;
   if (!g_driver->m_bReads) return FALSE;
+  if (g_driver->m_strWaiting.empty() && !g_driver->m_timeoutsSet.empty() &&
+      g_driver->m_timeoutsSet.back().ReadTotalTimeoutMultiplier == MAXDWORD) {
+    g_driver->m_strWaiting.swap(g_driver->m_strLater);
+  }
   const DWORD take = std::min<DWORD>(n, static_cast<DWORD>(g_driver->m_strWaiting.size()));
   std::memcpy(buf, g_driver->m_strWaiting.data(), take);
   g_driver->m_strWaiting.erase(0, take);

@@ -1,6 +1,7 @@
 // A save killed at any moment (TerminateProcess, as the task manager does).
-// Through a temporary file, the settings file is left as it was before that
-// save or as it is after it: every other line intact, never a torn file. In
+// Through a temporary file, the settings file is read back as it was before
+// that save or as it is after it: every other line intact, never a torn file
+// and never lost. In
 // place (where the folder takes no new file), the new text may also be
 // followed by the old file's last bytes, and nothing else.
 #include <gtest/gtest.h>
@@ -72,7 +73,8 @@ class SaveKillWin32Test : public ::testing::Test {
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
     CloseHandle(pi.hProcess);
     CloseHandle(readEnd);
-    // What the program would find at its next start.
+    // As the program reads it next: a replace cut between its two renames
+    // left the old file under its backup name, and the read puts it back.
     std::string text;
     ReadProfileFile(m_strIni, &text);
     return text;

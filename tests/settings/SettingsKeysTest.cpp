@@ -9,16 +9,26 @@
 namespace {
 
 TEST(SettingsKeys, StoredNumbersBecomePortSpeedAndPlace) {
+  // The speed is that of the index used.
   const struct {
-    int stored, port, index;
+    int stored, port, index, baud;
   } cases[] = {
-      {-1, 1, 0},  {0, 0, 0},       {3, 3, 3},
-      {4, 4, 0},   {-2, -2, -2},    {255, 255, 0},
-      {256, 1, 0}, {INT_MAX, 1, 0}, {INT_MIN, INT_MIN, INT_MIN},
+      {-1, 1, 0, 38400},
+      {0, 0, 0, 38400},
+      {1, 1, 1, 19200},
+      {2, 2, 2, 9600},
+      {3, 3, 3, 4800},
+      {4, 4, 0, 38400},
+      {-2, -2, -2, 38400},
+      {255, 255, 0, 38400},
+      {256, 1, 0, 38400},
+      {INT_MAX, 1, 0, 38400},
+      {INT_MIN, INT_MIN, INT_MIN, 38400},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ComPortFromStored(c.stored), c.port) << c.stored;
     EXPECT_EQ(BaudIndexFromStored(c.stored), c.index) << c.stored;
+    EXPECT_EQ(BaudRateOfIndex(c.index), c.baud) << c.stored;
   }
 
   const struct {

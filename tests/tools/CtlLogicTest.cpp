@@ -101,15 +101,6 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   EXPECT_TRUE(c.help);
 }
 
-TEST(CtlOptionsTest, ComNamesAsTheWindowNamesThem) {
-  const struct {
-    const char* name;
-    int number;
-  } cases[] = {{"COM1", 1},  {"com3", 3}, {"Com256", 256}, {"COM257", 0},    {"COM0", 0},
-               {"COM03", 0}, {"COM", 0},  {"COM3x", 0},    {"/dev/ttyS0", 0}};
-  for (const auto& c : cases) EXPECT_EQ(ComNumberOfName(c.name), c.number) << c.name;
-}
-
 class CtlProfileTest : public ::testing::Test {
  protected:
   std::string Read(const std::string& text, UnitParams* p) {

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kHighestComNumber = 256;
-
 InterruptState g_interrupted;
 
 int UsageError(const std::string& message) {
@@ -58,7 +56,7 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& r
                     std::vector<UnitTarget>* targets, std::string* error) {
   if (c.all) *targets = AllTargets(map, roots);
   for (const std::string& name : c.ports) {
-    const int n = ComNumberOfName(name.c_str());
+    const int n = ComNumberOfName(name);
     UnitTarget target;
     if (n != 0) {
       target = {name, n, ResolveComIn(n, map, roots), MapKey(n, map)};
@@ -141,22 +139,6 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
 }
 
 }  // namespace
-
-int ComNumberOfName(const char* name) {
-  if (name == nullptr) return 0;
-  const std::string s = name;
-  if (s.size() < 4 || s.size() > 6) return 0;
-  for (size_t i = 0; i < 3; ++i) {
-    if ((s[i] | 0x20) != "com"[i]) return 0;
-  }
-  if (s[3] == '0') return 0;
-  int n = 0;
-  for (size_t i = 3; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return 0;
-    n = n * 10 + (s[i] - '0');
-  }
-  return n <= kHighestComNumber ? n : 0;
-}
 
 int CtlMain(int argc, const char* const* argv) {
   CtlCommand c;

@@ -9,6 +9,3 @@ inline constexpr int kExitUnitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 int CtlMain(int argc, const char* const* argv);
-
-// "COM3" (any case) -> 3, for 1..256; 0 for anything else.
-int ComNumberOfName(const char* name);

@@ -6,11 +6,11 @@
 #include "CtlProfile.h"
 #include "CtlText.h"
 #include "PortList.h"
+#include "SettingsKeys.h"
 
 namespace {
 
 constexpr int kMaxTimeoutMs = 60000;
-const int kSpeeds[] = {38400, 19200, 9600, 4800};
 
 struct VerbEntry {
   const char* name;
@@ -185,7 +185,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       c->all = true;
     } else if (arg == "-b" || arg == "--baud") {
       ok = takeInt(&c->baud);
-      if (ok && std::find(std::begin(kSpeeds), std::end(kSpeeds), c->baud) == std::end(kSpeeds)) {
+      if (ok && std::find(std::begin(kBaudRates), std::end(kBaudRates), c->baud) ==
+                    std::end(kBaudRates)) {
         *error = std::string(kTextOutOfRange) + ": --baud " + value + " (38400, 19200, 9600, 4800)";
         ok = false;
       }

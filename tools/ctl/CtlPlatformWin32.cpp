@@ -5,6 +5,7 @@
 
 #include "ComResolver.h"
 #include "CtlPlatform.h"
+#include "ScopedHandleWin32.h"
 #include "ToolConsole.h"
 #include "WideTextWin32.h"
 
@@ -94,15 +95,10 @@ bool IsDevicePathName(const std::string& name) {
 // nothing and stays as it is.
 std::string DeviceIdentity(const std::string& device) {
   std::wstring wide;
-  if (!ToWide(device, &wide) || wide.empty()) return device;
+  std::string upper;
+  if (!win32::ToWide(device, &wide) || wide.empty()) return device;
   CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  if (n <= 0) return device;
-  std::string upper(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &upper[0], n, nullptr,
-                      nullptr);
-  return upper;
+  return win32::ToUtf8(wide, &upper) ? upper : device;
 }
 
 std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots&) {
@@ -113,14 +109,21 @@ bool DevicePresent(const std::string&) { return true; }
 
 CRecordFile::~CRecordFile() { Close(); }
 
-// Appended through a handle of its own position: the lines end in LF as on
-// every system, and a line that did not go out whole is cut off again.
+// A handle that may only append (FILE_APPEND_DATA without FILE_WRITE_DATA):
+// Windows puts every write at the end of the file as one step, as O_APPEND
+// does, so two zeta7ctl runs recording to one file keep every line whole.
+// Wine (and a share whose server does not append as one step) finds the end
+// first and writes there after, so each append also holds a lock that every
+// zeta7ctl takes for it (a byte far past any end, so that no reader of the
+// file meets it). Read access is what the lock needs; the lines end in LF as
+// on every system.
 bool CRecordFile::Open(const std::string& path) {
   Close();
   std::wstring wide;
-  if (path.empty() || !ToWide(path, &wide)) return false;
-  const HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (path.empty() || !win32::ToWide(path, &wide)) return false;
+  const HANDLE h = CreateFileW(
+      wide.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   m_hFile = h;
   return true;
@@ -128,21 +131,34 @@ bool CRecordFile::Open(const std::string& path) {
 
 bool CRecordFile::IsOpen() const { return m_hFile != nullptr; }
 
+// A line that went out in part (a full disk) is cut off again through a
+// second handle that may write, back to the size before it, as the POSIX
+// side does.
 bool CRecordFile::Append(const std::string& line) {
   if (m_hFile == nullptr) return false;
+  OVERLAPPED lock{};
+  lock.Offset = 0xFFFFFFFE;
+  lock.OffsetHigh = 0x7FFFFFFF;
+  if (!LockFileEx(m_hFile, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) return false;
   LARGE_INTEGER end{};
-  if (!SetFilePointerEx(m_hFile, LARGE_INTEGER{}, &end, FILE_END)) return false;
+  const bool sized = GetFileSizeEx(m_hFile, &end) != FALSE;
   DWORD written = 0;
-  const BOOL ok =
-      WriteFile(m_hFile, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  if (ok && written == line.size()) return true;
-  if (written > 0 && SetFilePointerEx(m_hFile, end, nullptr, FILE_BEGIN)) SetEndOfFile(m_hFile);
-  return false;
+  const bool whole =
+      WriteFile(m_hFile, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+      written == line.size();
+  if (!whole && written > 0 && sized) {
+    const win32::CScopedHandle cut(
+        ReOpenFile(m_hFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+    if (cut.IsValid() && SetFilePointerEx(cut.Get(), end, nullptr, FILE_BEGIN)) {
+      SetEndOfFile(cut.Get());
+    }
+  }
+  UnlockFileEx(m_hFile, 0, 1, 0, &lock);
+  return whole;
 }
 
 bool CRecordFile::Close() {
-  if (m_hFile == nullptr) return true;
-  const BOOL ok = CloseHandle(m_hFile);
+  win32::CScopedHandle file(m_hFile);
   m_hFile = nullptr;
-  return ok != 0;
+  return file.Close();
 }

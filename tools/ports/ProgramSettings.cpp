@@ -65,11 +65,6 @@ ProgramSettings LoadProgramSettings(const std::string& overridePath) {
   return settings;
 }
 
-int BaudRateOfIndex(int index) {
-  static const int kRates[] = {38400, 19200, 9600, 4800};
-  return index >= 0 && index < 4 ? kRates[index] : kRates[0];
-}
-
 std::string FileProblem(const std::string& path) {
   std::string raw;
   switch (ReadProfileFile(path, &raw)) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "PortSystem.h"
+#include "SettingsKeys.h"  // BaudRateOfIndex: the speed of baudIndex
 
 struct ProgramSettings {
   std::string path;  // the file read (it may not exist); empty when unknown
@@ -22,9 +23,6 @@ struct ProgramSettings {
 
 // overridePath, when not empty, is read instead of the window's file.
 ProgramSettings LoadProgramSettings(const std::string& overridePath = {});
-
-// The line speed of a speed index, as the window turns it into bit/s.
-int BaudRateOfIndex(int index);
 
 // Why a file named on the command line (a --settings file, a profile) cannot
 // be read as a small text file, in a few words ("ありません", "ディレクトリです",

@@ -6,31 +6,11 @@
 #include <cstdio>
 
 #include "ToolConsole.h"
+#include "WideTextWin32.h"
 
 namespace {
 
 constexpr char kEraseToEnd[] = "\x1b[K";
-
-// Text shown or passed on; a broken sequence becomes U+FFFD instead of
-// dropping the whole text.
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  return wide;
-}
-
-std::string Utf8(const wchar_t* wide) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string text(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr);
-  text.pop_back();  // the NUL
-  return text;
-}
 
 bool WriteWide(HANDLE console, const std::wstring& text) {
   size_t at = 0;
@@ -66,7 +46,7 @@ bool WriteConsoleText(HANDLE console, const std::string& text) {
   size_t from = 0;
   for (;;) {
     const size_t erase = text.find(kEraseToEnd, from);
-    if (!WriteWide(console, Wide(text.substr(from, erase - from)))) return false;
+    if (!WriteWide(console, win32::Wide(text.substr(from, erase - from)))) return false;
     if (erase == std::string::npos) return true;
     EraseToEnd(console);
     from = erase + sizeof kEraseToEnd - 1;
@@ -91,7 +71,7 @@ std::vector<std::string> ToolArguments(int argc, char** argv) {
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
   if (wide == nullptr) return {argv, argv + argc};
   std::vector<std::string> args;
-  for (int i = 0; i < n; ++i) args.push_back(Utf8(wide[i]));
+  for (int i = 0; i < n; ++i) args.push_back(win32::Utf8(wide[i]));
   LocalFree(wide);
   return args;
 }

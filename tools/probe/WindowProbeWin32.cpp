@@ -16,25 +16,15 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <memory>
 #include <string>
+
+#include "ScopedHandleWin32.h"
+#include "WideTextWin32.h"
 
 namespace {
 
-struct HandleCloser {
-  void operator()(HANDLE h) const {
-    if (h) CloseHandle(h);
-  }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
 void Print(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes,
-                      nullptr, nullptr);
-  utf8 += '\n';
+  const std::string utf8 = win32::Utf8(text) + '\n';
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written,
             nullptr);
@@ -136,7 +126,7 @@ int wmain(int argc, wchar_t** argv) {
 
   LARGE_INTEGER began;
   QueryPerformanceCounter(&began);
-  Handle started;
+  win32::CScopedHandle started;
   if (start) {
     std::wstring file = start, folder;
     if (file.size() > 4 && _wcsicmp(file.c_str() + file.size() - 4, L".lnk") == 0) {
@@ -157,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
             std::to_wstring(GetLastError()) + L")");
       return 4;
     }
-    started.reset(info.hProcess);
+    started = win32::CScopedHandle(info.hProcess);
   }
 
   Search search{&title, nullptr};
@@ -165,8 +155,8 @@ int wmain(int argc, wchar_t** argv) {
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     if (search.found) break;
     DWORD code = 0;
-    if (started && WaitForSingleObject(started.get(), 0) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(started.get(), &code)) {
+    if (started.IsValid() && WaitForSingleObject(started.Get(), 0) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(started.Get(), &code)) {
       Print(L"window-probe: the program ended with " + std::to_wstring(code) +
             L" before its window appeared");
       return 1;
@@ -181,11 +171,12 @@ int wmain(int argc, wchar_t** argv) {
   const double shown = Milliseconds(began);
   DWORD pid = 0;
   const DWORD thread = GetWindowThreadProcessId(search.found, &pid);
-  Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+  const win32::CScopedHandle process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
   // Done with its start-up and painted: what a screenshot or a user sees.
   // The window shows during the dialog's start-up; a message sent to it is
   // answered only once its thread is back in its message loop.
-  if (process) WaitForInputIdle(process.get(), 5000);
+  if (process.IsValid()) WaitForInputIdle(process.Get(), 5000);
   SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
   RedrawWindow(search.found, nullptr, nullptr,
                RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -203,8 +194,8 @@ int wmain(int argc, wchar_t** argv) {
   LARGE_INTEGER closing;
   QueryPerformanceCounter(&closing);
   HWND answered = nullptr;
-  while (!process || WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT) {
-    if (!process && !IsWindow(search.found)) break;
+  while (!process.IsValid() || WaitForSingleObject(process.Get(), 20) == WAIT_TIMEOUT) {
+    if (!process.IsValid() && !IsWindow(search.found)) break;
     BoxSearch boxes{search.found, nullptr};
     EnumThreadWindows(thread, VisitThreadWindow, reinterpret_cast<LPARAM>(&boxes));
     const HWND box = boxes.found;
@@ -221,7 +212,7 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   DWORD code = 0;
-  if (process) GetExitCodeProcess(process.get(), &code);
+  if (process.IsValid()) GetExitCodeProcess(process.Get(), &code);
   Print(L"ended with " + std::to_wstring(code));
   return 0;
 }

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ScopedHandleWin32.h"
 #include "SimProcess.h"
+#include "WideTextWin32.h"
 
 namespace {
 
@@ -20,54 +22,10 @@ int MillisLeft(Clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-  return wide;
-}
-
-std::string Utf8(const wchar_t* wide, int length = -1) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, length, &utf8[0], n, nullptr, nullptr);
-  if (length < 0) utf8.pop_back();  // the converted terminator
-  return utf8;
-}
-
 // "what: reason" for a Win32 or Winsock error code.
 std::string Win32Error(const std::string& what, DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = n > 0 ? Utf8(text, static_cast<int>(n)) : "error " + std::to_string(code);
-  if (text != nullptr) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return what + ": " + reason;
+  return what + ": " + win32::SystemErrorText(code);
 }
-
-class CHandle {
- public:
-  explicit CHandle(HANDLE h = INVALID_HANDLE_VALUE) : m_h(h) {}
-  ~CHandle() { Close(); }
-  CHandle(const CHandle&) = delete;
-  CHandle& operator=(const CHandle&) = delete;
-  bool Valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
-  void Close() {
-    if (Valid()) CloseHandle(m_h);
-    m_h = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE m_h;
-};
 
 class CSocket {
  public:
@@ -105,7 +63,7 @@ bool UnixPath(const std::string& path, std::string& unixPath, std::string& error
     error = kNotWine;
     return false;
   }
-  char* name = toUnix(Wide(path).c_str());
+  char* name = toUnix(win32::Wide(path).c_str());
   if (name == nullptr) {
     error = path + ": Wine knows no Unix path for it";
     return false;
@@ -127,7 +85,7 @@ bool WindowsPath(const std::string& unixPath, std::string& path, std::string& er
     error = unixPath + ": Wine knows no Windows path for it";
     return false;
   }
-  path = Utf8(name);
+  path = win32::Utf8(name);
   HeapFree(GetProcessHeap(), 0, name);
   return true;
 }
@@ -140,7 +98,7 @@ bool ProgramFromEnvironment(std::string& program, std::string& error) {
     error = "ZETA7_SIM is not set (scripts/wine-test.sh sets it to the Linux zeta7-sim)";
     return false;
   }
-  const std::string path = Utf8(value, static_cast<int>(n));
+  const std::string path = win32::Utf8(std::wstring_view(value, n));
   if (path[0] != '/') {
     program = path;
     return true;
@@ -304,7 +262,7 @@ bool TempFile(const wchar_t* prefix, std::string& path, std::string& error) {
     error = Win32Error("temporary file", GetLastError());
     return false;
   }
-  path = Utf8(name);
+  path = win32::Utf8(name);
   return true;
 }
 
@@ -323,7 +281,7 @@ CSimProcess::CSimProcess() = default;
 CSimProcess::~CSimProcess() {
   // The unit may still append to the log until it has gone.
   Stop();
-  if (!m_strLog.empty()) DeleteFileW(Wide(m_strLog).c_str());
+  if (!m_strLog.empty()) DeleteFileW(win32::Wide(m_strLog).c_str());
 }
 
 std::string CSimProcess::DefaultProgram() {
@@ -346,13 +304,13 @@ bool CSimProcess::Start(const std::string& program, const std::vector<std::strin
   }
   m_strDevice.clear();
   m_strError.clear();
-  const std::wstring wideProgram = Wide(program);
+  const std::wstring wideProgram = win32::Wide(program);
   if (GetFileAttributesW(wideProgram.c_str()) == INVALID_FILE_ATTRIBUTES) {
     m_strError = Win32Error(program, GetLastError());
     return false;
   }
 
-  if (!m_strLog.empty()) DeleteFileW(Wide(m_strLog).c_str());
+  if (!m_strLog.empty()) DeleteFileW(win32::Wide(m_strLog).c_str());
   m_strLog.clear();
   std::string log;
   std::string unixLog;
@@ -362,7 +320,7 @@ bool CSimProcess::Start(const std::string& program, const std::vector<std::strin
   if (!UnixPath(log, unixLog, m_strError) || !UnixArgs(args, unixArgs, m_strError)) return false;
   unixArgs.insert(unixArgs.end(), {"--log", unixLog, "--quit-on-eof"});
   std::wstring commandLine = QuoteArg(wideProgram);
-  for (const std::string& arg : unixArgs) commandLine += L" " + QuoteArg(Wide(arg));
+  for (const std::string& arg : unixArgs) commandLine += L" " + QuoteArg(win32::Wide(arg));
 
   std::unique_ptr<CChild> child(new CChild);
   CSocket theirs;
@@ -385,8 +343,8 @@ bool CSimProcess::Start(const std::string& program, const std::vector<std::strin
     return false;
   }
   // A Unix child comes without these; a Windows one would not.
-  const CHandle thread(info.hThread);
-  const CHandle process(info.hProcess);
+  const win32::CScopedHandle thread(info.hThread);
+  const win32::CScopedHandle process(info.hProcess);
   // Only the unit holds its end from here, so our end reaches EOF when it
   // exits.
   theirs.Close();
