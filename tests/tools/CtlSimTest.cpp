@@ -3,17 +3,25 @@
 // unit written apart from the simulator (FakeUnit.h). The programs see a
 // device tree of the test's own ($ZETA7_DEVICE_ROOT): nothing of the
 // machine's serial devices is listed, opened or sent to.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CComPort.h"
@@ -57,6 +65,55 @@ JsonValue RecordOf(const std::vector<JsonValue>& records, const std::string& por
     if (r["port"].text == port) return r;
   return {};
 }
+
+// A pseudo-terminal for a program's standard error, in raw mode (no CR
+// added to LF), its output collected by a thread of its own.
+class CTerminal {
+ public:
+  CTerminal() {
+    m_nMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_nMaster < 0 || grantpt(m_nMaster) != 0 || unlockpt(m_nMaster) != 0) return;
+    m_strDevice = ptsname(m_nMaster);
+    m_nSlave = open(m_strDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    if (m_nSlave < 0 || tcgetattr(m_nSlave, &t) != 0) return;
+    cfmakeraw(&t);
+    tcsetattr(m_nSlave, TCSANOW, &t);
+    const winsize ws{24, 100, 0, 0};
+    ioctl(m_nSlave, TIOCSWINSZ, &ws);
+    m_thread = std::thread([this] {
+      while (!m_bStop) {
+        pollfd p{m_nMaster, POLLIN, 0};
+        char buf[512];
+        if (poll(&p, 1, 20) <= 0) continue;
+        const ssize_t n = read(m_nMaster, buf, sizeof buf);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (n > 0) m_strText.append(buf, static_cast<size_t>(n));
+      }
+    });
+  }
+  ~CTerminal() {
+    m_bStop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_nSlave >= 0) close(m_nSlave);
+    if (m_nMaster >= 0) close(m_nMaster);
+  }
+  bool Ok() const { return m_thread.joinable(); }
+  const std::string& Device() const { return m_strDevice; }
+  std::string Text() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_strText;
+  }
+
+ private:
+  int m_nMaster = -1;
+  int m_nSlave = -1;
+  std::string m_strDevice;
+  mutable std::mutex m_mutex;
+  std::string m_strText;
+  std::atomic<bool> m_bStop{false};
+  std::thread m_thread;
+};
 
 std::string Params(const JsonValue& p) {
   if (p.kind != JsonValue::kObject) return "null";
@@ -228,8 +285,8 @@ TEST_F(CtlSimTest, NoiseIsNotSilence) {
 // info and read give the window's verdicts; save writes a profile that
 // apply can use.
 TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
-  ASSERT_TRUE(
-      StartUnits({{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}}));
+  ASSERT_TRUE(StartUnits(
+      {{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}, {"--nul"}}));
   ToolResult r =
       Ctl({"info", "-p", "COM1", "-p", "COM2", "-p", "COM3", "--pace", "fast", "--timeout", "200"});
   EXPECT_EQ(r.exitCode, 1);
@@ -239,9 +296,14 @@ TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
   EXPECT_TRUE(Has(r.err, "プロンプト \"ZETA7> \"")) << r.err;
   EXPECT_TRUE(Has(r.err, "ZETA-7との通信が不正です COM3")) << r.err;
 
-  r = Ctl({"read", "-p", "COM4", "--pace", "fast"});
+  // 19 characters is a wrong length; 18 with a NUL in them is the right
+  // length cut short, and says so.
+  r = Ctl({"read", "-p", "COM4", "-p", "COM5", "--pace", "fast"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Has(r.err, "受信データが不正です COM4")) << r.err;
+  EXPECT_TRUE(Has(r.err, "(19 文字; 4つの値で 17 か 18 文字が正)")) << r.err;
+  EXPECT_TRUE(Has(r.err, "(18 文字ですが4つの値が揃っていません; 9 文字目の NUL で切れています)"))
+      << r.err;
 
   const std::string saved = dir_ / "saved.ini";
   EXPECT_EQ(Ctl({"save", "-p", "COM1", saved, "--pace", "fast"}).exitCode, 0);
@@ -345,18 +407,83 @@ TEST_F(CtlSimTest, RecordsReachTheFileAsEachUnitEnds) {
   stuck.SetFault('V', Fault::kStuckAfterEcho);
   WriteFile(settings(), "[ports]\ncom1=" + sound.Device() + "\ncom2=" + stuck.Device() + "\n");
   const std::string record = dir_ / "rec.jsonl";
+  const std::string out = dir_ / "out.jsonl";
   CToolProcess ctl("zeta7ctl");
   ASSERT_TRUE(ctl.Start({"info", "--settings", settings(), "-p", "COM1", "-p", "COM2", "--pace",
-                         "fast", "--timeout", "60000", "--record", record}));
+                         "fast", "--timeout", "60000", "--record", record, "--json"},
+                        out));
+  // The stuck unit holds the batch open for a minute: whatever is in the
+  // files before then was written as its unit ended, not at the end.
   ASSERT_TRUE(stuck.WaitForLine("V"));
-  ASSERT_TRUE(WaitFor([&] { return Has(ReadFile(record), "\n"); }));
+  const bool both =
+      WaitFor([&] { return Has(ReadFile(record), "\n") && Has(ReadFile(out), "\n"); });
   EXPECT_TRUE(ctl.Running());
   ctl.Signal(SIGKILL);
   ctl.Wait();
-  const std::vector<JsonValue> records = Records(ReadFile(record));
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]["port"].text, "COM1");
-  EXPECT_EQ(records[0]["version"].text, "V2.00");
+  ASSERT_TRUE(both) << "record: " << ReadFile(record) << "\nstdout: " << ReadFile(out);
+  for (const std::string& file : {record, out}) {
+    const std::vector<JsonValue> records = Records(ReadFile(file));
+    ASSERT_EQ(records.size(), 1u) << file;
+    EXPECT_EQ(records[0]["port"].text, "COM1");
+    EXPECT_EQ(records[0]["version"].text, "V2.00");
+  }
+}
+
+// The progress line goes to standard error only while that is a terminal
+// that can move its cursor, never among the JSON lines on standard output;
+// its last counts are the summary's, an interrupted unit not among the
+// failed ones.
+TEST_F(CtlSimTest, ProgressOnlyOnATerminalAndAsTheSummaryCounts) {
+  const struct {
+    const char* term;
+    bool terminal;
+    bool shown;
+  } cases[] = {{"xterm", true, true}, {"dumb", true, false}, {"xterm", false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.term) + (c.terminal ? " terminal" : " file"));
+    CFakeUnit held, sound, refusing;
+    ASSERT_TRUE(held.Ok() && sound.Ok() && refusing.Ok());
+    held.SetFault('S', Fault::kHeld);
+    refusing.SetFault('S', Fault::kNg);
+    WriteFile(settings(), "[ports]\ncom1=" + held.Device() + "\ncom2=" + sound.Device() +
+                              "\ncom3=" + refusing.Device() + "\n");
+    CScopedEnv term("TERM", std::string(c.term));
+    CTerminal tty;
+    ASSERT_TRUE(tty.Ok());
+    const std::string record = dir_ / ("rec-" + std::string(c.term) + ".jsonl");
+    std::filesystem::remove(record);
+    CToolProcess ctl("zeta7ctl");
+    ASSERT_TRUE(
+        ctl.Start({"apply", "--settings", settings(), profile(), "-p", "COM1", "-p", "COM2", "-p",
+                   "COM3", "--json", "--record", record, "--pace", "fast", "--timeout", "60000"},
+                  "", "", c.terminal ? tty.Device() : ""));
+    auto err = [&] { return c.terminal ? tty.Text() : ctl.Err(); };
+    ASSERT_TRUE(held.WaitForLine("S "));
+    ASSERT_TRUE(WaitFor([&] { return SplitLines(ReadFile(record)).size() == 2; }));
+    ctl.Signal(SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return Has(err(), "中断します"); }));
+    held.Release();
+    const ToolResult r = ctl.Wait();
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(Records(r.out).size(), 3u) << r.out;
+    EXPECT_FALSE(Has(r.out, "\r")) << r.out;
+    ASSERT_TRUE(WaitFor([&] { return Has(err(), ")\n"); })) << err();
+    const std::string text = err();
+    std::smatch summary;
+    ASSERT_TRUE(std::regex_search(text, summary, std::regex("中断しました \\((.*)\\)\n"))) << text;
+    EXPECT_EQ(summary[1].str(), "完了 1, 失敗 1, 対象外 0, 中断 1");
+    const std::regex progress("\r\\d+/3 台  (.*?)  経過 [0-9.]+ 秒\x1b\\[K");
+    std::string last;
+    for (std::sregex_iterator it(text.begin(), text.end(), progress), end; it != end; ++it) {
+      last = (*it)[1].str();
+    }
+    if (c.shown) {
+      EXPECT_EQ(last, summary[1].str()) << text;
+    } else {
+      EXPECT_EQ(last, "") << text;
+      EXPECT_FALSE(Has(text, "\x1b[K")) << text;
+    }
+  }
 }
 
 // Output that cannot be written is an error exit with the reason, though

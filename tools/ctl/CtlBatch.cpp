@@ -88,10 +88,12 @@ class CBatchSink {
   void DrawProgress() {
     if (!m_bProgress) return;
     const double secs = std::chrono::duration<double>(Clock::now() - m_start).count();
-    char line[160];
-    std::snprintf(line, sizeof line, "\r完了 %d/%d  失敗 %d  中断 %d  経過 %.1f 秒\033[K", m_nDone,
-                  m_nTotal, m_counts.failed, m_counts.interrupted, secs);
-    WriteStderr(line);
+    // The counts in the summary's words, so that the last progress line and
+    // the summary never disagree.
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "  経過 %.1f 秒\033[K", secs);
+    WriteStderr("\r" + std::to_string(m_nDone) + "/" + std::to_string(m_nTotal) + " 台  " +
+                SummaryLine(m_counts) + elapsed);
     m_bShown = true;
   }
   void ClearProgress() {
