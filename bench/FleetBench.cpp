@@ -115,7 +115,7 @@ int main() {
       std::fprintf(stderr, "zeta7-bench-fleet: %s\n", sims.back()->Error().c_str());
       return 1;
     }
-    all.push_back({sims.back()->DevicePath(), 0, sims.back()->DevicePath(), {}});
+    all.push_back({sims.back()->DevicePath(), 0, sims.back()->DevicePath(), {}, {}});
   }
 
   const double turnaround = MeasureTurnaround(all[0].device);

@@ -279,7 +279,7 @@ TEST(CtlRecordTest, EveryLineIsStrictJsonWhateverTheBytes) {
 // others are done and every unit has its record.
 TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
   std::vector<UnitTarget> targets;
-  for (const char* name : {"COM1", "COM2", "COM3"}) targets.push_back({name, 0, name, {}});
+  for (const char* name : {"COM1", "COM2", "COM3"}) targets.push_back({name, 0, name, {}, {}});
   int started = 0;
   const ThreadStart start = [&](std::function<void()> work) {
     if (++started == 2) {
@@ -313,6 +313,9 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   r.before = UnitParams{12, 3, 5, 1000};
   r.outcome = UnitOutcome::kFailed;
   r.error = "書き込みに失敗しました COM3";
+  r.errorCode = "rejected";
+  r.withDiff = true;
+  r.target = UnitParams{20, 3, 5, 1000};
   r.elapsedMs = 42;
   EXPECT_EQ(RecordJson(r),
             "{\"time\":\"2026-01-02T03:04:05.006Z\",\"command\":\"apply\",\"port\":\"COM3\","
@@ -320,8 +323,11 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
             "\"version\":\"V1\\\"\\\\\\u000d\\u0001\xef\xbf\xbd\","
             "\"write_sent\":false,\"ok_received\":false,\"unit_state\":\"unchanged\","
             "\"before\":{\"channel\":12,\"id\":3,\"retry_count\":5,\"retry_interval\":1000},"
-            "\"after\":null,\"outcome\":\"failed\",\"error\":\"書き込みに失敗しました COM3\","
-            "\"elapsed_ms\":42}");
+            "\"after\":null,\"target\":{\"channel\":20,\"id\":3,\"retry_count\":5,"
+            "\"retry_interval\":1000},\"changed\":false,\"check\":false,"
+            "\"outcome\":\"failed\",\"error_code\":\"rejected\","
+            "\"error\":\"書き込みに失敗しました COM3\",\"diff\":{\"channel\":{\"before\":12,"
+            "\"after\":20}},\"elapsed_ms\":42}");
   EXPECT_EQ(EscapeBytes(std::string("ZETA7> \r\n\0\xff", 11)), "\"ZETA7> \\r\\n\\x00\\xff\"");
 }
 

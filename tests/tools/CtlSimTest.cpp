@@ -170,13 +170,23 @@ class CtlSimTest : public ::testing::Test {
   std::vector<std::unique_ptr<CSimProcess>> sims_;
 };
 
-// Each unit gets its own record and outcome; verify catches a unit that says
-// "OK" and keeps its old values.
+int CountSent(const Lines& lines) {
+  return static_cast<int>(
+      std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l[0] == 'S'; }));
+}
+
+// Each unit gets its own record, outcome and error code; verify catches a
+// unit that says "OK" and keeps its old values. A unit that already holds
+// the values gets no "S" unless forced; --check sends none and says what
+// would change.
 TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
   ASSERT_TRUE(StartUnits({{}, {"--no-store"}, {"--silent"}, {"--lower-ok"}, {"--r18"}}));
   for (const char* pace : {"fast", "fixed"}) {
-    const ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "-p", "COM3", "-p",
-                              "COM4", "-p", "COM5", "--json", "--pace", pace});
+    const bool forced = std::string(pace) == "fixed";
+    Lines args = {"apply", profile(), "-p", "COM1", "-p",     "COM2",   "-p", "COM3",
+                  "-p",    "COM4",    "-p", "COM5", "--json", "--pace", pace};
+    if (forced) args.push_back("--force");
+    const ToolResult r = Ctl(args);
     EXPECT_EQ(r.exitCode, 1) << pace << r.err;
     const std::vector<JsonValue> records = Records(r.out);
     ASSERT_EQ(records.size(), 5u) << r.out;
@@ -184,17 +194,49 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
     EXPECT_EQ(Params(ok["after"]), "20 4 -1 500");
     EXPECT_EQ(ok["outcome"].text, "ok");
     EXPECT_EQ(ok["unit_state"].text, "verified");
+    EXPECT_EQ(ok["error_code"].kind, JsonValue::kNull);
+    EXPECT_TRUE(ok["write_sent"].boolean);
+    EXPECT_EQ(ok["changed"].boolean, !forced);  // forced: it held the values already
     EXPECT_EQ(RecordOf(records, "COM5")["outcome"].text, "ok");
     const JsonValue noStore = RecordOf(records, "COM2");
     EXPECT_TRUE(Has(noStore["error"].text, "書き込みに失敗しました COM2")) << r.out;
     EXPECT_TRUE(Has(noStore["error"].text, "読み戻した値が違います")) << r.out;
     EXPECT_EQ(noStore["unit_state"].text, "differs");
+    EXPECT_EQ(noStore["error_code"].text, "verify_mismatch");
+    EXPECT_FALSE(noStore["changed"].boolean);
     EXPECT_TRUE(Has(RecordOf(records, "COM4")["error"].text, "\"ok\"")) << r.out;
+    EXPECT_EQ(RecordOf(records, "COM4")["error_code"].text, "rejected");
     EXPECT_EQ(RecordOf(records, "COM3")["unit_state"].text, "unchanged");
+    EXPECT_EQ(RecordOf(records, "COM3")["error_code"].text, "no_answer");
     EXPECT_TRUE(Has(r.err, "ZETA-7と通信できません COM3 (" + sims_[2]->DevicePath() + ")"))
         << r.err;
     EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 2, 失敗 3, 対象外 0\n")) << r.err;
   }
+  const int sent = CountSent(sims_[0]->ReceivedLines()) + CountSent(sims_[1]->ReceivedLines());
+  ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "--pace", "fast", "--check",
+                      "--diff", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<JsonValue> records = Records(r.out);
+  ASSERT_EQ(records.size(), 2u) << r.out;
+  EXPECT_FALSE(RecordOf(records, "COM1")["changed"].boolean);
+  EXPECT_TRUE(RecordOf(records, "COM1")["diff"].fields.empty()) << r.out;
+  const JsonValue would = RecordOf(records, "COM2");
+  EXPECT_TRUE(would["changed"].boolean && would["check"].boolean) << r.out;
+  EXPECT_EQ(would["diff"]["channel"]["before"].number, 12) << r.out;
+  EXPECT_EQ(would["diff"]["channel"]["after"].number, 20) << r.out;
+  EXPECT_EQ(would["diff"].fields.size(), 4u) << r.out;
+  r = Ctl({"apply", profile(), "-p", "COM1", "--pace", "fast", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  records = Records(r.out);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_FALSE(records[0]["changed"].boolean || records[0]["write_sent"].boolean) << r.out;
+  r = Ctl({"write", "-p", "COM2", "-c", "20", "-i", "4", "-r", "infinite", "-t", "500", "--check",
+           "--diff"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "変更あり (--check): チャネル 12 → 20, ID 3 → 4, リトライ回数 5 → 無限"))
+      << r.out;
+  EXPECT_EQ(CountSent(sims_[0]->ReceivedLines()) + CountSent(sims_[1]->ReceivedLines()), sent);
+
   const ToolResult read = Ctl({"read", "-p", "COM1", "--pace", "fast"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_TRUE(Has(read.out, "チャネル 20, ID 4, 無限リトライ, リトライ間隔[msec] 500")) << read.out;
@@ -544,11 +586,12 @@ TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
     bool okReceived;
     const char* state;
     const char* error;
+    const char* code;
   } cases[] = {
-      {Fault::kHangUp, false, "unknown", "\"OK\" の前"},
-      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前"},
-      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前"},
-      {Fault::kNg, false, "unknown", "\"NG\""},
+      {Fault::kHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前", "state_unknown"},
+      {Fault::kNg, false, "unknown", "\"NG\"", "rejected"},
   };
   for (const auto& c : cases) {
     CFakeUnit unit;
@@ -564,6 +607,8 @@ TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
     EXPECT_EQ(records[0]["ok_received"].boolean, c.okReceived) << r.out;
     EXPECT_EQ(records[0]["unit_state"].text, c.state) << r.out;
     EXPECT_TRUE(Has(records[0]["error"].text, c.error)) << records[0]["error"].text;
+    EXPECT_EQ(records[0]["error_code"].text, c.code) << r.out;
+    EXPECT_TRUE(records[0]["changed"].boolean) << r.out;  // as far as anyone can tell
   }
 }
 

@@ -131,7 +131,22 @@ std::string HumanLine(const UnitRecord& r) {
   if (r.command == "info") return line + kTextVersionLine + Printable(r.version);
   if (r.command == "read" && r.before) return line + DescribeParams(*r.before);
   if (r.command == "save" && r.before) return line + "保存しました: " + DescribeParams(*r.before);
-  if (r.after) return line + kTextWriteDone + ": " + DescribeParams(*r.after);
+  if (r.command == "scan") {
+    return line + std::to_string(r.baud) + " bit/s, " + kTextVersionLine + Printable(r.version) +
+           (r.usbSerial.empty() ? "" : ", USB シリアル番号 " + Printable(r.usbSerial));
+  }
+  if (r.before && r.target && (r.check || !r.writeSent)) {
+    const std::string change = DescribeChange(*r.before, *r.target);
+    if (r.check)
+      return line + (r.changed ? "変更あり (--check): " : "変更なし (--check): ") +
+             (r.changed ? change : DescribeParams(*r.before));
+    return line + "変更なし (すでに同じ値): " + DescribeParams(*r.before);
+  }
+  if (r.after) {
+    line += std::string(kTextWriteDone) + ": " + DescribeParams(*r.after);
+    if (r.withDiff && r.before) line += " [" + DescribeChange(*r.before, *r.after) + "]";
+    return line;
+  }
   return line + "完了";
 }
 
@@ -172,6 +187,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       CUnitSession session(target, options, command, interrupted);
       session.Finish(false);
       session.Record().error = std::string(kTextThreadFailed) + " " + target.name + ": " + e.what();
+      session.Record().errorCode = error_code::kThreadFailed;
       sink.Unit(session.Record());
       unitEnded();
     }
