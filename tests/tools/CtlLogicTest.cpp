@@ -11,6 +11,7 @@
 #include "CtlBatch.h"
 #include "CtlMain.h"
 #include "CtlOptions.h"
+#include "CtlPlan.h"
 #include "CtlProfile.h"
 #include "CtlRecord.h"
 #include "JsonLine.h"
@@ -59,6 +60,14 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"read", "-p", "COM1", "--pace", "fast", "--timeout", "99999999999"},
        "値が有効範囲を超えています"},
       {{"read", "-x"}, "不明なオプションです"},
+      {{"read", "-p", "COM1", "--check"}, "write と apply だけ"},
+      {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "一緒に使えません"},
+      {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan はプロファイルも -p も"},
+      {{"apply", "a.ini", "--plan", "u.csv"}, "--plan はプロファイルも -p も"},
+      {{"write", "--plan", "u.csv"}, "apply だけ"},
+      {{"scan", "--all"}, "--all は不要"},
+      {{"scan", "-b", "9600"}, "-b は取りません"},
+      {{"scan", "--timeout", "0"}, "1〜60000"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -99,6 +108,58 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   EXPECT_EQ(FormatWriteCommand(c.params), "S 46 15 -1 0");
   ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
   EXPECT_TRUE(c.help);
+}
+
+// A plan as spreadsheets write it reads; each bad row is named by the line
+// it begins on, and every one of them is reported.
+TEST(CtlPlanTest, SpreadsheetHabitsReadAndEveryBadRowIsNamed) {
+  std::vector<PlanRow> rows;
+  std::vector<PlanError> errors;
+  ASSERT_TRUE(
+      ParsePlan("\xEF\xBB\xBFNote, Port ,channel,id,retry_count,retry_interval\r\n"
+                "\"site \"\"A\"\", bench\r\n2\",\"COM3\",12,3,infinite,1000\r\n"
+                ",,,,,\r\n"
+                "x, /dev/ttyUSB0 ,46,15,10000,32767\r\n\r\n",
+                &rows, &errors))
+      << PlanErrorText("p", errors.at(0));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].line, 2);
+  EXPECT_EQ(rows[0].port, "COM3");
+  EXPECT_EQ(FormatWriteCommand(rows[0].params), "S 12 3 -1 1000");
+  EXPECT_EQ(rows[1].line, 5);
+  EXPECT_EQ(rows[1].port, "/dev/ttyUSB0");
+
+  const struct {
+    std::string text;
+    std::vector<std::string> errors;  // as PlanErrorText gives them for "u.csv"
+  } cases[] = {
+      {"port,channel,id,retry_count,retry_interval\nCOM1,6,0,0,0\nCOM2,7,x,0,0\n"
+       "COM3,7,0\nCOM4,7,0,0,0,9\n,7,0,0,0\n",
+       {"u.csv 2 行目: 値が有効範囲を超えています: channel = 6 (7〜46)",
+        "u.csv 3 行目: id が数ではありません: x", "u.csv 4 行目: retry_count がありません",
+        "u.csv 5 行目: 列が見出しより多くあります (6 列; 見出しは 5 列)",
+        "u.csv 6 行目: port がありません"}},
+      {"port,channel,id,retry_count\nCOM1,7,0,0\n",
+       {"u.csv 1 行目: 列 retry_interval がありません"}},
+      {"port,channel,id,retry_count,retry_interval,ID\n", {"u.csv 1 行目: 列 id が二度あります"}},
+      {"port,channel,id,retry_count,retry_interval\n\"COM1,7,0,0,0\n",
+       {"u.csv 2 行目: 引用符 \" が閉じていません"}},
+      {"port,channel,id,retry_count,retry_interval\r\n\r\n", {"u.csv: ユニットの行がありません"}},
+      {"", {"u.csv: 見出しの行がありません (port,channel,id,retry_count,retry_interval)"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(ParsePlan(c.text, &rows, &errors)) << c.text;
+    std::vector<std::string> got;
+    for (const PlanError& e : errors) got.push_back(PlanErrorText("u.csv", e));
+    EXPECT_EQ(got, c.errors) << c.text;
+  }
+  for (const auto& [name, serial] : std::vector<std::pair<std::string, std::string>>{
+           {"usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0", "A1B2C3D4"},
+           {"usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0", "D"},
+           {"usb-Arduino__www.arduino.cc__0043_85736323838351F0E1C1-if00", "85736323838351F0E1C1"},
+           {"pci-0000:00:14.0-usb-0:2:1.0-port0", ""}}) {
+    EXPECT_EQ(UsbSerialOfByIdName(name), serial) << name;
+  }
 }
 
 TEST(CtlOptionsTest, ComNamesAsTheWindowNamesThem) {
@@ -298,6 +359,7 @@ TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
     if (r.port != "COM2") continue;
     EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
     EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
+    EXPECT_EQ(r.errorCode, "thread_failed");
   }
 }
 

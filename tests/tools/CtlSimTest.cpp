@@ -153,8 +153,9 @@ class CtlSimTest : public ::testing::Test {
     std::filesystem::create_symlink("../../" + name, ById(n));
   }
   std::string ById(int n) const {
-    return root_ / ("dev/serial/by-id/usb-Test_Adapter_" + std::to_string(n) + "-if00-port0");
+    return root_ / ("dev/serial/by-id/usb-Test_Adapter_" + Serial(n) + "-if00-port0");
   }
+  static std::string Serial(int n) { return "TS00" + std::to_string(n); }
   std::string settings() const { return dir_ / "settings.ini"; }
   std::string profile() const { return dir_ / "unit.ini"; }
 
@@ -639,6 +640,123 @@ TEST_F(CtlSimTest, AllTakesEveryUnitAndSkipsOnlySilentPorts) {
   r = Ctl({"info", "--all", "--pace", "fast", "--timeout", "100"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(Has(r.err, "応答するZETA-7がありません")) << r.err;
+}
+
+// A plan gives each unit its own values, the port by COM name, device path
+// or the adapter's serial number; a plan with faults is refused whole, each
+// bad row named by its line, before anything is sent.
+TEST_F(CtlSimTest, PlanGivesEachUnitItsValuesOrIsRefusedWhole) {
+  ASSERT_TRUE(StartUnits({{}, {}, {}}));
+  AddListedDevice(0, sims_[2]->DevicePath());
+  const std::string plan = dir_ / "units.csv";
+  WriteFile(plan,
+            "\xEF\xBB\xBFid,port,channel,retry_interval,retry_count\r\n"
+            "1,COM1,7,0,0\r\n"
+            "2,\"" +
+                sims_[1]->DevicePath() +
+                "\",46,32767,infinite\r\n"
+                "3," +
+                Serial(0) + ",30,100,10000\r\n\r\n");
+  ToolResult r = Ctl({"apply", "--plan", plan, "--pace", "fast", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<JsonValue> records = Records(r.out);
+  ASSERT_EQ(records.size(), 3u) << r.out;
+  EXPECT_EQ(Params(RecordOf(records, "COM1")["after"]), "7 1 0 0");
+  EXPECT_EQ(Params(RecordOf(records, sims_[1]->DevicePath())["after"]), "46 2 -1 32767");
+  EXPECT_EQ(Params(RecordOf(records, Serial(0))["after"]), "30 3 10000 100");
+  EXPECT_EQ(RecordOf(records, Serial(0))["device"].text, ById(0));
+
+  WriteFile(plan,
+            "port,channel,id,retry_count,retry_interval\n"
+            "COM1,7,1,0,0\n"
+            "COM2,99,1,0,0\n"
+            "\n"
+            "NOSUCH,7,1,0,0\n"
+            "\"" +
+                sims_[0]->DevicePath() +
+                "\",7,1,0,0\n"
+                "COM3,7,,0,0\n");
+  const int before = static_cast<int>(sims_[0]->ReceivedBytes().size());
+  r = Ctl({"apply", "--plan", plan, "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  for (const std::string& e :
+       {plan + " 3 行目: 値が有効範囲を超えています: channel = 99",
+        plan + " 5 行目: シリアル番号 NOSUCH の USB アダプタがありません",
+        plan + " 6 行目: " + sims_[0]->DevicePath() + " は 2 行目と同じデバイスです",
+        plan + " 7 行目: id がありません", std::string("何も送信しません (4 か所)")}) {
+    EXPECT_TRUE(Has(r.err, e)) << e << "\n" << r.err;
+  }
+  EXPECT_EQ(static_cast<int>(sims_[0]->ReceivedBytes().size()), before);
+  EXPECT_EQ(sims_[1]->ReceivedBytes().find("S 99"), std::string::npos);
+}
+
+// scan finds each unit at its own speed, ports in parallel, with its
+// adapter's serial number; a port another program holds is reported and
+// left alone, a silent one is skipped.
+TEST_F(CtlSimTest, ScanFindsEachUnitAtItsSpeedAndLeavesHeldPortsAlone) {
+  ASSERT_TRUE(StartUnits({{}, {"--unit-baud", "4800"}, {"--silent"}, {}}));
+  AddListedDevice(0, sims_[1]->DevicePath());
+  // The listed device is COM1; the map gives the rest.
+  WriteFile(settings(), "[ports]\ncom5=" + sims_[0]->DevicePath() + "\ncom3=" +
+                            sims_[2]->DevicePath() + "\ncom4=" + sims_[3]->DevicePath() + "\n");
+  CComPort holder;
+  holder.SetComMap({{1, sims_[3]->DevicePath()}});
+  ASSERT_EQ(holder.Open(1), 1);
+  const ToolResult r = Ctl({"scan", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<JsonValue> records = Records(r.out);
+  ASSERT_EQ(records.size(), 4u) << r.out;
+  const struct {
+    const char* port;
+    const char* outcome;
+    int baud;
+    const char* code;
+  } expected[] = {{"COM5", "ok", 38400, ""},
+                  {"COM1", "ok", 4800, ""},
+                  {"COM3", "skipped", 0, "no_answer"},
+                  {"COM4", "failed", 38400, "open_busy"}};
+  for (const auto& e : expected) {
+    const JsonValue u = RecordOf(records, e.port);
+    EXPECT_EQ(u["outcome"].text, e.outcome) << e.port << r.out;
+    EXPECT_EQ(u["baud"].number, e.baud) << e.port;
+    EXPECT_EQ(u["error_code"].text, e.code) << e.port;
+  }
+  EXPECT_EQ(RecordOf(records, "COM1")["usb_serial"].text, Serial(0));
+  EXPECT_EQ(RecordOf(records, "COM1")["version"].text, "V1.02.03");
+  EXPECT_EQ(sims_[3]->ReceivedBytes(), "");
+
+  const ToolResult human = Ctl({"scan", "-p", "COM1"});
+  EXPECT_EQ(human.exitCode, 0) << human.err;
+  EXPECT_TRUE(Has(human.out,
+                  "4800 bit/s, ファームウェアバージョン V1.02.03, USB シリアル番号 " + Serial(0)))
+      << human.out;
+}
+
+// A trace holds every byte each way with its time, enough to see why a
+// unit failed: here a refused write, in one file and in a file a port.
+TEST_F(CtlSimTest, TraceHoldsEveryByteOfEachPort) {
+  ASSERT_TRUE(StartUnits({{}, {"--lower-ok"}}));
+  for (const std::string& trace : {dir_ / "all.trace", dir_ / "traces/"}) {
+    const ToolResult r = Ctl({"write", "-p", "COM1", "-p", "COM2", "-c", "30", "-i", "1", "-r", "1",
+                              "-t", "1", "--pace", "fast", "--force", "--trace", trace});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string com2 = ReadFile(trace.back() == '/' ? trace + "COM2.trace" : trace);
+    const std::regex line("^(\\d+)\t(COM[12])\t(tx|rx|open|close|lost)\t(.*)$");
+    long long last = -1;
+    std::string sent, received;
+    for (const std::string& l : SplitLines(com2)) {
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(l, m, line)) << l;
+      if (m[2] != "COM2") continue;
+      EXPECT_GE(std::stoll(m[1]), last) << l;
+      last = std::stoll(m[1]);
+      (m[3] == "tx" ? sent : received) += m[3] == "tx" || m[3] == "rx" ? m[4].str() : "";
+    }
+    EXPECT_TRUE(Has(sent, "\"S 30 1 1 1\\r\\n\"")) << com2;
+    EXPECT_TRUE(Has(received, "\"ok\\r\\nZETA7>\"") || Has(received, "ok")) << com2;
+    EXPECT_TRUE(Has(received, "ZETA7>")) << com2;
+  }
+  EXPECT_TRUE(Has(ReadFile(dir_ / "traces/COM1.trace"), "\tCOM1\ttx\t\"S 30 1 1 1\\r\\n\""));
 }
 
 }  // namespace

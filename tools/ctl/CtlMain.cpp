@@ -121,30 +121,33 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& r
 }
 
 // The whole plan, row by row: every row that cannot be a unit gives its
-// own message with its line; false when any did.
+// own message with its line, in the order of the file; false when any did.
 bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& roots,
-                 std::vector<UnitTarget>* targets, std::vector<std::string>* errors) {
+                 std::vector<UnitTarget>* targets, std::vector<std::string>* messages) {
   std::vector<PlanRow> rows;
-  if (!ReadPlan(path, &rows, errors)) return false;
+  std::vector<PlanError> errors;
+  ReadPlan(path, &rows, &errors);
   std::map<std::string, int> seen;  // device identity -> line
   for (const PlanRow& row : rows) {
-    const std::string at = path + " " + std::to_string(row.line) + " 行目: ";
     UnitTarget target;
     std::string error;
     if (!ResolvePort(row.port, true, map, roots, &target, &error)) {
-      errors->push_back(at + error);
+      errors.push_back({row.line, error});
       continue;
     }
     const auto [it, fresh] = seen.emplace(DeviceIdentity(target.device), row.line);
     if (!fresh) {
-      errors->push_back(at + row.port + " は " + std::to_string(it->second) +
-                        " 行目と同じデバイスです (" + target.device + ")");
+      errors.push_back({row.line, row.port + " は " + std::to_string(it->second) +
+                                      " 行目と同じデバイスです (" + target.device + ")"});
       continue;
     }
     target.plan = row.params;
     targets->push_back(target);
   }
-  return errors->empty();
+  std::stable_sort(errors.begin(), errors.end(),
+                   [](const PlanError& a, const PlanError& b) { return a.line < b.line; });
+  for (const PlanError& e : errors) messages->push_back(PlanErrorText(path, e));
+  return errors.empty();
 }
 
 UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {

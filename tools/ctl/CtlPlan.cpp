@@ -85,17 +85,19 @@ bool SplitRecords(const std::string& text, std::vector<Record>* records, int* ba
 
 }  // namespace
 
-bool ParsePlan(const std::string& raw, const std::string& name, std::vector<PlanRow>* rows,
-               std::vector<std::string>* errors) {
+std::string PlanErrorText(const std::string& name, const PlanError& e) {
+  return e.line == 0 ? name + ": " + e.text
+                     : name + " " + std::to_string(e.line) + " 行目: " + e.text;
+}
+
+bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<PlanError>* errors) {
   rows->clear();
   errors->clear();
-  auto at = [&](int line, const std::string& what) {
-    errors->push_back(name + " " + std::to_string(line) + " 行目: " + what);
-  };
+  auto at = [&](int line, const std::string& what) { errors->push_back({line, what}); };
   std::string text;
   ProfileEncoding encoding;
   if (!ProfileDecode(raw, &text, &encoding)) {
-    errors->push_back(name + ": 文字コードを読めません");
+    at(0, "文字コードを読めません");
     return false;
   }
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
@@ -106,8 +108,7 @@ bool ParsePlan(const std::string& raw, const std::string& name, std::vector<Plan
     return false;
   }
   if (records.empty()) {
-    errors->push_back(name +
-                      ": 見出しの行がありません (port,channel,id,retry_count,retry_interval)");
+    at(0, "見出しの行がありません (port,channel,id,retry_count,retry_interval)");
     return false;
   }
   std::map<std::string, size_t> column;
@@ -121,7 +122,7 @@ bool ParsePlan(const std::string& raw, const std::string& name, std::vector<Plan
   }
   if (!errors->empty()) return false;
   if (records.size() == 1) {
-    errors->push_back(name + ": ユニットの行がありません");
+    at(0, "ユニットの行がありません");
     return false;
   }
 
@@ -169,20 +170,17 @@ bool ParsePlan(const std::string& raw, const std::string& name, std::vector<Plan
   return errors->empty();
 }
 
-bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows,
-              std::vector<std::string>* errors) {
+bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows, std::vector<PlanError>* errors) {
   errors->clear();
+  rows->clear();
   const std::string problem = FileProblem(path);
-  if (!problem.empty()) {
-    errors->push_back("計画ファイルが" + problem + ": " + path);
-    return false;
-  }
   std::string raw;
-  if (ReadProfileFile(path, &raw) != ProfileReadResult::kOk) {
-    errors->push_back("計画ファイルを読めません: " + path);
+  if (!problem.empty() || ReadProfileFile(path, &raw) != ProfileReadResult::kOk) {
+    errors->push_back(
+        {0, "計画ファイルが" + (problem.empty() ? std::string("読めません") : problem)});
     return false;
   }
-  return ParsePlan(raw, path, rows, errors);
+  return ParsePlan(raw, rows, errors);
 }
 
 std::string UsbSerialOfByIdName(const std::string& name) {

@@ -18,11 +18,18 @@ struct PlanRow {
   UnitParams params{};
 };
 
-// False with one message per fault in *errors (each "<name> <n> 行目: ...").
-bool ParsePlan(const std::string& text, const std::string& name, std::vector<PlanRow>* rows,
-               std::vector<std::string>* errors);
-bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows,
-              std::vector<std::string>* errors);
+struct PlanError {
+  int line = 0;  // 0 for the file as a whole
+  std::string text;
+};
+
+// The good rows in *rows; false with one message per fault in *errors (the
+// text without the file's name and line).
+bool ParsePlan(const std::string& text, std::vector<PlanRow>* rows, std::vector<PlanError>* errors);
+bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows, std::vector<PlanError>* errors);
+
+// "<name> <n> 行目: <text>", or "<name>: <text>" for the whole file.
+std::string PlanErrorText(const std::string& name, const PlanError& error);
 
 // The USB serial number in a /dev/serial/by-id name as udev makes it,
 // "usb-<vendor>_<product>_<serial>-if00-port0" -> "<serial>"; "" for a name

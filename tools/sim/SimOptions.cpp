@@ -28,6 +28,8 @@ output is the device path to open; the unit runs until SIGTERM or SIGINT.
 Line:
   --baud N|line     pace output at N bit/s (10 bits a byte); "line", the
                     default, follows the speed the program sets on the port
+  --unit-baud N     the unit talks at N bit/s only: at another line speed
+                    it sends noise back for what it hears and answers nothing
   --link PATH       keep a symlink PATH to the device (an old symlink there is
                     replaced; removed at exit)
   --log FILE        append every received byte, unchanged, to FILE
@@ -110,6 +112,12 @@ bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& 
         options.baud = 0;
       } else if (!ToInt(value, options.baud) || options.baud < 50 || options.baud > 4000000) {
         error = "--baud: not a line speed: " + value;
+        return false;
+      }
+    } else if (arg == "--unit-baud") {
+      if (!takeValue()) return false;
+      if (!ToInt(value, options.unitBaud) || options.unitBaud < 50 || options.unitBaud > 4000000) {
+        error = "--unit-baud: not a line speed: " + value;
         return false;
       }
     } else if (arg == "--link" || arg == "--log") {

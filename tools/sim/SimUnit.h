@@ -33,6 +33,9 @@ struct SimOptions {
   // Line speed for pacing in bit/s; 0 follows the speed the program set on
   // the line, falling back to 38400.
   int baud = 0;
+  // The unit's own speed; 0 answers at any. At another speed what it hears
+  // and says is noise (no line ends), as on a real line.
+  int unitBaud = 0;
   std::string linkPath;  // stable symlink to the device, empty for none
   std::string logPath;   // raw copy of every received byte, empty for none
   bool quitOnEof = false;

@@ -68,6 +68,18 @@ int SpeedToBaud(speed_t speed) {
   }
 }
 
+int LineBaud(int slave);
+
+// A byte as it arrives at another speed: never a line end.
+unsigned char Garbled(unsigned char b) {
+  const unsigned char g = static_cast<unsigned char>(b * 7 + 0x81);
+  return g == '\r' || g == '\n' ? 0xFE : g;
+}
+
+bool SpeedsDiffer(const SimOptions& options, int slave) {
+  return options.unitBaud != 0 && LineBaud(slave) != options.unitBaud;
+}
+
 // The speed the program set on its side of the line, else 38400.
 int LineBaud(int slave) {
   termios t;
@@ -232,7 +244,9 @@ int Run(const SimOptions& options) {
         hungUp = true;
         break;
       }
-      const ssize_t w = write(line.Master(), &b.value, 1);
+      const unsigned char value =
+          SpeedsDiffer(options, line.Slave()) ? Garbled(b.value) : b.value;
+      const ssize_t w = write(line.Master(), &value, 1);
       if (w == 1) {
         unit.Pop();
         lineFree = due;
@@ -276,6 +290,12 @@ int Run(const SimOptions& options) {
         // answer, the log holds the line.
         if (logFd >= 0 && !WriteAll(logFd, buf, size)) {
           Fail(options.logPath.c_str());
+        }
+        if (SpeedsDiffer(options, line.Slave())) {
+          // Heard at the wrong speed: framing noise comes back, no line.
+          for (size_t i = 0; i < size; ++i) buf[i] = static_cast<char>(Garbled(buf[i]));
+          if (!WriteAll(line.Master(), buf, size)) Fail("write");
+          continue;
         }
         if (!planned) lastInput = Clock::now();
         unit.Receive(buf, size);
