@@ -741,7 +741,7 @@ TEST_F(CtlSimTest, TraceHoldsEveryByteOfEachPort) {
                               "-t", "1", "--pace", "fast", "--force", "--trace", trace});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const std::string com2 = ReadFile(trace.back() == '/' ? trace + "COM2.trace" : trace);
-    const std::regex line("^(\\d+)\t(COM[12])\t(tx|rx|open|close|lost)\t(.*)$");
+    const std::regex line("^(\\d+)\t(COM[12])\t(tx|rx|open|close|lost|end)\t(.*)$");
     long long last = -1;
     std::string sent, received;
     for (const std::string& l : SplitLines(com2)) {
@@ -753,10 +753,22 @@ TEST_F(CtlSimTest, TraceHoldsEveryByteOfEachPort) {
       (m[3] == "tx" ? sent : received) += m[3] == "tx" || m[3] == "rx" ? m[4].str() : "";
     }
     EXPECT_TRUE(Has(sent, "\"S 30 1 1 1\\r\\n\"")) << com2;
-    EXPECT_TRUE(Has(received, "\"ok\\r\\nZETA7>\"") || Has(received, "ok")) << com2;
-    EXPECT_TRUE(Has(received, "ZETA7>")) << com2;
+    EXPECT_TRUE(Has(received, "ok\\r\\nZETA7>\"")) << com2;
+    EXPECT_TRUE(Has(com2, "\tCOM2\tend\tfailed rejected: ")) << com2;
   }
   EXPECT_TRUE(Has(ReadFile(dir_ / "traces/COM1.trace"), "\tCOM1\ttx\t\"S 30 1 1 1\\r\\n\""));
+
+  // The trace's received side, replayed as a unit, fails the same way.
+  const Lines write = {"write", "-p", "COM1", "-c",     "30",   "-i",      "1",     "-r",
+                       "1",     "-t", "1",    "--pace", "fast", "--force", "--json"};
+  CSimProcess replay;
+  ASSERT_TRUE(replay.Start({"--replay", dir_ / "all.trace", "--replay-port", "COM2"}))
+      << replay.Error();
+  WriteFile(settings(), "[ports]\ncom1=" + replay.DevicePath() + "\n");
+  const std::vector<JsonValue> again = Records(Ctl(write).out);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0]["error_code"].text, "rejected");
+  EXPECT_TRUE(Has(again[0]["error"].text, "への応答 \"ok\"")) << again[0]["error"].text;
 }
 
 }  // namespace

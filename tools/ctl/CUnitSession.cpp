@@ -358,4 +358,8 @@ void CUnitSession::Finish(bool ok) {
   if (m_record.writeSent && m_record.state == UnitState::kUnchanged) {
     m_record.state = UnitState::kUnknown;
   }
+  // The verdict beside the bytes, so that a trace alone tells the story.
+  m_trace.Event("end", std::string(OutcomeName(m_record.outcome)) +
+                           (m_record.errorCode.empty() ? "" : " " + m_record.errorCode + ": ") +
+                           m_record.error);
 }

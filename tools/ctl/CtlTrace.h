@@ -1,6 +1,7 @@
 // The byte trace of a batch (--trace): every byte each unit's port sent and
 // received, one line per burst, "<µs>\t<port>\t<event>\t<bytes>", where µs
-// counts from the unit's start, the event is tx, rx, open, close or lost,
+// counts from the unit's start, the event is tx, rx, open, close, lost or
+// end (the unit's outcome, its error code and text),
 // and the bytes are escaped as in the records ("\r", "\x00"), so the line
 // keeps every byte and reads in any editor. A path ending in "/" (or "\" on
 // Windows) is a folder: one file a port there, named after the port. Lines

@@ -55,6 +55,12 @@ Faults:
   --hangup          hang up halfway through the first V/R/S reply and exit
                     (with --slow the program is then still reading)
   --seed N          seed of --garbage (default 1)
+Replay:
+  --replay FILE     answer as the unit in a zeta7ctl --trace file did: after
+                    the program's n-th line end, what the traced program
+                    received after its n-th (echo and all), with its pauses
+                    and a lost line where the trace lost it
+  --replay-port P   the port of the trace to replay (default its first)
   --help            this text
   --version         the version of zeta7-sim
 )";
@@ -120,6 +126,9 @@ bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& 
         error = "--unit-baud: not a line speed: " + value;
         return false;
       }
+    } else if (arg == "--replay" || arg == "--replay-port") {
+      if (!takeValue()) return false;
+      (arg == "--replay" ? options.replayPath : options.replayPort) = value;
     } else if (arg == "--link" || arg == "--log") {
       if (!takeValue()) return false;
       if (value.empty()) {

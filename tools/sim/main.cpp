@@ -244,8 +244,7 @@ int Run(const SimOptions& options) {
         hungUp = true;
         break;
       }
-      const unsigned char value =
-          SpeedsDiffer(options, line.Slave()) ? Garbled(b.value) : b.value;
+      const unsigned char value = SpeedsDiffer(options, line.Slave()) ? Garbled(b.value) : b.value;
       const ssize_t w = write(line.Master(), &value, 1);
       if (w == 1) {
         unit.Pop();
@@ -332,6 +331,22 @@ int main(int argc, char** argv) {
   if (version) {
     std::printf("zeta7-sim %s\n", ZETA7_VERSION_STRING);
     return 0;
+  }
+  if (!options.replayPath.empty()) {
+    std::string trace;
+    FILE* f = std::fopen(options.replayPath.c_str(), "rb");
+    if (f == nullptr) {
+      Fail(options.replayPath.c_str());
+      return 2;
+    }
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) trace.append(buf, n);
+    std::fclose(f);
+    if (!ParseReplay(trace, options.replayPort, options.replay, error)) {
+      std::fprintf(stderr, "zeta7-sim: %s: %s\n", options.replayPath.c_str(), error.c_str());
+      return 2;
+    }
+    options.replaying = true;
   }
   return Run(options);
 }
