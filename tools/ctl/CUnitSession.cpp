@@ -138,6 +138,23 @@ bool CUnitSession::Fail(const char* text, const std::string& reason, const char*
   return false;
 }
 
+void CUnitSession::OpenFailed(PortDiagnosis d) {
+  // A port that is not there or is no serial line is not a unit; one this
+  // user may not open, or another program holds, may well be one.
+  m_bNothingAnswered = d.problem == PortProblem::kMissing || d.problem == PortProblem::kNoDevice ||
+                       d.problem == PortProblem::kNotTerminal;
+  d.mapKey = m_target.mapKey;
+  const std::string first = m_target.comNumber != 0
+                                ? TextWith(kTextOpenFailed, m_target.comNumber)
+                                : TextWith(kTextPathOpenFailed, m_target.device);
+  // An open that failed for a reason the probe no longer sees (the holder
+  // let go meanwhile) still names the device.
+  m_record.error =
+      first + " " + DescribeDevice(d) + ": " +
+      (d.problem == PortProblem::kNone ? "オープンできませんでした" : DescribeProblem(d));
+  m_record.errorCode = OpenErrorCode(d.problem);
+}
+
 bool CUnitSession::Connect() {
   if (m_interrupted.Requested()) {
     m_bInterrupted = true;
@@ -148,22 +165,7 @@ bool CUnitSession::Connect() {
   if (!m_port.Reopen(kPathSlot, m_options.baud, 8, 0, 0)) {
     m_trace.Event("close", "オープンできません");
     m_port.Close();
-    PortDiagnosis d = DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev);
-    // A port that is not there or is no serial line is not a unit; one this
-    // user may not open, or another program holds, may well be one.
-    m_bNothingAnswered = d.problem == PortProblem::kMissing ||
-                         d.problem == PortProblem::kNoDevice ||
-                         d.problem == PortProblem::kNotTerminal;
-    d.mapKey = m_target.mapKey;
-    const std::string first = m_target.comNumber != 0
-                                  ? TextWith(kTextOpenFailed, m_target.comNumber)
-                                  : TextWith(kTextPathOpenFailed, m_target.device);
-    // An open that failed for a reason the probe no longer sees (the holder
-    // let go meanwhile) still names the device.
-    m_record.error =
-        first + " " + DescribeDevice(d) + ": " +
-        (d.problem == PortProblem::kNone ? "オープンできませんでした" : DescribeProblem(d));
-    m_record.errorCode = OpenErrorCode(d.problem);
+    OpenFailed(DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev));
     return false;
   }
   m_port.SetLineControl(1, 0);
@@ -302,8 +304,10 @@ bool CUnitSession::Scan(const std::vector<int>& speeds) {
   m_record.usbSerial = UsbSerialOfByIdName(std::filesystem::u8path(d.byId).filename().u8string());
   if (d.problem != PortProblem::kNone) {
     // Held, refused or absent: said as the open would say it, and left
-    // alone (a held port may be another program's unit mid-exchange).
-    return Connect();
+    // alone, not even opened (a held port may be another program's unit
+    // mid-exchange).
+    OpenFailed(d);
+    return false;
   }
   bool anyBytes = false;
   for (int baud : speeds) {

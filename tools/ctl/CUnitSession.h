@@ -25,6 +25,7 @@
 #include "CtlTrace.h"
 #include "FastTransact.h"
 #include "ParamReply.h"
+#include "PortDiagnosis.h"
 #include "Transact.h"
 
 enum class Pace { kFixed, kFast };
@@ -86,6 +87,8 @@ class CUnitSession {
   // interrupted before sending.
   bool Exchange(const char* cmd, std::string* reply, std::string* reason);
   bool Fail(const char* text, const std::string& reason, const char* code);
+  // The record of a port that did not open, from its diagnosis.
+  void OpenFailed(PortDiagnosis diagnosis);
   std::string Where() const;
 
   UnitTarget m_target;
