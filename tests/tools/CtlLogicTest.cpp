@@ -239,31 +239,48 @@ TEST_F(CtlProfileTest, RepeatsAndUnreadableFilesAreNamed) {
   EXPECT_NE(error.find("ディレクトリです"), std::string::npos) << error;
 }
 
-// A UTF-16 profile (PowerShell's ">", Notepad's Unicode) stays UTF-16 when
-// saved; a file that is not a text INI is not touched.
-TEST_F(CtlProfileTest, SaveKeepsTheEncodingAndRefusesWhatIsNotText) {
+// save sets the four keys and keeps the rest of the file and its encoding
+// (UTF-16 as PowerShell's ">" and Notepad's Unicode write it); what apply
+// then reads is what was saved. A file that is not a profile is not touched.
+TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndItsEncoding) {
   std::string utf16 = "\xff\xfe";
   for (char ch : std::string("[parameters]\r\nchannel=9\r\n")) utf16 += std::string{ch, '\0'};
-  const std::string path = dir_ / "unicode.ini";
-  WriteFile(path, utf16);
-  std::string error;
-  ASSERT_TRUE(WriteProfile(path, UnitParams{20, 4, -1, 500}, &error)) << error;
-  std::string text;
-  ProfileEncoding encoding;
-  ASSERT_TRUE(ProfileDecode(ReadFile(path), &text, &encoding));
-  EXPECT_EQ(encoding, ProfileEncoding::kUtf16Le);
-  EXPECT_EQ(text.rfind("[parameters]\r\nchannel=20\r\nid=4\r\n", 0), 0u) << text;
-  UnitParams back{};
-  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
-  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+  const struct {
+    std::string before;
+    ProfileEncoding encoding;
+    std::string starts;  // the decoded text after the save
+    std::string keeps;
+  } cases[] = {
+      {"; site A\n[parameters]\nchannel=9\n[note]\nwho=me\n", ProfileEncoding::kBytes,
+       "; site A\n[parameters]\nchannel=20\n", "[note]\nwho=me\n"},
+      {utf16, ProfileEncoding::kUtf16Le, "[parameters]\r\nchannel=20\r\nid=4\r\n", ""},
+  };
+  const std::string path = dir_ / "unit.ini";
+  for (const auto& c : cases) {
+    WriteFile(path, c.before);
+    std::string error, text;
+    ASSERT_TRUE(WriteProfile(path, UnitParams{20, 4, -1, 500}, &error)) << error;
+    ProfileEncoding encoding;
+    ASSERT_TRUE(ProfileDecode(ReadFile(path), &text, &encoding));
+    EXPECT_EQ(encoding, c.encoding);
+    EXPECT_EQ(text.rfind(c.starts, 0), 0u) << text;
+    EXPECT_NE(text.find(c.keeps), std::string::npos) << text;
+    UnitParams back{};
+    ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
+    EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+  }
 
   const std::string program = std::string(
       "\x7f"
       "ELF\x02\x01\x01\0\0",
       9);
   WriteFile(dir_ / "program", program);
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  std::string error;
   EXPECT_FALSE(WriteProfile(dir_ / "program", UnitParams{20, 4, -1, 500}, &error));
   EXPECT_EQ(ReadFile(dir_ / "program"), program);
+  EXPECT_FALSE(WriteProfile(dir_ / "folder.ini", UnitParams{20, 4, -1, 500}, &error));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
 }
 
 // A device that gives its group no access is not mended by joining the
@@ -282,25 +299,6 @@ TEST(CtlPortTextTest, APrivateDeviceDoesNotAdviseJoiningItsGroup) {
   d.group = "dialout";
   d.groupMayUse = true;
   EXPECT_NE(DescribeProblem(d).find("\"dialout\" に属する必要があります"), std::string::npos);
-}
-
-TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {
-  const std::string path = dir_ / "unit.ini";
-  WriteFile(path, "; site A\n[parameters]\nchannel=9\n[note]\nwho=me\n");
-  std::string error;
-  const UnitParams saved{20, 4, -1, 500};
-  ASSERT_TRUE(WriteProfile(path, saved, &error)) << error;
-  UnitParams back{};
-  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
-  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
-  const std::string text = ReadFile(path);
-  EXPECT_EQ(text.rfind("; site A\n[parameters]\nchannel=20\n", 0), 0u) << text;
-  EXPECT_NE(text.find("[note]\nwho=me\n"), std::string::npos) << text;
-
-  // A profile that cannot be read is not overwritten.
-  std::filesystem::create_directory(dir_ / "folder.ini");
-  EXPECT_FALSE(WriteProfile(dir_ / "folder.ini", saved, &error));
-  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
 }
 
 // Whatever bytes the unit, a device name or an error carries, the line is

@@ -293,14 +293,19 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
   EXPECT_EQ(ReadFile(dir_ / "program"), program);
 }
 
-// "-" is standard output for save and standard input for apply; a unit's
-// values that a profile may not hold are saved with a warning.
+// save writes a new file or, for "-", standard output; apply reads "-" from
+// standard input; a unit's values that a profile may not hold are saved with
+// a warning.
 TEST_F(CtlSimTest, SaveAndApplyThroughTheStandardStreams) {
   ASSERT_TRUE(StartUnits({{}, {"--channel", "99"}}));
+  const std::string saved = "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n";
   ToolResult r = Ctl({"save", "-p", "COM1", "-", "--pace", "fast"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
+  EXPECT_EQ(r.out, saved);
   EXPECT_FALSE(std::filesystem::exists(FsPath("-")));
+  r = Ctl({"save", "-p", "COM1", dir_ / "saved.ini", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir_ / "saved.ini"), saved);
 
   r = Ctl({"apply", "-", "-p", "COM1", "--pace", "fast"}, "", profile());
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -325,8 +330,7 @@ TEST_F(CtlSimTest, NoiseIsNotSilence) {
   EXPECT_TRUE(Has(r.err, "-b で指定")) << r.err;
 }
 
-// info and read give the window's verdicts; save writes a profile that
-// apply can use.
+// info and read give the window's verdicts.
 TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
   ASSERT_TRUE(StartUnits(
       {{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}, {"--nul"}}));
@@ -347,12 +351,6 @@ TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
   EXPECT_TRUE(Has(r.err, "(19 文字; 4つの値で 17 か 18 文字が正)")) << r.err;
   EXPECT_TRUE(Has(r.err, "(18 文字ですが4つの値が揃っていません; 9 文字目の NUL で切れています)"))
       << r.err;
-
-  const std::string saved = dir_ / "saved.ini";
-  EXPECT_EQ(Ctl({"save", "-p", "COM1", saved, "--pace", "fast"}).exitCode, 0);
-  EXPECT_EQ(ReadFile(saved),
-            "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
-  EXPECT_EQ(Ctl({"apply", saved, "-p", "COM1", "--pace", "fast"}).exitCode, 0);
 }
 
 // A port that cannot be opened says which device and who holds it, and the
