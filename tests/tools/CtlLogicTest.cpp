@@ -66,7 +66,8 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"apply", "a.ini", "--plan", "u.csv"}, "--plan はプロファイルも -p も"},
       {{"write", "--plan", "u.csv"}, "apply だけ"},
       {{"scan", "--all"}, "--all は不要"},
-      {{"scan", "-b", "9600"}, "-b は取りません"},
+      {{"scan", "-b", "9600"}, "-b も --pace も取りません"},
+      {{"scan", "--pace", "fixed"}, "-b も --pace も取りません"},
       {{"scan", "--timeout", "0"}, "1〜60000"},
   };
   for (const auto& c : cases) {

@@ -81,13 +81,18 @@ std::string CtlUsage(CtlVerb verb) {
     case CtlVerb::kPorts:
       return std::string("使い方: zeta7ctl ports [--settings FILE]\n\n") + kPortListSummary;
     case CtlVerb::kScan:
-      return std::string(
-                 "使い方: zeta7ctl scan [-p PORT...] [オプション]\n\n"
-                 "あるポートすべて (か -p のポート) を並行して 38400, 19200, 9600, 4800 bit/s の\n"
-                 "順に試し、プロンプトに応答するユニットのポート, デバイス, USB のシリアル番号,\n"
-                 "速度, 版数を表示します。他のプログラムが使用中のポートは試さずに報告します。\n"
-                 "--timeout は速度ごとの待ち時間 (既定 150 ms)。\n\n") +
-             kCommon;
+      return "使い方: zeta7ctl scan [-p PORT...] [オプション]\n\n"
+             "あるポートすべて (か -p のポート) を並行して、設定ファイルの速度から\n"
+             "38400, 19200, 9600, 4800 bit/s を順に試し、プロンプトに応答するユニットの\n"
+             "ポート, デバイス, USB のシリアル番号, 速度, 版数を表示します。何も書き込み\n"
+             "ません。他のプログラムが使用中のポートは開かずに報告します。\n\n"
+             "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
+             "      --timeout MS   速度ごとの待ち時間 (1〜60000, 既定 150)\n"
+             "      --record FILE  各ポートの記録を JSON 行で FILE に追記\n"
+             "      --json         各ポートの記録を JSON 行で標準出力に\n"
+             "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
+             "      --trace FILE|DIR/  各ポートの送受信の全バイトを時刻つきで記録\n"
+             "  -h, --help         この説明\n";
     case CtlVerb::kInfo:
       return std::string(
                  "使い方: zeta7ctl info -p PORT... | --all [オプション]\n\n"
@@ -134,6 +139,7 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
   std::vector<std::string> positional;
   bool optionsEnded = false;
   bool timeoutGiven = false;
+  bool paceGiven = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -213,6 +219,7 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
         ok = false;
       }
     } else if (arg == "--pace") {
+      paceGiven = true;
       ok = take();
       if (ok && value == "fixed") {
         c->pace = Pace::kFixed;
@@ -334,8 +341,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
         *error = "scan は -p がなければ全ポートを試します (--all は不要です)";
         return false;
       }
-      if (c->baud != 0) {
-        *error = "scan は4つの速度をすべて試します (-b は取りません)";
+      if (c->baud != 0 || paceGiven) {
+        *error = "scan は4つの速度を応答が揃い次第試します (-b も --pace も取りません)";
         return false;
       }
       return true;
