@@ -419,25 +419,43 @@ TEST_F(CtlSimTest, InterruptFinishesTheExchangesInFlightAndRecordsEveryUnit) {
 }
 
 // A second Ctrl+C gives up the waits in flight: a unit stuck after its echo
-// with a 60 s time-out is interrupted at once and its record written.
+// with a 60 s time-out is interrupted at once and its record written; one
+// stuck after its "S" line is recorded as written, its state unknown.
 TEST_F(CtlSimTest, SecondInterruptGivesUpTheWaits) {
-  CFakeUnit stuck;
-  ASSERT_TRUE(stuck.Ok());
-  stuck.SetFault('R', Fault::kStuckAfterEcho);
-  WriteFile(settings(), "[ports]\ncom1=" + stuck.Device() + "\n");
-  CToolProcess ctl("zeta7ctl");
-  ASSERT_TRUE(ctl.Start({"read", "--settings", settings(), "-p", "COM1", "--pace", "fast",
-                         "--timeout", "60000", "--record", dir_ / "rec.jsonl"}));
-  ASSERT_TRUE(stuck.WaitForLine("R"));
-  ctl.Signal(SIGINT);
-  ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
-  EXPECT_TRUE(ctl.Running());  // the first one waits for the exchange in flight
-  ctl.Signal(SIGINT);
-  const ToolResult r = ctl.Wait(20000);
-  EXPECT_EQ(r.exitCode, 130) << r.err;
-  const std::vector<JsonValue> records = Records(ReadFile(dir_ / "rec.jsonl"));
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]["outcome"].text, "interrupted");
+  const struct {
+    char stuck;
+    Lines args;
+    bool writeSent;
+    const char* state;
+  } cases[] = {
+      {'R', {"read"}, false, "unchanged"},
+      {'S', {"apply", profile()}, true, "unknown"},
+  };
+  for (const auto& c : cases) {
+    CFakeUnit stuck;
+    ASSERT_TRUE(stuck.Ok());
+    stuck.SetFault(c.stuck, Fault::kStuckAfterEcho);
+    WriteFile(settings(), "[ports]\ncom1=" + stuck.Device() + "\n");
+    const std::string record = dir_ / (std::string(1, c.stuck) + ".jsonl");
+    Lines args = c.args;
+    args.insert(args.end(), {"--settings", settings(), "-p", "COM1", "--pace", "fast", "--timeout",
+                             "60000", "--record", record});
+    CToolProcess ctl("zeta7ctl");
+    ASSERT_TRUE(ctl.Start(args));
+    ASSERT_TRUE(stuck.WaitForLine(std::string(1, c.stuck)));
+    ctl.Signal(SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
+    EXPECT_TRUE(ctl.Running());  // the first one waits for the exchange in flight
+    ctl.Signal(SIGINT);
+    const ToolResult r = ctl.Wait(20000);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    const std::vector<JsonValue> records = Records(ReadFile(record));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["outcome"].text, "interrupted");
+    EXPECT_EQ(records[0]["error_code"].text, "interrupted");
+    EXPECT_EQ(records[0]["write_sent"].boolean, c.writeSent);
+    EXPECT_EQ(records[0]["unit_state"].text, c.state);
+  }
 }
 
 // Each record reaches the file as its unit ends, while the others still

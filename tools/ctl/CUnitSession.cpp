@@ -54,8 +54,13 @@ std::string StateNote(const UnitRecord& r) {
 // reads and sends nothing more.
 class CUnitSession::CPortView {
  public:
-  CPortView(CComPort& port, const InterruptState& interrupted, int* bytesSeen, CTraceTap& trace)
-      : m_port(port), m_interrupted(interrupted), m_pBytesSeen(bytesSeen), m_trace(trace) {}
+  CPortView(CComPort& port, const InterruptState& interrupted, int* bytesSeen, bool* sent,
+            CTraceTap& trace)
+      : m_port(port),
+        m_interrupted(interrupted),
+        m_pBytesSeen(bytesSeen),
+        m_pSent(sent),
+        m_trace(trace) {}
   ~CPortView() { m_trace.EndBurst(); }
 
   int ReadByte() {
@@ -65,6 +70,7 @@ class CUnitSession::CPortView {
   int WriteString(const char* s) {
     if (m_bCut) return 0;
     const int r = m_port.WriteString(s);
+    *m_pSent = *m_pSent || r != 0;
     m_trace.Sent(r != 0 ? s : std::string(s) + " (送信できず)");
     return r;
   }
@@ -106,6 +112,7 @@ class CUnitSession::CPortView {
   CComPort& m_port;
   const InterruptState& m_interrupted;
   int* m_pBytesSeen;
+  bool* m_pSent;
   CTraceTap& m_trace;
   SystemClock m_sleeper;
   SteadyClock m_clock;
@@ -218,8 +225,11 @@ bool CUnitSession::ReadParams(UnitParams* params) {
 bool CUnitSession::WriteParams(const UnitParams& params) {
   const std::string command = FormatWriteCommand(params);
   std::string reply, reason;
-  if (!Exchange(command.c_str(), &reply, &reason)) return false;
-  m_record.writeSent = reason != kReasonNotSent;
+  const bool answered = Exchange(command.c_str(), &reply, &reason);
+  // Whether the line went out, even when the wait for its answer was given
+  // up: the unit may then have stored it.
+  m_record.writeSent = m_bSent;
+  if (!answered) return false;
   if (reply.empty()) return Fail(kTextNoComm, reason, m_pszExchangeCode);
   if (m_options.pace == Pace::kFixed) m_sleeper.Sleep(kWritePauseMs);
   if (std::strcmp(reply.c_str(), "OK") != 0) {
@@ -254,7 +264,8 @@ bool CUnitSession::Exchange(const char* cmd, std::string* reply, std::string* re
   m_pszExchangeCode = error_code::kNoAnswer;
   int count = 0;
   m_nBytesSeen = 0;
-  CPortView view(m_port, m_interrupted, &m_nBytesSeen, m_trace);
+  m_bSent = false;
+  CPortView view(m_port, m_interrupted, &m_nBytesSeen, &m_bSent, m_trace);
   if (m_options.pace == Pace::kFixed) {
     count = TransactOn(view, view, cmd, buf, kReplyCap);
   } else {

@@ -103,6 +103,7 @@ class CUnitSession {
   bool m_bNothingAnswered = false;
   bool m_bInterrupted = false;
   int m_nBytesSeen = 0;  // by the last exchange, echo and leftovers included
+  bool m_bSent = false;  // the last exchange's line went out
   // The code of an exchange that brought no reply: silence, noise or a
   // lost line.
   const char* m_pszExchangeCode = error_code::kNoAnswer;
