@@ -347,9 +347,11 @@ ctl_step=$((ctl_step + 1))
 ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "apply (Ctrl+C)" >"$run/ctl-$ctl_step.args"
-timeout -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" --force \
-  >"$ctl_out" 2>"$ctl_err" &
-ctl_pid=$!  # timeout passes the signal on to wine
+# --foreground: timeout passes the signal on to wine alone; without it, it
+# sends it to its process group as well, and wine sees two Ctrl+C.
+timeout --foreground -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
+  --force >"$ctl_out" 2>"$ctl_err" &
+ctl_pid=$!
 for _ in $(seq 1000); do
   tail -c +$((sent + 1)) "$run/ctl-a.log" | grep -aq '^S 20 4 -1 500' && break
   sleep 0.01
