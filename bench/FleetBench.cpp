@@ -7,7 +7,12 @@
 // the simulator's turnaround for each exchange, measured here as the time
 // from sending a line to its first echo byte, less that byte's time on the
 // line. The goals: fast per unit within 1.5 x the floor; 32 units in
-// parallel within 2 x the time of one. Prints a table; never fails a build.
+// parallel within 2 x the time of one. Then an apply that changes nothing
+// (the units hold the profile already: prompt, V and R, no S), and
+// "zeta7ctl scan" of 1, 8 and 32 ports, with every unit at 38400 bit/s and
+// with the units spread over the four speeds (the first at 4800, the
+// slowest to find); goal: 32 ports within 1 s. Prints tables; never fails a
+// build.
 //
 //   zeta7-bench-fleet [DEVICE...]
 //
@@ -88,17 +93,27 @@ struct Run {
   int failed;
 };
 
-Run RunOnce(const std::vector<UnitTarget>& targets, Pace pace) {
+enum class Job { kApply, kApplyUnchanged, kScan };
+
+Run RunOnce(const std::vector<UnitTarget>& targets, Pace pace, Job what = Job::kApply) {
   SessionOptions options;
   options.baud = kBaud;
-  options.pace = pace;
+  options.pace = what == Job::kScan ? Pace::kFast : pace;
+  if (what == Job::kScan) options.timeoutMs = kDefaultScanWaitMs;
   BatchOutput output;
   output.human = false;
   const InterruptState never;
-  const UnitJob job = [](CUnitSession& s) {
+  const UnitJob apply = [](CUnitSession& s) {
     UnitParams before{};
     return s.Connect() && s.ReadParams(&before) && s.WriteParams(kProfile) && s.Verify(kProfile);
   };
+  // As apply does for a unit that holds the profile: read, compare, done.
+  const UnitJob unchanged = [](CUnitSession& s) {
+    UnitParams before{};
+    return s.Connect() && s.ReadParams(&before) && SameParams(before, kProfile);
+  };
+  const UnitJob scan = [](CUnitSession& s) { return s.Scan({38400, 19200, 9600, 4800}); };
+  const UnitJob& job = what == Job::kApply ? apply : what == Job::kScan ? scan : unchanged;
   const Clock::time_point start = Clock::now();
   const BatchCounts counts = RunBatch(targets, options, "apply", false, job, output, never);
   Run run{Ms(Clock::now() - start), 0, 0, counts.failed};
@@ -115,7 +130,7 @@ int main(int argc, char** argv) {
   constexpr size_t kMaxUnits = 32;
   std::vector<std::unique_ptr<CSimProcess>> sims;
   std::vector<UnitTarget> all;
-  for (int i = 1; i < argc; ++i) all.push_back({argv[i], 0, argv[i], {}});
+  for (int i = 1; i < argc; ++i) all.push_back({argv[i], 0, argv[i], {}, {}});
   if (!all.empty() && all.size() < kMaxUnits) {
     std::fprintf(stderr, "zeta7-bench-fleet: %d devices named, %d needed\n", argc - 1,
                  static_cast<int>(kMaxUnits));
@@ -127,7 +142,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "zeta7-bench-fleet: %s\n", sims.back()->Error().c_str());
       return 1;
     }
-    all.push_back({sims.back()->DevicePath(), 0, sims.back()->DevicePath(), {}});
+    all.push_back({sims.back()->DevicePath(), 0, sims.back()->DevicePath(), {}, {}});
   }
 
   const double turnaround = MeasureTurnaround(all[0].device);
@@ -157,6 +172,43 @@ int main(int argc, char** argv) {
                   failed);
     }
   }
-  std::printf("\n(median of %d batches a row; unit times are whole milliseconds)\n", kRuns);
+
+  std::printf("\n%-26s %6s %10s %12s %12s %7s\n", "", "units", "batch ms", "unit ms mean",
+              "unit ms max", "failed");
+  auto row = [&](const char* what, const std::vector<UnitTarget>& set, Pace pace, Job job) {
+    for (int units : {1, 8, 32}) {
+      const std::vector<UnitTarget> targets(set.begin(), set.begin() + units);
+      std::vector<Run> runs;
+      for (int i = 0; i < kRuns; ++i) runs.push_back(RunOnce(targets, pace, job));
+      std::sort(runs.begin(), runs.end(),
+                [](const Run& a, const Run& b) { return a.batchMs < b.batchMs; });
+      int failed = 0;
+      for (const Run& r : runs) failed += r.failed;
+      const Run& median = runs[runs.size() / 2];
+      std::printf("%-26s %6d %10.1f %12.1f %12.1f %7d\n", what, units, median.batchMs,
+                  median.unitMeanMs, median.unitMaxMs, failed);
+    }
+  };
+  row("apply, no change, fixed", all, Pace::kFixed, Job::kApplyUnchanged);
+  row("apply, no change, fast", all, Pace::kFast, Job::kApplyUnchanged);
+  row("scan, all at 38400", all, Pace::kFast, Job::kScan);
+
+  // Units that answer at one speed only, spread over the four.
+  const int kSpeeds[] = {4800, 9600, 19200, 38400};
+  std::vector<std::unique_ptr<CSimProcess>> mixedSims;
+  std::vector<UnitTarget> mixed;
+  for (size_t i = 0; i < kMaxUnits; ++i) {
+    mixedSims.push_back(std::make_unique<CSimProcess>());
+    if (!mixedSims.back()->Start({"--unit-baud", std::to_string(kSpeeds[i % 4])})) {
+      std::fprintf(stderr, "zeta7-bench-fleet: %s\n", mixedSims.back()->Error().c_str());
+      return 1;
+    }
+    mixed.push_back({mixedSims.back()->DevicePath(), 0, mixedSims.back()->DevicePath(), {}, {}});
+  }
+  row("scan, four speeds mixed", mixed, Pace::kFast, Job::kScan);
+  std::printf(
+      "\n(median of %d batches a row; unit times are whole milliseconds; scan waits\n"
+      "%d ms a speed, the first unit of the mixed set answers at 4800 only)\n",
+      kRuns, kDefaultScanWaitMs);
   return 0;
 }

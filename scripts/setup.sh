@@ -17,6 +17,8 @@ packages+=(zlib1g-dev nsis xvfb)
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
+# The configuration-engine collection's tests (ansible/): Debian's own engine.
+packages+=(ansible-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -288,6 +288,26 @@ ctl_run save -p COM11 "$(win "$run/保存.ini")" --pace fast
 ctl_check "save" exits 0
 ctl_check "save: the profile" [ "$(tr -d '\r' <"$run/保存.ini")" = "$(cat "$run/設定 プロファイル.ini")" ]
 
+# Units that hold the values get no "S"; --check sends none either; a plan
+# gives each unit its own values; scan finds the unit and skips the silent
+# port; a trace has every byte.
+sent=$(wc -c <"$run/ctl-a.log")
+ctl_run apply "$profile" -p COM10 -p COM11 --json --pace fast
+ctl_check "apply again: nothing to change" [ "$(grep -c '"changed":false' "$ctl_out")" -eq 2 ]
+ctl_check "apply again: read, no S sent" [ "$(tail -c +$((sent + 1)) "$run/ctl-a.log" | tr -d '\r' | tr '\n' '|')" = '|V|R|' ]
+ctl_run apply "$profile" -p COM12 --check --diff --json --pace fast
+ctl_check "check: would change" grep -q '"changed":true,"check":true.*"diff":{"channel":{"before":12,"after":20}' "$ctl_out"
+printf 'port,channel,id,retry_count,retry_interval\r\nCOM10,33,1,0,0\r\n"\\\\.\\COM11",34,2,infinite,7\r\n' >"$run/計画.csv"
+ctl_run apply --plan "$(win "$run/計画.csv")" --json --pace fast --trace "$(win "$run/traces")\\"
+ctl_check "plan: exit 0" exits 0
+ctl_check "plan: COM10's own values" grep -q '"port":"COM10".*"after":{"channel":33,"id":1,"retry_count":0' "$ctl_out"
+ctl_check "plan: COM11's own values" grep -q '"after":{"channel":34,"id":2,"retry_count":-1,"retry_interval":7}' "$ctl_out"
+ctl_check "trace: a file a port" has "$run/traces/COM10.trace" $'\tCOM10\ttx\t"S 33 1 0 0\\r\\n"'
+ctl_run scan -p COM10 -p COM6 --json --timeout 100
+ctl_check "scan: exit 0" exits 0
+ctl_check "scan: the unit" grep -q '"port":"COM10".*"version":"V1.02.03".*"outcome":"ok"' "$ctl_out"
+ctl_check "scan: the silent port" grep -q '"port":"COM6".*"outcome":"skipped","error_code":"no_answer"' "$ctl_out"
+
 # Faults: a unit that does not store, a silent one, a missing device, a
 # unit that hangs up; the sound unit in the same batch is done.
 ctl_run apply "$profile" -p COM12 -p COM6 -p COM8 -p COM13 -p COM11 --json --pace fast --timeout 300
@@ -327,10 +347,10 @@ ctl_step=$((ctl_step + 1))
 ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "apply (Ctrl+C)" >"$run/ctl-$ctl_step.args"
-# In the foreground mode timeout passes the signal on to wine alone; in its
-# own it also sends it to its whole process group, and wine would count two.
+# --foreground: timeout passes the signal on to wine alone; without it, it
+# sends it to its process group as well, and wine sees two Ctrl+C.
 timeout --foreground -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
-  >"$ctl_out" 2>"$ctl_err" &
+  --force >"$ctl_out" 2>"$ctl_err" &
 ctl_pid=$!
 for _ in $(seq 1000); do
   tail -c +$((sent + 1)) "$run/ctl-a.log" | grep -aq '^S 20 4 -1 500' && break
@@ -358,7 +378,7 @@ ctl_rc=$?
 ctl_check "console: exit 1" exits 1
 ctl_check "console: the version line" has "$ctl_out" 'COM10 (\\.\COM10): ファームウェアバージョン V1.02.03'
 ctl_check "console: the failure" has "$ctl_out" 'COM14がオープンできません。'
-ctl_check "console: progress" has "$ctl_out" '完了 1/2'
+ctl_check "console: progress" has "$ctl_out" '1/2 台  完了 '
 note "zeta7ctl.exe" "$ctl_passed" "$ctl_failed"
 
 echo "== Windows tests under Wine: $passed passed, $failed failed ($(($(date +%s) - start)) s)"

@@ -29,13 +29,13 @@ _zeta7ctl_profiles() {
 
 _zeta7ctl() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="ports info read write save apply"
-  local common="--port --baud --pace --timeout --record --json --settings --help"
+  local commands="ports scan info read write save apply"
+  local common="--port --baud --pace --timeout --record --json --settings --trace --help"
   local verb="" i IFS=$'\n'
   COMPREPLY=()
   for ((i = 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
-      ports | info | read | write | save | apply) verb=${COMP_WORDS[i]} && break ;;
+      ports | scan | info | read | write | save | apply) verb=${COMP_WORDS[i]} && break ;;
     esac
   done
 
@@ -65,8 +65,13 @@ _zeta7ctl() {
       _zeta7ctl_profiles "$cur"
       return
       ;;
-    --record)
+    --record | --trace)
       COMPREPLY=($(compgen -f -- "$cur"))
+      return
+      ;;
+    --plan)
+      local IFS=$'\n'
+      COMPREPLY=($(compgen -d -S / -- "$cur") $(compgen -f -X '!*.[cC][sS][vV]' -- "$cur"))
       return
       ;;
     --timeout | -c | --channel | -i | --id | -t | --interval)
@@ -83,7 +88,9 @@ _zeta7ctl() {
     local options="$common --all"
     case $verb in
       ports) options="--settings --help" ;;
-      write) options="$options --channel --id --retry --interval" ;;
+      write) options="$options --channel --id --retry --interval --check --diff --force" ;;
+      apply) options="$options --plan --check --diff --force" ;;
+      scan) options="--port --timeout --record --json --settings --trace --help" ;;
       save) options=$common ;;
     esac
     IFS=' '

@@ -36,10 +36,11 @@ check() {
   fi
 }
 
-check "--help --version apply info ports read save write" zeta7ctl ""
+check "--help --version apply info ports read save scan write" zeta7ctl ""
 check "read" zeta7ctl re
-check "--channel" zeta7ctl write -p COM1 --ch
+check "--channel --check" zeta7ctl write -p COM1 --ch
 check "--all" zeta7ctl info --a
+check "--plan" zeta7ctl apply --pl
 check "--help --settings" zeta7ctl ports --
 check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2 COM3 COM4" \
   zeta7ctl read -p ""

@@ -11,6 +11,7 @@
 #include "CtlBatch.h"
 #include "CtlMain.h"
 #include "CtlOptions.h"
+#include "CtlPlan.h"
 #include "CtlProfile.h"
 #include "CtlRecord.h"
 #include "JsonLine.h"
@@ -59,6 +60,15 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"read", "-p", "COM1", "--pace", "fast", "--timeout", "99999999999"},
        "値が有効範囲を超えています"},
       {{"read", "-x"}, "不明なオプションです"},
+      {{"read", "-p", "COM1", "--check"}, "write と apply だけ"},
+      {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "一緒に使えません"},
+      {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan はプロファイルも -p も"},
+      {{"apply", "a.ini", "--plan", "u.csv"}, "--plan はプロファイルも -p も"},
+      {{"write", "--plan", "u.csv"}, "apply だけ"},
+      {{"scan", "--all"}, "--all は不要"},
+      {{"scan", "-b", "9600"}, "-b も --pace も取りません"},
+      {{"scan", "--pace", "fixed"}, "-b も --pace も取りません"},
+      {{"scan", "--timeout", "0"}, "1〜60000"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -99,6 +109,58 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   EXPECT_EQ(FormatWriteCommand(c.params), "S 46 15 -1 0");
   ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
   EXPECT_TRUE(c.help);
+}
+
+// A plan as spreadsheets write it reads; each bad row is named by the line
+// it begins on, and every one of them is reported.
+TEST(CtlPlanTest, SpreadsheetHabitsReadAndEveryBadRowIsNamed) {
+  std::vector<PlanRow> rows;
+  std::vector<PlanError> errors;
+  ASSERT_TRUE(
+      ParsePlan("\xEF\xBB\xBFNote, Port ,channel,id,retry_count,retry_interval\r\n"
+                "\"site \"\"A\"\", bench\r\n2\",\"COM3\",12,3,infinite,1000\r\n"
+                ",,,,,\r\n"
+                "x, /dev/ttyUSB0 ,46,15,10000,32767\r\n\r\n",
+                &rows, &errors))
+      << PlanErrorText("p", errors.at(0));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].line, 2);
+  EXPECT_EQ(rows[0].port, "COM3");
+  EXPECT_EQ(FormatWriteCommand(rows[0].params), "S 12 3 -1 1000");
+  EXPECT_EQ(rows[1].line, 5);
+  EXPECT_EQ(rows[1].port, "/dev/ttyUSB0");
+
+  const struct {
+    std::string text;
+    std::vector<std::string> errors;  // as PlanErrorText gives them for "u.csv"
+  } cases[] = {
+      {"port,channel,id,retry_count,retry_interval\nCOM1,6,0,0,0\nCOM2,7,x,0,0\n"
+       "COM3,7,0\nCOM4,7,0,0,0,9\n,7,0,0,0\n",
+       {"u.csv 2 行目: 値が有効範囲を超えています: channel = 6 (7〜46)",
+        "u.csv 3 行目: id が数ではありません: x", "u.csv 4 行目: retry_count がありません",
+        "u.csv 5 行目: 列が見出しより多くあります (6 列; 見出しは 5 列)",
+        "u.csv 6 行目: port がありません"}},
+      {"port,channel,id,retry_count\nCOM1,7,0,0\n",
+       {"u.csv 1 行目: 列 retry_interval がありません"}},
+      {"port,channel,id,retry_count,retry_interval,ID\n", {"u.csv 1 行目: 列 id が二度あります"}},
+      {"port,channel,id,retry_count,retry_interval\n\"COM1,7,0,0,0\n",
+       {"u.csv 2 行目: 引用符 \" が閉じていません"}},
+      {"port,channel,id,retry_count,retry_interval\r\n\r\n", {"u.csv: ユニットの行がありません"}},
+      {"", {"u.csv: 見出しの行がありません (port,channel,id,retry_count,retry_interval)"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(ParsePlan(c.text, &rows, &errors)) << c.text;
+    std::vector<std::string> got;
+    for (const PlanError& e : errors) got.push_back(PlanErrorText("u.csv", e));
+    EXPECT_EQ(got, c.errors) << c.text;
+  }
+  for (const auto& [name, serial] : std::vector<std::pair<std::string, std::string>>{
+           {"usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0", "A1B2C3D4"},
+           {"usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0", "D"},
+           {"usb-Arduino__www.arduino.cc__0043_85736323838351F0E1C1-if00", "85736323838351F0E1C1"},
+           {"pci-0000:00:14.0-usb-0:2:1.0-port0", ""}}) {
+    EXPECT_EQ(UsbSerialOfByIdName(name), serial) << name;
+  }
 }
 
 class CtlProfileTest : public ::testing::Test {
@@ -169,31 +231,48 @@ TEST_F(CtlProfileTest, RepeatsAndUnreadableFilesAreNamed) {
   EXPECT_NE(error.find("ディレクトリです"), std::string::npos) << error;
 }
 
-// A UTF-16 profile (PowerShell's ">", Notepad's Unicode) stays UTF-16 when
-// saved; a file that is not a text INI is not touched.
-TEST_F(CtlProfileTest, SaveKeepsTheEncodingAndRefusesWhatIsNotText) {
+// save sets the four keys and keeps the rest of the file and its encoding
+// (UTF-16 as PowerShell's ">" and Notepad's Unicode write it); what apply
+// then reads is what was saved. A file that is not a profile is not touched.
+TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndItsEncoding) {
   std::string utf16 = "\xff\xfe";
   for (char ch : std::string("[parameters]\r\nchannel=9\r\n")) utf16 += std::string{ch, '\0'};
-  const std::string path = dir_ / "unicode.ini";
-  WriteFile(path, utf16);
-  std::string error;
-  ASSERT_TRUE(WriteProfile(path, UnitParams{20, 4, -1, 500}, &error)) << error;
-  std::string text;
-  ProfileEncoding encoding;
-  ASSERT_TRUE(ProfileDecode(ReadFile(path), &text, &encoding));
-  EXPECT_EQ(encoding, ProfileEncoding::kUtf16Le);
-  EXPECT_EQ(text.rfind("[parameters]\r\nchannel=20\r\nid=4\r\n", 0), 0u) << text;
-  UnitParams back{};
-  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
-  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+  const struct {
+    std::string before;
+    ProfileEncoding encoding;
+    std::string starts;  // the decoded text after the save
+    std::string keeps;
+  } cases[] = {
+      {"; site A\n[parameters]\nchannel=9\n[note]\nwho=me\n", ProfileEncoding::kBytes,
+       "; site A\n[parameters]\nchannel=20\n", "[note]\nwho=me\n"},
+      {utf16, ProfileEncoding::kUtf16Le, "[parameters]\r\nchannel=20\r\nid=4\r\n", ""},
+  };
+  const std::string path = dir_ / "unit.ini";
+  for (const auto& c : cases) {
+    WriteFile(path, c.before);
+    std::string error, text;
+    ASSERT_TRUE(WriteProfile(path, UnitParams{20, 4, -1, 500}, &error)) << error;
+    ProfileEncoding encoding;
+    ASSERT_TRUE(ProfileDecode(ReadFile(path), &text, &encoding));
+    EXPECT_EQ(encoding, c.encoding);
+    EXPECT_EQ(text.rfind(c.starts, 0), 0u) << text;
+    EXPECT_NE(text.find(c.keeps), std::string::npos) << text;
+    UnitParams back{};
+    ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
+    EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
+  }
 
   const std::string program = std::string(
       "\x7f"
       "ELF\x02\x01\x01\0\0",
       9);
   WriteFile(dir_ / "program", program);
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  std::string error;
   EXPECT_FALSE(WriteProfile(dir_ / "program", UnitParams{20, 4, -1, 500}, &error));
   EXPECT_EQ(ReadFile(dir_ / "program"), program);
+  EXPECT_FALSE(WriteProfile(dir_ / "folder.ini", UnitParams{20, 4, -1, 500}, &error));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
 }
 
 // A device that gives its group no access is not mended by joining the
@@ -212,25 +291,6 @@ TEST(CtlPortTextTest, APrivateDeviceDoesNotAdviseJoiningItsGroup) {
   d.group = "dialout";
   d.groupMayUse = true;
   EXPECT_NE(DescribeProblem(d).find("\"dialout\" に属する必要があります"), std::string::npos);
-}
-
-TEST_F(CtlProfileTest, SaveKeepsTheRestOfTheFileAndReadsBack) {
-  const std::string path = dir_ / "unit.ini";
-  WriteFile(path, "; site A\n[parameters]\nchannel=9\n[note]\nwho=me\n");
-  std::string error;
-  const UnitParams saved{20, 4, -1, 500};
-  ASSERT_TRUE(WriteProfile(path, saved, &error)) << error;
-  UnitParams back{};
-  ASSERT_TRUE(ReadProfile(path, &back, &error)) << error;
-  EXPECT_EQ(FormatWriteCommand(back), "S 20 4 -1 500");
-  const std::string text = ReadFile(path);
-  EXPECT_EQ(text.rfind("; site A\n[parameters]\nchannel=20\n", 0), 0u) << text;
-  EXPECT_NE(text.find("[note]\nwho=me\n"), std::string::npos) << text;
-
-  // A profile that cannot be read is not overwritten.
-  std::filesystem::create_directory(dir_ / "folder.ini");
-  EXPECT_FALSE(WriteProfile(dir_ / "folder.ini", saved, &error));
-  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
 }
 
 // Whatever bytes the unit, a device name or an error carries, the line is
@@ -270,7 +330,7 @@ TEST(CtlRecordTest, EveryLineIsStrictJsonWhateverTheBytes) {
 // others are done and every unit has its record.
 TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
   std::vector<UnitTarget> targets;
-  for (const char* name : {"COM1", "COM2", "COM3"}) targets.push_back({name, 0, name, {}});
+  for (const char* name : {"COM1", "COM2", "COM3"}) targets.push_back({name, 0, name, {}, {}});
   int started = 0;
   const ThreadStart start = [&](std::function<void()> work) {
     if (++started == 2) {
@@ -289,6 +349,7 @@ TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
     if (r.port != "COM2") continue;
     EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
     EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
+    EXPECT_EQ(r.errorCode, "thread_failed");
   }
 }
 
@@ -304,6 +365,9 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   r.before = UnitParams{12, 3, 5, 1000};
   r.outcome = UnitOutcome::kFailed;
   r.error = "書き込みに失敗しました COM3";
+  r.errorCode = "rejected";
+  r.withDiff = true;
+  r.target = UnitParams{20, 3, 5, 1000};
   r.elapsedMs = 42;
   EXPECT_EQ(RecordJson(r),
             "{\"time\":\"2026-01-02T03:04:05.006Z\",\"command\":\"apply\",\"port\":\"COM3\","
@@ -311,8 +375,11 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
             "\"version\":\"V1\\\"\\\\\\u000d\\u0001\xef\xbf\xbd\","
             "\"write_sent\":false,\"ok_received\":false,\"unit_state\":\"unchanged\","
             "\"before\":{\"channel\":12,\"id\":3,\"retry_count\":5,\"retry_interval\":1000},"
-            "\"after\":null,\"outcome\":\"failed\",\"error\":\"書き込みに失敗しました COM3\","
-            "\"elapsed_ms\":42}");
+            "\"after\":null,\"target\":{\"channel\":20,\"id\":3,\"retry_count\":5,"
+            "\"retry_interval\":1000},\"changed\":false,\"check\":false,"
+            "\"outcome\":\"failed\",\"error_code\":\"rejected\","
+            "\"error\":\"書き込みに失敗しました COM3\",\"diff\":{\"channel\":{\"before\":12,"
+            "\"after\":20}},\"elapsed_ms\":42}");
   EXPECT_EQ(EscapeBytes(std::string("ZETA7> \r\n\0\xff", 11)), "\"ZETA7> \\r\\n\\x00\\xff\"");
 }
 

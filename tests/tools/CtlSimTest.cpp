@@ -3,17 +3,25 @@
 // unit written apart from the simulator (FakeUnit.h). The programs see a
 // device tree of the test's own ($ZETA7_DEVICE_ROOT): nothing of the
 // machine's serial devices is listed, opened or sent to.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CComPort.h"
@@ -58,6 +66,55 @@ JsonValue RecordOf(const std::vector<JsonValue>& records, const std::string& por
   return {};
 }
 
+// A pseudo-terminal for a program's standard error, in raw mode (no CR
+// added to LF), its output collected by a thread of its own.
+class CTerminal {
+ public:
+  CTerminal() {
+    m_nMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_nMaster < 0 || grantpt(m_nMaster) != 0 || unlockpt(m_nMaster) != 0) return;
+    m_strDevice = ptsname(m_nMaster);
+    m_nSlave = open(m_strDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    if (m_nSlave < 0 || tcgetattr(m_nSlave, &t) != 0) return;
+    cfmakeraw(&t);
+    tcsetattr(m_nSlave, TCSANOW, &t);
+    const winsize ws{24, 100, 0, 0};
+    ioctl(m_nSlave, TIOCSWINSZ, &ws);
+    m_thread = std::thread([this] {
+      while (!m_bStop) {
+        pollfd p{m_nMaster, POLLIN, 0};
+        char buf[512];
+        if (poll(&p, 1, 20) <= 0) continue;
+        const ssize_t n = read(m_nMaster, buf, sizeof buf);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (n > 0) m_strText.append(buf, static_cast<size_t>(n));
+      }
+    });
+  }
+  ~CTerminal() {
+    m_bStop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_nSlave >= 0) close(m_nSlave);
+    if (m_nMaster >= 0) close(m_nMaster);
+  }
+  bool Ok() const { return m_thread.joinable(); }
+  const std::string& Device() const { return m_strDevice; }
+  std::string Text() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_strText;
+  }
+
+ private:
+  int m_nMaster = -1;
+  int m_nSlave = -1;
+  std::string m_strDevice;
+  mutable std::mutex m_mutex;
+  std::string m_strText;
+  std::atomic<bool> m_bStop{false};
+  std::thread m_thread;
+};
+
 std::string Params(const JsonValue& p) {
   if (p.kind != JsonValue::kObject) return "null";
   auto n = [&](const char* k) { return std::to_string(static_cast<int>(p[k].number)); };
@@ -96,8 +153,9 @@ class CtlSimTest : public ::testing::Test {
     std::filesystem::create_symlink("../../" + name, ById(n));
   }
   std::string ById(int n) const {
-    return root_ / ("dev/serial/by-id/usb-Test_Adapter_" + std::to_string(n) + "-if00-port0");
+    return root_ / ("dev/serial/by-id/usb-Test_Adapter_" + Serial(n) + "-if00-port0");
   }
+  static std::string Serial(int n) { return "TS00" + std::to_string(n); }
   std::string settings() const { return dir_ / "settings.ini"; }
   std::string profile() const { return dir_ / "unit.ini"; }
 
@@ -113,13 +171,23 @@ class CtlSimTest : public ::testing::Test {
   std::vector<std::unique_ptr<CSimProcess>> sims_;
 };
 
-// Each unit gets its own record and outcome; verify catches a unit that says
-// "OK" and keeps its old values.
+int CountSent(const Lines& lines) {
+  return static_cast<int>(
+      std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l[0] == 'S'; }));
+}
+
+// Each unit gets its own record, outcome and error code; verify catches a
+// unit that says "OK" and keeps its old values. A unit that already holds
+// the values gets no "S" unless forced; --check sends none and says what
+// would change.
 TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
   ASSERT_TRUE(StartUnits({{}, {"--no-store"}, {"--silent"}, {"--lower-ok"}, {"--r18"}}));
   for (const char* pace : {"fast", "fixed"}) {
-    const ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "-p", "COM3", "-p",
-                              "COM4", "-p", "COM5", "--json", "--pace", pace});
+    const bool forced = std::string(pace) == "fixed";
+    Lines args = {"apply", profile(), "-p", "COM1", "-p",     "COM2",   "-p", "COM3",
+                  "-p",    "COM4",    "-p", "COM5", "--json", "--pace", pace};
+    if (forced) args.push_back("--force");
+    const ToolResult r = Ctl(args);
     EXPECT_EQ(r.exitCode, 1) << pace << r.err;
     const std::vector<JsonValue> records = Records(r.out);
     ASSERT_EQ(records.size(), 5u) << r.out;
@@ -127,17 +195,49 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
     EXPECT_EQ(Params(ok["after"]), "20 4 -1 500");
     EXPECT_EQ(ok["outcome"].text, "ok");
     EXPECT_EQ(ok["unit_state"].text, "verified");
+    EXPECT_EQ(ok["error_code"].kind, JsonValue::kNull);
+    EXPECT_TRUE(ok["write_sent"].boolean);
+    EXPECT_EQ(ok["changed"].boolean, !forced);  // forced: it held the values already
     EXPECT_EQ(RecordOf(records, "COM5")["outcome"].text, "ok");
     const JsonValue noStore = RecordOf(records, "COM2");
     EXPECT_TRUE(Has(noStore["error"].text, "書き込みに失敗しました COM2")) << r.out;
     EXPECT_TRUE(Has(noStore["error"].text, "読み戻した値が違います")) << r.out;
     EXPECT_EQ(noStore["unit_state"].text, "differs");
+    EXPECT_EQ(noStore["error_code"].text, "verify_mismatch");
+    EXPECT_FALSE(noStore["changed"].boolean);
     EXPECT_TRUE(Has(RecordOf(records, "COM4")["error"].text, "\"ok\"")) << r.out;
+    EXPECT_EQ(RecordOf(records, "COM4")["error_code"].text, "rejected");
     EXPECT_EQ(RecordOf(records, "COM3")["unit_state"].text, "unchanged");
+    EXPECT_EQ(RecordOf(records, "COM3")["error_code"].text, "no_answer");
     EXPECT_TRUE(Has(r.err, "ZETA-7と通信できません COM3 (" + sims_[2]->DevicePath() + ")"))
         << r.err;
     EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 2, 失敗 3, 対象外 0\n")) << r.err;
   }
+  const int sent = CountSent(sims_[0]->ReceivedLines()) + CountSent(sims_[1]->ReceivedLines());
+  ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "--pace", "fast", "--check",
+                      "--diff", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<JsonValue> records = Records(r.out);
+  ASSERT_EQ(records.size(), 2u) << r.out;
+  EXPECT_FALSE(RecordOf(records, "COM1")["changed"].boolean);
+  EXPECT_TRUE(RecordOf(records, "COM1")["diff"].fields.empty()) << r.out;
+  const JsonValue would = RecordOf(records, "COM2");
+  EXPECT_TRUE(would["changed"].boolean && would["check"].boolean) << r.out;
+  EXPECT_EQ(would["diff"]["channel"]["before"].number, 12) << r.out;
+  EXPECT_EQ(would["diff"]["channel"]["after"].number, 20) << r.out;
+  EXPECT_EQ(would["diff"].fields.size(), 4u) << r.out;
+  r = Ctl({"apply", profile(), "-p", "COM1", "--pace", "fast", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  records = Records(r.out);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_FALSE(records[0]["changed"].boolean || records[0]["write_sent"].boolean) << r.out;
+  r = Ctl({"write", "-p", "COM2", "-c", "20", "-i", "4", "-r", "infinite", "-t", "500", "--check",
+           "--diff"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "変更あり (--check): チャネル 12 → 20, ID 3 → 4, リトライ回数 5 → 無限"))
+      << r.out;
+  EXPECT_EQ(CountSent(sims_[0]->ReceivedLines()) + CountSent(sims_[1]->ReceivedLines()), sent);
+
   const ToolResult read = Ctl({"read", "-p", "COM1", "--pace", "fast"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_TRUE(Has(read.out, "チャネル 20, ID 4, 無限リトライ, リトライ間隔[msec] 500")) << read.out;
@@ -193,14 +293,19 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
   EXPECT_EQ(ReadFile(dir_ / "program"), program);
 }
 
-// "-" is standard output for save and standard input for apply; a unit's
-// values that a profile may not hold are saved with a warning.
+// save writes a new file or, for "-", standard output; apply reads "-" from
+// standard input; a unit's values that a profile may not hold are saved with
+// a warning.
 TEST_F(CtlSimTest, SaveAndApplyThroughTheStandardStreams) {
   ASSERT_TRUE(StartUnits({{}, {"--channel", "99"}}));
+  const std::string saved = "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n";
   ToolResult r = Ctl({"save", "-p", "COM1", "-", "--pace", "fast"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
+  EXPECT_EQ(r.out, saved);
   EXPECT_FALSE(std::filesystem::exists(FsPath("-")));
+  r = Ctl({"save", "-p", "COM1", dir_ / "saved.ini", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir_ / "saved.ini"), saved);
 
   r = Ctl({"apply", "-", "-p", "COM1", "--pace", "fast"}, "", profile());
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -225,11 +330,10 @@ TEST_F(CtlSimTest, NoiseIsNotSilence) {
   EXPECT_TRUE(Has(r.err, "-b で指定")) << r.err;
 }
 
-// info and read give the window's verdicts; save writes a profile that
-// apply can use.
+// info and read give the window's verdicts.
 TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
-  ASSERT_TRUE(
-      StartUnits({{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}}));
+  ASSERT_TRUE(StartUnits(
+      {{"--unit-version", "V9.9"}, {"--wrong-prompt"}, {"--lower-v"}, {"--r19"}, {"--nul"}}));
   ToolResult r =
       Ctl({"info", "-p", "COM1", "-p", "COM2", "-p", "COM3", "--pace", "fast", "--timeout", "200"});
   EXPECT_EQ(r.exitCode, 1);
@@ -239,15 +343,14 @@ TEST_F(CtlSimTest, InfoReadAndSaveFollowTheWindowsRules) {
   EXPECT_TRUE(Has(r.err, "プロンプト \"ZETA7> \"")) << r.err;
   EXPECT_TRUE(Has(r.err, "ZETA-7との通信が不正です COM3")) << r.err;
 
-  r = Ctl({"read", "-p", "COM4", "--pace", "fast"});
+  // 19 characters is a wrong length; 18 with a NUL in them is the right
+  // length cut short, and says so.
+  r = Ctl({"read", "-p", "COM4", "-p", "COM5", "--pace", "fast"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Has(r.err, "受信データが不正です COM4")) << r.err;
-
-  const std::string saved = dir_ / "saved.ini";
-  EXPECT_EQ(Ctl({"save", "-p", "COM1", saved, "--pace", "fast"}).exitCode, 0);
-  EXPECT_EQ(ReadFile(saved),
-            "[parameters]\nchannel=12\nid=3\nretry_count=5\nretry_interval=1000\n");
-  EXPECT_EQ(Ctl({"apply", saved, "-p", "COM1", "--pace", "fast"}).exitCode, 0);
+  EXPECT_TRUE(Has(r.err, "(19 文字; 4つの値で 17 か 18 文字が正)")) << r.err;
+  EXPECT_TRUE(Has(r.err, "(18 文字ですが4つの値が揃っていません; 9 文字目の NUL で切れています)"))
+      << r.err;
 }
 
 // A port that cannot be opened says which device and who holds it, and the
@@ -316,25 +419,43 @@ TEST_F(CtlSimTest, InterruptFinishesTheExchangesInFlightAndRecordsEveryUnit) {
 }
 
 // A second Ctrl+C gives up the waits in flight: a unit stuck after its echo
-// with a 60 s time-out is interrupted at once and its record written.
+// with a 60 s time-out is interrupted at once and its record written; one
+// stuck after its "S" line is recorded as written, its state unknown.
 TEST_F(CtlSimTest, SecondInterruptGivesUpTheWaits) {
-  CFakeUnit stuck;
-  ASSERT_TRUE(stuck.Ok());
-  stuck.SetFault('R', Fault::kStuckAfterEcho);
-  WriteFile(settings(), "[ports]\ncom1=" + stuck.Device() + "\n");
-  CToolProcess ctl("zeta7ctl");
-  ASSERT_TRUE(ctl.Start({"read", "--settings", settings(), "-p", "COM1", "--pace", "fast",
-                         "--timeout", "60000", "--record", dir_ / "rec.jsonl"}));
-  ASSERT_TRUE(stuck.WaitForLine("R"));
-  ctl.Signal(SIGINT);
-  ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
-  EXPECT_TRUE(ctl.Running());  // the first one waits for the exchange in flight
-  ctl.Signal(SIGINT);
-  const ToolResult r = ctl.Wait(20000);
-  EXPECT_EQ(r.exitCode, 130) << r.err;
-  const std::vector<JsonValue> records = Records(ReadFile(dir_ / "rec.jsonl"));
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]["outcome"].text, "interrupted");
+  const struct {
+    char stuck;
+    Lines args;
+    bool writeSent;
+    const char* state;
+  } cases[] = {
+      {'R', {"read"}, false, "unchanged"},
+      {'S', {"apply", profile()}, true, "unknown"},
+  };
+  for (const auto& c : cases) {
+    CFakeUnit stuck;
+    ASSERT_TRUE(stuck.Ok());
+    stuck.SetFault(c.stuck, Fault::kStuckAfterEcho);
+    WriteFile(settings(), "[ports]\ncom1=" + stuck.Device() + "\n");
+    const std::string record = dir_ / (std::string(1, c.stuck) + ".jsonl");
+    Lines args = c.args;
+    args.insert(args.end(), {"--settings", settings(), "-p", "COM1", "--pace", "fast", "--timeout",
+                             "60000", "--record", record});
+    CToolProcess ctl("zeta7ctl");
+    ASSERT_TRUE(ctl.Start(args));
+    ASSERT_TRUE(stuck.WaitForLine(std::string(1, c.stuck)));
+    ctl.Signal(SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
+    EXPECT_TRUE(ctl.Running());  // the first one waits for the exchange in flight
+    ctl.Signal(SIGINT);
+    const ToolResult r = ctl.Wait(20000);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    const std::vector<JsonValue> records = Records(ReadFile(record));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["outcome"].text, "interrupted");
+    EXPECT_EQ(records[0]["error_code"].text, "interrupted");
+    EXPECT_EQ(records[0]["write_sent"].boolean, c.writeSent);
+    EXPECT_EQ(records[0]["unit_state"].text, c.state);
+  }
 }
 
 // Each record reaches the file as its unit ends, while the others still
@@ -345,18 +466,83 @@ TEST_F(CtlSimTest, RecordsReachTheFileAsEachUnitEnds) {
   stuck.SetFault('V', Fault::kStuckAfterEcho);
   WriteFile(settings(), "[ports]\ncom1=" + sound.Device() + "\ncom2=" + stuck.Device() + "\n");
   const std::string record = dir_ / "rec.jsonl";
+  const std::string out = dir_ / "out.jsonl";
   CToolProcess ctl("zeta7ctl");
   ASSERT_TRUE(ctl.Start({"info", "--settings", settings(), "-p", "COM1", "-p", "COM2", "--pace",
-                         "fast", "--timeout", "60000", "--record", record}));
+                         "fast", "--timeout", "60000", "--record", record, "--json"},
+                        out));
+  // The stuck unit holds the batch open for a minute: whatever is in the
+  // files before then was written as its unit ended, not at the end.
   ASSERT_TRUE(stuck.WaitForLine("V"));
-  ASSERT_TRUE(WaitFor([&] { return Has(ReadFile(record), "\n"); }));
+  const bool both =
+      WaitFor([&] { return Has(ReadFile(record), "\n") && Has(ReadFile(out), "\n"); });
   EXPECT_TRUE(ctl.Running());
   ctl.Signal(SIGKILL);
   ctl.Wait();
-  const std::vector<JsonValue> records = Records(ReadFile(record));
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]["port"].text, "COM1");
-  EXPECT_EQ(records[0]["version"].text, "V2.00");
+  ASSERT_TRUE(both) << "record: " << ReadFile(record) << "\nstdout: " << ReadFile(out);
+  for (const std::string& file : {record, out}) {
+    const std::vector<JsonValue> records = Records(ReadFile(file));
+    ASSERT_EQ(records.size(), 1u) << file;
+    EXPECT_EQ(records[0]["port"].text, "COM1");
+    EXPECT_EQ(records[0]["version"].text, "V2.00");
+  }
+}
+
+// The progress line goes to standard error only while that is a terminal
+// that can move its cursor, never among the JSON lines on standard output;
+// its last counts are the summary's, an interrupted unit not among the
+// failed ones.
+TEST_F(CtlSimTest, ProgressOnlyOnATerminalAndAsTheSummaryCounts) {
+  const struct {
+    const char* term;
+    bool terminal;
+    bool shown;
+  } cases[] = {{"xterm", true, true}, {"dumb", true, false}, {"xterm", false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.term) + (c.terminal ? " terminal" : " file"));
+    CFakeUnit held, sound, refusing;
+    ASSERT_TRUE(held.Ok() && sound.Ok() && refusing.Ok());
+    held.SetFault('S', Fault::kHeld);
+    refusing.SetFault('S', Fault::kNg);
+    WriteFile(settings(), "[ports]\ncom1=" + held.Device() + "\ncom2=" + sound.Device() +
+                              "\ncom3=" + refusing.Device() + "\n");
+    CScopedEnv term("TERM", std::string(c.term));
+    CTerminal tty;
+    ASSERT_TRUE(tty.Ok());
+    const std::string record = dir_ / ("rec-" + std::string(c.term) + ".jsonl");
+    std::filesystem::remove(record);
+    CToolProcess ctl("zeta7ctl");
+    ASSERT_TRUE(
+        ctl.Start({"apply", "--settings", settings(), profile(), "-p", "COM1", "-p", "COM2", "-p",
+                   "COM3", "--json", "--record", record, "--pace", "fast", "--timeout", "60000"},
+                  "", "", c.terminal ? tty.Device() : ""));
+    auto err = [&] { return c.terminal ? tty.Text() : ctl.Err(); };
+    ASSERT_TRUE(held.WaitForLine("S "));
+    ASSERT_TRUE(WaitFor([&] { return SplitLines(ReadFile(record)).size() == 2; }));
+    ctl.Signal(SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return Has(err(), "中断します"); }));
+    held.Release();
+    const ToolResult r = ctl.Wait();
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(Records(r.out).size(), 3u) << r.out;
+    EXPECT_FALSE(Has(r.out, "\r")) << r.out;
+    ASSERT_TRUE(WaitFor([&] { return Has(err(), ")\n"); })) << err();
+    const std::string text = err();
+    std::smatch summary;
+    ASSERT_TRUE(std::regex_search(text, summary, std::regex("中断しました \\((.*)\\)\n"))) << text;
+    EXPECT_EQ(summary[1].str(), "完了 1, 失敗 1, 対象外 0, 中断 1");
+    const std::regex progress("\r\\d+/3 台  (.*?)  経過 [0-9.]+ 秒\x1b\\[K");
+    std::string last;
+    for (std::sregex_iterator it(text.begin(), text.end(), progress), end; it != end; ++it) {
+      last = (*it)[1].str();
+    }
+    if (c.shown) {
+      EXPECT_EQ(last, summary[1].str()) << text;
+    } else {
+      EXPECT_EQ(last, "") << text;
+      EXPECT_FALSE(Has(text, "\x1b[K")) << text;
+    }
+  }
 }
 
 // Output that cannot be written is an error exit with the reason, though
@@ -417,11 +603,12 @@ TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
     bool okReceived;
     const char* state;
     const char* error;
+    const char* code;
   } cases[] = {
-      {Fault::kHangUp, false, "unknown", "\"OK\" の前"},
-      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前"},
-      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前"},
-      {Fault::kNg, false, "unknown", "\"NG\""},
+      {Fault::kHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前", "state_unknown"},
+      {Fault::kNg, false, "unknown", "\"NG\"", "rejected"},
   };
   for (const auto& c : cases) {
     CFakeUnit unit;
@@ -437,6 +624,8 @@ TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
     EXPECT_EQ(records[0]["ok_received"].boolean, c.okReceived) << r.out;
     EXPECT_EQ(records[0]["unit_state"].text, c.state) << r.out;
     EXPECT_TRUE(Has(records[0]["error"].text, c.error)) << records[0]["error"].text;
+    EXPECT_EQ(records[0]["error_code"].text, c.code) << r.out;
+    EXPECT_TRUE(records[0]["changed"].boolean) << r.out;  // as far as anyone can tell
   }
 }
 
@@ -467,6 +656,135 @@ TEST_F(CtlSimTest, AllTakesEveryUnitAndSkipsOnlySilentPorts) {
   r = Ctl({"info", "--all", "--pace", "fast", "--timeout", "100"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(Has(r.err, "応答するZETA-7がありません")) << r.err;
+}
+
+// A plan gives each unit its own values, the port by COM name, device path
+// or the adapter's serial number; a plan with faults is refused whole, each
+// bad row named by its line, before anything is sent.
+TEST_F(CtlSimTest, PlanGivesEachUnitItsValuesOrIsRefusedWhole) {
+  ASSERT_TRUE(StartUnits({{}, {}, {}}));
+  AddListedDevice(0, sims_[2]->DevicePath());
+  const std::string plan = dir_ / "units.csv";
+  WriteFile(plan,
+            "\xEF\xBB\xBFid,port,channel,retry_interval,retry_count\r\n"
+            "1,COM1,7,0,0\r\n"
+            "2,\"" +
+                sims_[1]->DevicePath() +
+                "\",46,32767,infinite\r\n"
+                "3," +
+                Serial(0) + ",30,100,10000\r\n\r\n");
+  ToolResult r = Ctl({"apply", "--plan", plan, "--pace", "fast", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<JsonValue> records = Records(r.out);
+  ASSERT_EQ(records.size(), 3u) << r.out;
+  EXPECT_EQ(Params(RecordOf(records, "COM1")["after"]), "7 1 0 0");
+  EXPECT_EQ(Params(RecordOf(records, sims_[1]->DevicePath())["after"]), "46 2 -1 32767");
+  EXPECT_EQ(Params(RecordOf(records, Serial(0))["after"]), "30 3 10000 100");
+  EXPECT_EQ(RecordOf(records, Serial(0))["device"].text, ById(0));
+
+  WriteFile(plan,
+            "port,channel,id,retry_count,retry_interval\n"
+            "COM1,7,1,0,0\n"
+            "COM2,99,1,0,0\n"
+            "\n"
+            "NOSUCH,7,1,0,0\n"
+            "\"" +
+                sims_[0]->DevicePath() +
+                "\",7,1,0,0\n"
+                "COM3,7,,0,0\n");
+  const int before = static_cast<int>(sims_[0]->ReceivedBytes().size());
+  r = Ctl({"apply", "--plan", plan, "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  for (const std::string& e :
+       {plan + " 3 行目: 値が有効範囲を超えています: channel = 99",
+        plan + " 5 行目: シリアル番号 NOSUCH の USB アダプタがありません",
+        plan + " 6 行目: " + sims_[0]->DevicePath() + " は 2 行目と同じデバイスです",
+        plan + " 7 行目: id がありません", std::string("何も送信しません (4 か所)")}) {
+    EXPECT_TRUE(Has(r.err, e)) << e << "\n" << r.err;
+  }
+  EXPECT_EQ(static_cast<int>(sims_[0]->ReceivedBytes().size()), before);
+  EXPECT_EQ(sims_[1]->ReceivedBytes().find("S 99"), std::string::npos);
+}
+
+// scan finds each unit at its own speed, ports in parallel, with its
+// adapter's serial number; a port another program holds is reported and
+// left alone, a silent one is skipped.
+TEST_F(CtlSimTest, ScanFindsEachUnitAtItsSpeedAndLeavesHeldPortsAlone) {
+  ASSERT_TRUE(StartUnits({{}, {"--unit-baud", "4800"}, {"--silent"}, {}}));
+  AddListedDevice(0, sims_[1]->DevicePath());
+  // The listed device is COM1; the map gives the rest.
+  WriteFile(settings(), "[ports]\ncom5=" + sims_[0]->DevicePath() + "\ncom3=" +
+                            sims_[2]->DevicePath() + "\ncom4=" + sims_[3]->DevicePath() + "\n");
+  CComPort holder;
+  holder.SetComMap({{1, sims_[3]->DevicePath()}});
+  ASSERT_EQ(holder.Open(1), 1);
+  const ToolResult r = Ctl({"scan", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<JsonValue> records = Records(r.out);
+  ASSERT_EQ(records.size(), 4u) << r.out;
+  const struct {
+    const char* port;
+    const char* outcome;
+    int baud;
+    const char* code;
+  } expected[] = {{"COM5", "ok", 38400, ""},
+                  {"COM1", "ok", 4800, ""},
+                  {"COM3", "skipped", 0, "no_answer"},
+                  {"COM4", "failed", 38400, "open_busy"}};
+  for (const auto& e : expected) {
+    const JsonValue u = RecordOf(records, e.port);
+    EXPECT_EQ(u["outcome"].text, e.outcome) << e.port << r.out;
+    EXPECT_EQ(u["baud"].number, e.baud) << e.port;
+    EXPECT_EQ(u["error_code"].text, e.code) << e.port;
+  }
+  EXPECT_EQ(RecordOf(records, "COM1")["usb_serial"].text, Serial(0));
+  EXPECT_EQ(RecordOf(records, "COM1")["version"].text, "V1.02.03");
+  EXPECT_EQ(sims_[3]->ReceivedBytes(), "");
+
+  const ToolResult human = Ctl({"scan", "-p", "COM1"});
+  EXPECT_EQ(human.exitCode, 0) << human.err;
+  EXPECT_TRUE(Has(human.out,
+                  "4800 bit/s, ファームウェアバージョン V1.02.03, USB シリアル番号 " + Serial(0)))
+      << human.out;
+}
+
+// A trace holds every byte each way with its time, enough to see why a
+// unit failed: here a refused write, in one file and in a file a port.
+TEST_F(CtlSimTest, TraceHoldsEveryByteOfEachPort) {
+  ASSERT_TRUE(StartUnits({{}, {"--lower-ok"}}));
+  for (const std::string& trace : {dir_ / "all.trace", dir_ / "traces/"}) {
+    const ToolResult r = Ctl({"write", "-p", "COM1", "-p", "COM2", "-c", "30", "-i", "1", "-r", "1",
+                              "-t", "1", "--pace", "fast", "--force", "--trace", trace});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string com2 = ReadFile(trace.back() == '/' ? trace + "COM2.trace" : trace);
+    const std::regex line("^(\\d+)\t(COM[12])\t(tx|rx|open|close|lost|end)\t(.*)$");
+    long long last = -1;
+    std::string sent, received;
+    for (const std::string& l : SplitLines(com2)) {
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(l, m, line)) << l;
+      if (m[2] != "COM2") continue;
+      EXPECT_GE(std::stoll(m[1]), last) << l;
+      last = std::stoll(m[1]);
+      (m[3] == "tx" ? sent : received) += m[3] == "tx" || m[3] == "rx" ? m[4].str() : "";
+    }
+    EXPECT_TRUE(Has(sent, "\"S 30 1 1 1\\r\\n\"")) << com2;
+    EXPECT_TRUE(Has(received, "ok\\r\\nZETA7>\"")) << com2;
+    EXPECT_TRUE(Has(com2, "\tCOM2\tend\tfailed rejected: ")) << com2;
+  }
+  EXPECT_TRUE(Has(ReadFile(dir_ / "traces/COM1.trace"), "\tCOM1\ttx\t\"S 30 1 1 1\\r\\n\""));
+
+  // The trace's received side, replayed as a unit, fails the same way.
+  const Lines write = {"write", "-p", "COM1", "-c",     "30",   "-i",      "1",     "-r",
+                       "1",     "-t", "1",    "--pace", "fast", "--force", "--json"};
+  CSimProcess replay;
+  ASSERT_TRUE(replay.Start({"--replay", dir_ / "all.trace", "--replay-port", "COM2"}))
+      << replay.Error();
+  WriteFile(settings(), "[ports]\ncom1=" + replay.DevicePath() + "\n");
+  const std::vector<JsonValue> again = Records(Ctl(write).out);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0]["error_code"].text, "rejected");
+  EXPECT_TRUE(Has(again[0]["error"].text, "への応答 \"ok\"")) << again[0]["error"].text;
 }
 
 }  // namespace

@@ -45,9 +45,10 @@ class CToolProcess {
   ~CToolProcess() { Kill(); }
 
   // stdoutPath: where standard output goes ("" its own file, "-" closed);
-  // stdinPath: where standard input comes from ("" /dev/null).
+  // stdinPath: where standard input comes from ("" /dev/null); stderrPath:
+  // where standard error goes ("" its own file, read by Err()).
   bool Start(std::vector<std::string> args, const std::string& stdoutPath = "",
-             const std::string& stdinPath = "") {
+             const std::string& stdinPath = "", const std::string& stderrPath = "") {
     args.insert(args.begin(), m_strProgram);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
@@ -63,8 +64,9 @@ class CToolProcess {
       posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
                                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (m_dir / "err").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string err = stderrPath.empty() ? m_dir / "err" : stderrPath;
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0644);
     const int rc =
         posix_spawn(&m_pid, m_strProgram.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -15,22 +15,27 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "CComPort.h"
 #include "CtlPlatform.h"
 #include "CtlRecord.h"
+#include "CtlTrace.h"
 #include "FastTransact.h"
 #include "ParamReply.h"
+#include "PortDiagnosis.h"
 #include "Transact.h"
 
 enum class Pace { kFixed, kFast };
 
 struct UnitTarget {
-  std::string name;    // "COM3" or the path as given
-  int comNumber = 0;   // 0 for a path
-  std::string device;  // the resolved path
-  std::string mapKey;  // "com3" when the [ports] map gave the path
+  std::string name;                // "COM3" or the path as given
+  int comNumber = 0;               // 0 for a path
+  std::string device;              // the resolved path
+  std::string mapKey;              // "com3" when the [ports] map gave the path
+  std::optional<UnitParams> plan;  // this unit's own values (apply --plan)
 };
 
 struct SessionOptions {
@@ -38,7 +43,11 @@ struct SessionOptions {
   Pace pace = Pace::kFixed;
   int timeoutMs = kDefaultFastTimeoutMs;
   DeviceRoots roots;
+  CTraceSink* trace = nullptr;  // --trace, shared by the units
 };
+
+// scan: how long each speed is given to answer the prompt.
+inline constexpr int kDefaultScanWaitMs = 150;
 
 // How often a wait looks whether the user has given up.
 inline constexpr int kGiveUpSliceMs = 20;
@@ -57,11 +66,16 @@ class CUnitSession {
   bool WriteParams(const UnitParams& params);
   // Reads back and compares with what was written.
   bool Verify(const UnitParams& written);
+  // scan: the prompt and version at each speed in turn until one answers;
+  // a port that another program holds or this user may not open is
+  // reported, not probed.
+  bool Scan(const std::vector<int>& speeds);
 
   // Ends the record: outcome from the steps, the elapsed time, the port
   // closed.
   void Finish(bool ok);
   UnitRecord& Record() { return m_record; }
+  const UnitTarget& Target() const { return m_target; }
   // Whether nothing answered: the device is not there, or it opened and not
   // one byte came to the prompt check (for --all, where such a port is not a
   // unit).
@@ -72,7 +86,9 @@ class CUnitSession {
   // One exchange with the chosen pacing; false (record filled) when
   // interrupted before sending.
   bool Exchange(const char* cmd, std::string* reply, std::string* reason);
-  bool Fail(const char* text, const std::string& reason);
+  bool Fail(const char* text, const std::string& reason, const char* code);
+  // The record of a port that did not open, from its diagnosis.
+  void OpenFailed(PortDiagnosis diagnosis);
   std::string Where() const;
 
   UnitTarget m_target;
@@ -83,7 +99,12 @@ class CUnitSession {
   SteadyClock m_clock;
   UnitRecord m_record;
   long long m_llStartMs;
+  CTraceTap m_trace;
   bool m_bNothingAnswered = false;
   bool m_bInterrupted = false;
   int m_nBytesSeen = 0;  // by the last exchange, echo and leftovers included
+  bool m_bSent = false;  // the last exchange's line went out
+  // The code of an exchange that brought no reply: silence, noise or a
+  // lost line.
+  const char* m_pszExchangeCode = error_code::kNoAnswer;
 };

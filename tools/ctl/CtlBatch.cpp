@@ -88,10 +88,12 @@ class CBatchSink {
   void DrawProgress() {
     if (!m_bProgress) return;
     const double secs = std::chrono::duration<double>(Clock::now() - m_start).count();
-    char line[160];
-    std::snprintf(line, sizeof line, "\r完了 %d/%d  失敗 %d  中断 %d  経過 %.1f 秒\033[K", m_nDone,
-                  m_nTotal, m_counts.failed, m_counts.interrupted, secs);
-    WriteStderr(line);
+    // The counts in the summary's words, so that the last progress line and
+    // the summary never disagree.
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "  経過 %.1f 秒\033[K", secs);
+    WriteStderr("\r" + std::to_string(m_nDone) + "/" + std::to_string(m_nTotal) + " 台  " +
+                SummaryLine(m_counts) + elapsed);
     m_bShown = true;
   }
   void ClearProgress() {
@@ -129,7 +131,22 @@ std::string HumanLine(const UnitRecord& r) {
   if (r.command == "info") return line + kTextVersionLine + Printable(r.version);
   if (r.command == "read" && r.before) return line + DescribeParams(*r.before);
   if (r.command == "save" && r.before) return line + "保存しました: " + DescribeParams(*r.before);
-  if (r.after) return line + kTextWriteDone + ": " + DescribeParams(*r.after);
+  if (r.command == "scan") {
+    return line + std::to_string(r.baud) + " bit/s, " + kTextVersionLine + Printable(r.version) +
+           (r.usbSerial.empty() ? "" : ", USB シリアル番号 " + Printable(r.usbSerial));
+  }
+  if (r.before && r.target && (r.check || !r.writeSent)) {
+    const std::string change = DescribeChange(*r.before, *r.target);
+    if (r.check)
+      return line + (r.changed ? "変更あり (--check): " : "変更なし (--check): ") +
+             (r.changed ? change : DescribeParams(*r.before));
+    return line + "変更なし (すでに同じ値): " + DescribeParams(*r.before);
+  }
+  if (r.after) {
+    line += std::string(kTextWriteDone) + ": " + DescribeParams(*r.after);
+    if (r.withDiff && r.before) line += " [" + DescribeChange(*r.before, *r.after) + "]";
+    return line;
+  }
   return line + "完了";
 }
 
@@ -170,6 +187,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       CUnitSession session(target, options, command, interrupted);
       session.Finish(false);
       session.Record().error = std::string(kTextThreadFailed) + " " + target.name + ": " + e.what();
+      session.Record().errorCode = error_code::kThreadFailed;
       sink.Unit(session.Record());
       unitEnded();
     }

@@ -1,7 +1,10 @@
 #include "CtlMain.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -9,12 +12,14 @@
 #include "ComResolver.h"
 #include "CtlBatch.h"
 #include "CtlOptions.h"
+#include "CtlPlan.h"
 #include "CtlPlatform.h"
 #include "CtlProfile.h"
 #include "CtlText.h"
 #include "PortDiagnosis.h"
 #include "PortList.h"
 #include "ProgramSettings.h"
+#include "SettingsKeys.h"
 #include "ToolConsole.h"
 #include "version.h"
 
@@ -46,38 +51,60 @@ std::vector<UnitTarget> AllTargets(const ComMap& map, const DeviceRoots& roots) 
     if (device.empty()) continue;
     const std::string key = MapKey(n, map);
     if (key.empty() && mapped.count(DeviceIdentity(device)) != 0) continue;
-    targets.push_back({"COM" + std::to_string(n), n, device, key});
+    targets.push_back({"COM" + std::to_string(n), n, device, key, {}});
   }
   return targets;
+}
+
+// One port as named on the command line or in a plan: COMn, a device path,
+// or (plans) a USB serial number. A port that leads to nothing stops the
+// batch: the user meant that unit.
+bool ResolvePort(const std::string& name, bool serialAllowed, const ComMap& map,
+                 const DeviceRoots& roots, UnitTarget* target, std::string* error) {
+  const int n = ComNumberOfName(name.c_str());
+  if (n != 0) {
+    *target = {name, n, ResolveComIn(n, map, roots), MapKey(n, map), {}};
+  } else if (IsDevicePathName(name)) {
+    *target = {name, 0, name, {}, {}};
+  } else if (serialAllowed) {
+    std::vector<std::string> found;
+    for (const std::string& path : ByIdPaths(roots)) {
+      if (UsbSerialOfByIdName(std::filesystem::path(path).filename().string()) == name) {
+        found.push_back(path);
+      }
+    }
+    if (found.size() != 1) {
+      *error = found.empty()
+                   ? "シリアル番号 " + name + " の USB アダプタがありません (" + roots.dev +
+                         "/serial/by-id)"
+                   : "シリアル番号 " + name + " のポートが " + std::to_string(found.size()) +
+                         " つあります (" + found[0] + " ほか); デバイスのパスで指定してください";
+      return false;
+    }
+    *target = {name, 0, found[0], {}, {}};
+  } else {
+    *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
+    return false;
+  }
+  if (target->device.empty() || !DevicePresent(target->device)) {
+    PortDiagnosis d = n != 0 ? DiagnoseComPort(n, map, roots.sys, roots.dev)
+                             : DiagnoseDevice(target->device, roots.sys, roots.dev);
+    if (d.problem == PortProblem::kNone) d.problem = PortProblem::kMissing;
+    const std::string first =
+        n != 0 ? TextWith(kTextOpenFailed, n) : TextWith(kTextPathOpenFailed, name);
+    *error = first + " " + DescribeDevice(d) + ": " + DescribeProblem(d);
+    return false;
+  }
+  return true;
 }
 
 // Resolves every port before anything is sent; false with the message.
 bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& roots,
                     std::vector<UnitTarget>* targets, std::string* error) {
-  if (c.all) *targets = AllTargets(map, roots);
+  if (c.all || (c.verb == CtlVerb::kScan && c.ports.empty())) *targets = AllTargets(map, roots);
   for (const std::string& name : c.ports) {
-    const int n = ComNumberOfName(name);
     UnitTarget target;
-    if (n != 0) {
-      target = {name, n, ResolveComIn(n, map, roots), MapKey(n, map)};
-    } else if (IsDevicePathName(name)) {
-      target = {name, 0, name, {}};
-    } else {
-      *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
-      return false;
-    }
-    // A port named on the command line that leads to nothing (a stale
-    // [ports] entry, an unplugged adapter) stops the batch: the user meant
-    // that unit.
-    if (target.device.empty() || !DevicePresent(target.device)) {
-      PortDiagnosis d = n != 0 ? DiagnoseComPort(n, map, roots.sys, roots.dev)
-                               : DiagnoseDevice(target.device, roots.sys, roots.dev);
-      if (d.problem == PortProblem::kNone) d.problem = PortProblem::kMissing;
-      const std::string first =
-          n != 0 ? TextWith(kTextOpenFailed, n) : TextWith(kTextPathOpenFailed, name);
-      *error = first + " " + DescribeDevice(d) + ": " + DescribeProblem(d);
-      return false;
-    }
+    if (!ResolvePort(name, false, map, roots, &target, error)) return false;
     targets->push_back(target);
   }
   // Two threads on one device would fight over it; the second would fail.
@@ -91,6 +118,36 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& r
     }
   }
   return true;
+}
+
+// The whole plan, row by row: every row that cannot be a unit gives its
+// own message with its line, in the order of the file; false when any did.
+bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& roots,
+                 std::vector<UnitTarget>* targets, std::vector<std::string>* messages) {
+  std::vector<PlanRow> rows;
+  std::vector<PlanError> errors;
+  ReadPlan(path, &rows, &errors);
+  std::map<std::string, int> seen;  // device identity -> line
+  for (const PlanRow& row : rows) {
+    UnitTarget target;
+    std::string error;
+    if (!ResolvePort(row.port, true, map, roots, &target, &error)) {
+      errors.push_back({row.line, error});
+      continue;
+    }
+    const auto [it, fresh] = seen.emplace(DeviceIdentity(target.device), row.line);
+    if (!fresh) {
+      errors.push_back({row.line, row.port + " は " + std::to_string(it->second) +
+                                      " 行目と同じデバイスです (" + target.device + ")"});
+      continue;
+    }
+    target.plan = row.params;
+    targets->push_back(target);
+  }
+  std::stable_sort(errors.begin(), errors.end(),
+                   [](const PlanError& a, const PlanError& b) { return a.line < b.line; });
+  for (const PlanError& e : errors) messages->push_back(PlanErrorText(path, e));
+  return errors.empty();
 }
 
 UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
@@ -118,19 +175,44 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         }
         if (!WriteProfile(file, p, &error)) {
           s.Record().error = error;
+          s.Record().errorCode = error_code::kSaveFailed;
           return false;
         }
         return true;
       };
     }
     case CtlVerb::kWrite:
-    case CtlVerb::kApply:
-      return [profile](CUnitSession& s) {
+    case CtlVerb::kApply: {
+      const bool force = c.force, check = c.check, diff = c.diff;
+      return [profile, force, check, diff](CUnitSession& s) {
+        const UnitParams target = s.Target().plan ? *s.Target().plan : profile;
+        UnitRecord& r = s.Record();
+        r.target = target;
+        r.check = check;
+        r.withDiff = diff;
         UnitParams before{};
         if (!s.Connect() || !s.ReadParams(&before)) return false;
-        s.Record().before = before;
-        return s.WriteParams(profile) && s.Verify(profile);
+        r.before = before;
+        const bool same = SameParams(before, target);
+        if (check || (same && !force)) {
+          // Nothing is written: what the unit holds is what was read.
+          r.after = before;
+          r.changed = !same;
+          return true;
+        }
+        const bool ok = s.WriteParams(target) && s.Verify(target);
+        // A unit that said OK and kept its old values has not changed.
+        r.changed = r.writeSent && !same && !(r.after && SameParams(*r.after, before));
+        return ok;
       };
+    }
+    case CtlVerb::kScan: {
+      std::vector<int> speeds(std::begin(kBaudRates), std::end(kBaudRates));
+      // The settings file's speed first: most units answer there.
+      const auto first = std::find(speeds.begin(), speeds.end(), c.baud);
+      if (first != speeds.end()) std::rotate(speeds.begin(), first, first + 1);
+      return [speeds](CUnitSession& s) { return s.Scan(speeds); };
+    }
     case CtlVerb::kNone:
     case CtlVerb::kPorts:
       break;
@@ -169,14 +251,25 @@ int CtlMain(int argc, const char* const* argv) {
   }
 
   UnitParams profile = c.params;
-  if (c.verb == CtlVerb::kApply && !ReadProfile(c.file, &profile, &error)) {
-    return UsageError(error);
-  }
-  if (c.verb == CtlVerb::kSave && !CheckProfileDestination(c.file, &error)) {
-    return UsageError(error);
-  }
   std::vector<UnitTarget> targets;
-  if (!ResolveTargets(c, settings.map, roots, &targets, &error)) return UsageError(error);
+  if (!c.planPath.empty()) {
+    std::vector<std::string> errors;
+    if (!ResolvePlan(c.planPath, settings.map, roots, &targets, &errors)) {
+      std::string text;
+      for (const std::string& e : errors) text += "zeta7ctl: " + e + "\n";
+      WriteStderr(text + "zeta7ctl: 計画に誤りがあるので何も送信しません (" +
+                  std::to_string(errors.size()) + " か所)\n");
+      return kExitUsage;
+    }
+  } else {
+    if (c.verb == CtlVerb::kApply && !ReadProfile(c.file, &profile, &error)) {
+      return UsageError(error);
+    }
+    if (c.verb == CtlVerb::kSave && !CheckProfileDestination(c.file, &error)) {
+      return UsageError(error);
+    }
+    if (!ResolveTargets(c, settings.map, roots, &targets, &error)) return UsageError(error);
+  }
 
   BatchOutput output;
   output.json = c.json;
@@ -190,16 +283,27 @@ int CtlMain(int argc, const char* const* argv) {
     output.record = &record;
   }
 
+  CTraceSink trace;
+  if (!c.tracePath.empty() && !trace.Open(c.tracePath, &error)) return UsageError(error);
+
   SessionOptions options;
   options.baud = c.baud != 0 ? c.baud : BaudRateOfIndex(settings.baudIndex);
-  options.pace = c.pace;
+  options.pace = c.verb == CtlVerb::kScan ? Pace::kFast : c.pace;
   options.timeoutMs = c.timeoutMs;
   options.roots = roots;
+  options.trace = c.tracePath.empty() ? nullptr : &trace;
+  CtlCommand job = c;
+  job.baud = options.baud;
 
   InstallInterruptHandler(&g_interrupted);
-  const BatchCounts counts = RunBatch(targets, options, VerbName(c.verb), c.all, JobFor(c, profile),
-                                      output, g_interrupted);
+  const bool scan = c.verb == CtlVerb::kScan;
+  const BatchCounts counts = RunBatch(targets, options, VerbName(c.verb), c.all || scan,
+                                      JobFor(job, profile), output, g_interrupted);
   bool evidenceLost = false;
+  if (trace.Lost()) {
+    WriteStderr("zeta7ctl: トレースに書けません: " + c.tracePath + "\n");
+    evidenceLost = true;
+  }
   if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
     WriteStderr("zeta7ctl: 記録ファイルに書けません: " + c.recordPath + " (" +
                 std::to_string(counts.recordsLost) + " 台分の記録がありません)\n");
@@ -217,6 +321,8 @@ int CtlMain(int argc, const char* const* argv) {
     return g_interrupted.ExitCode();
   }
   WriteStderr("zeta7ctl: " + SummaryLine(counts) + "\n");
+  // A scan reports what it found, held ports and empty ones included.
+  if (scan) return evidenceLost ? kExitUnitFailed : kExitDone;
   if (c.all && counts.ok + counts.failed == 0) {
     WriteStderr("zeta7ctl: プロンプトに応答するZETA-7がありません\n");
     return kExitUnitFailed;

@@ -16,9 +16,10 @@ struct VerbEntry {
   const char* name;
   CtlVerb verb;
 };
-constexpr VerbEntry kVerbs[] = {{"ports", CtlVerb::kPorts}, {"info", CtlVerb::kInfo},
-                                {"read", CtlVerb::kRead},   {"write", CtlVerb::kWrite},
-                                {"save", CtlVerb::kSave},   {"apply", CtlVerb::kApply}};
+constexpr VerbEntry kVerbs[] = {{"ports", CtlVerb::kPorts}, {"scan", CtlVerb::kScan},
+                                {"info", CtlVerb::kInfo},   {"read", CtlVerb::kRead},
+                                {"write", CtlVerb::kWrite}, {"save", CtlVerb::kSave},
+                                {"apply", CtlVerb::kApply}};
 
 const char kCommon[] =
     "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
@@ -28,7 +29,13 @@ const char kCommon[] =
     "      --record FILE  各ユニットの記録を JSON 行で FILE に追記\n"
     "      --json         各ユニットの記録を JSON 行で標準出力に\n"
     "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
+    "      --trace FILE|DIR/  各ポートの送受信の全バイトを時刻つきで記録\n"
     "  -h, --help         この説明\n";
+
+const char kChange[] =
+    "      --check        読んで比べるだけ (\"S\" は送らない); 変わる値を報告\n"
+    "      --diff         変わる値を 前 → 後 で表示し、記録に \"diff\" を入れる\n"
+    "      --force        ユニットがすでに同じ値でも書き込む\n";
 
 // Digits with an optional minus sign: a number, if perhaps too large.
 bool IsWholeNumber(const std::string& text) {
@@ -55,6 +62,7 @@ std::string CtlUsage(CtlVerb verb) {
              "\n"
              "コマンド:\n"
              "  ports                       COM番号とデバイスの一覧 (zeta7-ports と同じ)\n"
+             "  scan  [-p PORT...]          ユニットを探す (4つの速度, ポートは並行)\n"
              "  info  -p PORT...            プロンプトの確認と版数\n"
              "  read  -p PORT...            4つのパラメータを読む\n"
              "  write -p PORT... --channel N --id N --retry N|infinite --interval N\n"
@@ -62,6 +70,7 @@ std::string CtlUsage(CtlVerb verb) {
              "  save  -p PORT FILE          パラメータをプロファイル FILE に保存\n"
              "  apply FILE -p PORT... | --all\n"
              "                              プロファイルを各ユニットに書き込んで確かめる\n"
+             "  apply --plan UNITS.csv      ユニットごとの値を書き込んで確かめる\n"
              "\n"
              "終了コード: 0 全ユニット完了, 1 失敗したユニットか書けなかった出力あり,\n"
              "2 使い方の誤り (何も送信せず), 128+シグナルで中断 (Ctrl+C 130, SIGTERM 143,\n"
@@ -71,6 +80,19 @@ std::string CtlUsage(CtlVerb verb) {
              "  --version          版数\n";
     case CtlVerb::kPorts:
       return std::string("使い方: zeta7ctl ports [--settings FILE]\n\n") + kPortListSummary;
+    case CtlVerb::kScan:
+      return "使い方: zeta7ctl scan [-p PORT...] [オプション]\n\n"
+             "あるポートすべて (か -p のポート) を並行して、設定ファイルの速度から\n"
+             "38400, 19200, 9600, 4800 bit/s を順に試し、プロンプトに応答するユニットの\n"
+             "ポート, デバイス, USB のシリアル番号, 速度, 版数を表示します。何も書き込み\n"
+             "ません。他のプログラムが使用中のポートは開かずに報告します。\n\n"
+             "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
+             "      --timeout MS   速度ごとの待ち時間 (1〜60000, 既定 150)\n"
+             "      --record FILE  各ポートの記録を JSON 行で FILE に追記\n"
+             "      --json         各ポートの記録を JSON 行で標準出力に\n"
+             "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
+             "      --trace FILE|DIR/  各ポートの送受信の全バイトを時刻つきで記録\n"
+             "  -h, --help         この説明\n";
     case CtlVerb::kInfo:
       return std::string(
                  "使い方: zeta7ctl info -p PORT... | --all [オプション]\n\n"
@@ -87,10 +109,10 @@ std::string CtlUsage(CtlVerb verb) {
                  "--interval N\n\n"
                  "範囲 (チャネル 7〜46, ID 0〜15, リトライ回数 0〜10000 か infinite,\n"
                  "リトライ間隔 0〜32767) を送信前に確かめ、\"S\" で書き込み、\"OK\" の後に\n"
-                 "読み戻して同じ値か確かめます。\n\n"
+                 "読み戻して同じ値か確かめます。すでに同じ値のユニットには書き込みません。\n\n"
                  "  -c, --channel N\n  -i, --id N\n  -r, --retry N|infinite\n"
                  "  -t, --interval N\n") +
-             kCommon + "      --all          プロンプトに応答する全ポート\n";
+             kChange + kCommon + "      --all          プロンプトに応答する全ポート\n";
     case CtlVerb::kSave:
       return std::string(
                  "使い方: zeta7ctl save -p PORT FILE [オプション]\n\n"
@@ -99,9 +121,15 @@ std::string CtlUsage(CtlVerb verb) {
              kCommon;
     case CtlVerb::kApply:
       return std::string(
-                 "使い方: zeta7ctl apply FILE -p PORT... | --all [オプション]\n\n"
-                 "プロファイル FILE を各ユニットに書き込み、読み戻して確かめます。\n\n") +
-             kCommon + "      --all          プロンプトに応答する全ポート\n";
+                 "使い方: zeta7ctl apply FILE -p PORT... | --all [オプション]\n"
+                 "        zeta7ctl apply --plan UNITS.csv [オプション]\n\n"
+                 "プロファイル FILE を各ユニットに書き込み、読み戻して確かめます。すでに同じ\n"
+                 "値のユニットには書き込みません (記録は changed: false)。\n"
+                 "UNITS.csv は見出しの行 port,channel,id,retry_count,retry_interval (順不同) と\n"
+                 "1台1行; port は COM番号, デバイスのパスか USB のシリアル番号 (by-id の名前の\n"
+                 "もの)。計画全体を送信前に確かめます。\n\n"
+                 "      --plan UNITS.csv  ユニットごとの値\n") +
+             kChange + kCommon + "      --all          プロンプトに応答する全ポート\n";
   }
   return {};
 }
@@ -111,6 +139,7 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
   std::vector<std::string> positional;
   bool optionsEnded = false;
   bool timeoutGiven = false;
+  bool paceGiven = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -191,6 +220,7 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
         ok = false;
       }
     } else if (arg == "--pace") {
+      paceGiven = true;
       ok = take();
       if (ok && value == "fixed") {
         c->pace = Pace::kFixed;
@@ -216,6 +246,19 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       }
     } else if (arg == "--json") {
       c->json = true;
+    } else if (arg == "--force") {
+      c->force = true;
+    } else if (arg == "--check") {
+      c->check = true;
+    } else if (arg == "--diff") {
+      c->diff = true;
+    } else if (arg == "--plan" || arg == "--trace") {
+      ok = take();
+      (arg == "--plan" ? c->planPath : c->tracePath) = value;
+      if (ok && value.empty()) {
+        *error = arg + " のファイル名が空です";
+        ok = false;
+      }
     } else if (arg == "--settings") {
       ok = take();
       c->settingsPath = value;
@@ -241,11 +284,32 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     if (!ok) return false;
   }
   if (c->help || c->version) return true;
-  if (timeoutGiven && c->pace != Pace::kFast) {
+  if (timeoutGiven && c->pace != Pace::kFast && c->verb != CtlVerb::kScan) {
     *error = "--timeout は --pace fast のときだけ使えます (fixed はウィンドウと同じ待ち時間です)";
     return false;
   }
 
+  const bool changes = c->verb == CtlVerb::kWrite || c->verb == CtlVerb::kApply;
+  if (!changes && (c->force || c->check || c->diff)) {
+    *error = "--force, --check, --diff は write と apply だけのオプションです";
+    return false;
+  }
+  if (c->force && c->check) {
+    *error = "--force と --check は一緒に使えません";
+    return false;
+  }
+  if (!c->planPath.empty() && c->verb != CtlVerb::kApply) {
+    *error = "--plan は apply だけのオプションです";
+    return false;
+  }
+  if (c->verb == CtlVerb::kScan && !timeoutGiven) c->timeoutMs = kDefaultScanWaitMs;
+  if (!c->planPath.empty()) {
+    if (!positional.empty() || !c->ports.empty() || c->all) {
+      *error = "--plan はプロファイルも -p も --all も取りません (ポートは計画の port 列)";
+      return false;
+    }
+    return true;
+  }
   const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply;
   if (positional.size() > (takesFile ? 1u : 0u)) {
     *error = "余分な引数です: " + positional.back();
@@ -270,6 +334,16 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     case CtlVerb::kPorts:
       if (!c->ports.empty() || c->all) {
         *error = "ports は -p も --all も取りません";
+        return false;
+      }
+      return true;
+    case CtlVerb::kScan:
+      if (c->all) {
+        *error = "scan は -p がなければ全ポートを試します (--all は不要です)";
+        return false;
+      }
+      if (c->baud != 0 || paceGiven) {
+        *error = "scan は4つの速度を応答が揃い次第試します (-b も --pace も取りません)";
         return false;
       }
       return true;

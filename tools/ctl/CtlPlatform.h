@@ -8,6 +8,7 @@
 #include <atomic>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "PortSystem.h"
 #include "ProgramSettings.h"
@@ -55,6 +56,10 @@ std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots);
 // nothing (an unplugged adapter's by-id link). Windows names its ports
 // without files: there only the open can tell.
 bool DevicePresent(const std::string& device);
+
+// The /dev/serial/by-id names of the tree of roots (USB adapters by their
+// serial numbers); none on Windows, which names no devices so.
+std::vector<std::string> ByIdPaths(const DeviceRoots& roots);
 
 // One text for every name of one device, so that a device named twice in a
 // batch is caught before two threads share it: the path with its links

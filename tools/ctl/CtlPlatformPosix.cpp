@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +95,19 @@ std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots) {
 bool DevicePresent(const std::string& device) {
   struct stat st;
   return stat(device.c_str(), &st) == 0;
+}
+
+std::vector<std::string> ByIdPaths(const DeviceRoots& roots) {
+  std::vector<std::string> paths;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator
+           it(std::filesystem::path(roots.dev) / "serial" / "by-id", ec),
+       end;
+       !ec && it != end; it.increment(ec)) {
+    paths.push_back(it->path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 std::string DeviceIdentity(const std::string& device) {

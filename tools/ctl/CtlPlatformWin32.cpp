@@ -107,6 +107,8 @@ std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots&) {
 
 bool DevicePresent(const std::string&) { return true; }
 
+std::vector<std::string> ByIdPaths(const DeviceRoots&) { return {}; }
+
 CRecordFile::~CRecordFile() { Close(); }
 
 // A handle that may only append (FILE_APPEND_DATA without FILE_WRITE_DATA):

@@ -63,6 +63,18 @@ void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
 }
 
+struct ParamField {
+  const char* key;
+  const char* label;
+  int UnitParams::*field;
+};
+constexpr ParamField kParamFields[] = {
+    {"channel", kLabelChannel, &UnitParams::channel},
+    {"id", kLabelId, &UnitParams::id},
+    {"retry_count", kLabelRetryCount, &UnitParams::retryCount},
+    {"retry_interval", kLabelRetryInterval, &UnitParams::retryInterval},
+};
+
 void AppendParams(std::string& out, const std::optional<UnitParams>& params) {
   if (!params) {
     out += "null";
@@ -130,12 +142,60 @@ std::string RecordJson(const UnitRecord& r) {
   AppendParams(out, r.before);
   out += ",\"after\":";
   AppendParams(out, r.after);
+  out += ",\"target\":";
+  AppendParams(out, r.target);
+  out += std::string(",\"changed\":") + (r.changed ? "true" : "false") +
+         ",\"check\":" + (r.check ? "true" : "false");
+  if (!r.usbSerial.empty()) {
+    out += ",\"usb_serial\":";
+    AppendJsonString(out, r.usbSerial);
+  }
   out += ",\"outcome\":";
   AppendJsonString(out, OutcomeName(r.outcome));
+  out += ",\"error_code\":";
+  if (r.errorCode.empty()) {
+    out += "null";
+  } else {
+    AppendJsonString(out, r.errorCode);
+  }
   out += ",\"error\":";
   AppendJsonString(out, r.error);
+  if (r.withDiff) {
+    // Only the values that differ, each as before and after.
+    out += ",\"diff\":{";
+    if (r.before && r.target) {
+      bool first = true;
+      for (const ParamField& f : kParamFields) {
+        const int a = (*r.before).*f.field, b = (*r.target).*f.field;
+        if (a == b) continue;
+        out += std::string(first ? "" : ",") + "\"" + f.key +
+               "\":{\"before\":" + std::to_string(a) + ",\"after\":" + std::to_string(b) + "}";
+        first = false;
+      }
+    }
+    out += "}";
+  }
   out += ",\"elapsed_ms\":" + std::to_string(r.elapsedMs) + "}";
   return out;
+}
+
+bool SameParams(const UnitParams& a, const UnitParams& b) {
+  return a.channel == b.channel && a.id == b.id && a.retryCount == b.retryCount &&
+         a.retryInterval == b.retryInterval;
+}
+
+std::string DescribeChange(const UnitParams& before, const UnitParams& after) {
+  std::string out;
+  for (const ParamField& f : kParamFields) {
+    const int a = before.*f.field, b = after.*f.field;
+    if (a == b) continue;
+    auto text = [&](int v) {
+      return f.field == &UnitParams::retryCount && v == -1 ? std::string("無限")
+                                                           : std::to_string(v);
+    };
+    out += (out.empty() ? "" : ", ") + std::string(f.label) + " " + text(a) + " → " + text(b);
+  }
+  return out.empty() ? "変更なし" : out;
 }
 
 std::string DescribeParams(const UnitParams& p) {

@@ -23,6 +23,29 @@ enum class UnitState {
   kDiffers     // "OK", but read back otherwise
 };
 
+// The stable codes of the record's error_code, for scripts and the
+// configuration engine to decide on (the text beside them is for people).
+// The man page lists them; a code once given keeps its meaning.
+namespace error_code {
+inline constexpr const char* kOpenMissing = "open_missing";        // no device there
+inline constexpr const char* kOpenPermission = "open_permission";  // this user may not open it
+inline constexpr const char* kOpenBusy = "open_busy";              // another program holds it
+inline constexpr const char* kNotSerial = "not_serial";            // opens, but is no serial line
+inline constexpr const char* kOpenFailed = "open_failed";          // any other refusal
+inline constexpr const char* kNoAnswer = "no_answer";              // not one byte came
+inline constexpr const char* kNoise = "noise";           // bytes, but no line (another speed?)
+inline constexpr const char* kBadPrompt = "bad_prompt";  // an answer that is not "ZETA7>"
+inline constexpr const char* kBadVersion = "bad_version";
+inline constexpr const char* kBadReply = "bad_reply";  // the R reply breaks the rules
+inline constexpr const char* kRejected = "rejected";   // "S" answered otherwise than "OK"
+inline constexpr const char* kVerifyMismatch = "verify_mismatch";
+inline constexpr const char* kHangup = "hangup";               // the line was lost
+inline constexpr const char* kStateUnknown = "state_unknown";  // "S" went out, no verdict
+inline constexpr const char* kInterrupted = "interrupted";
+inline constexpr const char* kThreadFailed = "thread_failed";
+inline constexpr const char* kSaveFailed = "save_failed";  // the profile file was not written
+}  // namespace error_code
+
 struct UnitRecord {
   std::string time;     // start, UTC, ISO 8601
   std::string command;  // "info", "read", "write", "apply", "save"
@@ -35,11 +58,23 @@ struct UnitRecord {
   bool okReceived = false;  // and its "OK" came back
   UnitState state = UnitState::kUnchanged;
   std::optional<UnitParams> before;
-  std::optional<UnitParams> after;
+  std::optional<UnitParams> after;   // as read after the command
+  std::optional<UnitParams> target;  // what write and apply aim at
+  // The unit's values were changed (with check: would be); false when it
+  // already held the target, or "S" never went out.
+  bool changed = false;
+  bool check = false;     // --check: read and compared, nothing written
+  bool withDiff = false;  // --diff: the record carries "diff"
+  std::string usbSerial;  // scan: the adapter's serial number, when known
   UnitOutcome outcome = UnitOutcome::kFailed;
-  std::string error;  // why, with the port; empty on success
+  std::string errorCode;  // one of error_code, empty on success
+  std::string error;      // why, with the port; empty on success
   long long elapsedMs = 0;
 };
+
+bool SameParams(const UnitParams& a, const UnitParams& b);
+// "チャネル 12 → 20, ID 3 → 4": the values that differ, or "変更なし".
+std::string DescribeChange(const UnitParams& before, const UnitParams& after);
 
 const char* OutcomeName(UnitOutcome outcome);
 

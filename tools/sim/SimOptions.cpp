@@ -28,6 +28,8 @@ output is the device path to open; the unit runs until SIGTERM or SIGINT.
 Line:
   --baud N|line     pace output at N bit/s (10 bits a byte); "line", the
                     default, follows the speed the program sets on the port
+  --unit-baud N     the unit talks at N bit/s only: at another line speed
+                    it sends noise back for what it hears and answers nothing
   --link PATH       keep a symlink PATH to the device (an old symlink there is
                     replaced; removed at exit)
   --log FILE        append every received byte, unchanged, to FILE
@@ -53,6 +55,12 @@ Faults:
   --hangup          hang up halfway through the first V/R/S reply and exit
                     (with --slow the program is then still reading)
   --seed N          seed of --garbage (default 1)
+Replay:
+  --replay FILE     answer as the unit in a zeta7ctl --trace file did: after
+                    the program's n-th line end, what the traced program
+                    received after its n-th (echo and all), with its pauses
+                    and a lost line where the trace lost it
+  --replay-port P   the port of the trace to replay (default its first)
   --help            this text
   --version         the version of zeta7-sim
 )";
@@ -112,6 +120,15 @@ bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& 
         error = "--baud: not a line speed: " + value;
         return false;
       }
+    } else if (arg == "--unit-baud") {
+      if (!takeValue()) return false;
+      if (!ToInt(value, options.unitBaud) || options.unitBaud < 50 || options.unitBaud > 4000000) {
+        error = "--unit-baud: not a line speed: " + value;
+        return false;
+      }
+    } else if (arg == "--replay" || arg == "--replay-port") {
+      if (!takeValue()) return false;
+      (arg == "--replay" ? options.replayPath : options.replayPort) = value;
     } else if (arg == "--link" || arg == "--log") {
       if (!takeValue()) return false;
       if (value.empty()) {

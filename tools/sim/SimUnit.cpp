@@ -17,7 +17,89 @@ bool ParseStrictInt(const std::string& text, int& value) {
   return true;
 }
 
+// The bytes of a trace's quoted, escaped text ("\r", "\x00", "\\").
+bool Unescape(const std::string& text, std::string& bytes) {
+  if (text.size() < 2 || text.front() != '"' || text.back() != '"') return false;
+  bytes.clear();
+  for (size_t i = 1; i + 1 < text.size(); ++i) {
+    if (text[i] != '\\') {
+      bytes += text[i];
+      continue;
+    }
+    if (++i + 1 >= text.size()) return false;
+    const char e = text[i];
+    if (e == 'r') {
+      bytes += '\r';
+    } else if (e == 'n') {
+      bytes += '\n';
+    } else if (e == '\\' || e == '"') {
+      bytes += e;
+    } else if (e == 'x' && i + 3 < text.size()) {
+      bytes += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+      i += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+bool ParseReplay(const std::string& trace, const std::string& wanted, SimReplay& replay,
+                 std::string& error) {
+  replay.answers.assign(1, {});
+  std::string port = wanted;
+  bool afterCr = false;
+  long long lastUs = 0;
+  size_t lineNo = 0;
+  for (size_t at = 0; at < trace.size();) {
+    size_t end = trace.find('\n', at);
+    if (end == std::string::npos) end = trace.size();
+    const std::string line = trace.substr(at, end - at);
+    at = end + 1;
+    ++lineNo;
+    if (line.empty()) continue;
+    std::vector<std::string> f;
+    for (size_t from = 0, tab; f.size() < 3 && (tab = line.find('\t', from)) != std::string::npos;
+         from = tab + 1) {
+      f.push_back(line.substr(from, tab - from));
+      if (f.size() == 3) f.push_back(line.substr(tab + 1));
+    }
+    if (f.size() != 4) {
+      error = "line " + std::to_string(lineNo) + " is not a trace line";
+      return false;
+    }
+    if (port.empty()) port = f[1];
+    if (f[1] != port) continue;
+    const long long us = std::atoll(f[0].c_str());
+    std::string bytes;
+    if ((f[2] == "tx" || f[2] == "rx") && !Unescape(f[3], bytes)) {
+      error = "line " + std::to_string(lineNo) + ": bytes not in quotes";
+      return false;
+    }
+    if (f[2] == "tx") {
+      // Line ends as the unit counts them: CR, LF and CR LF each one.
+      for (char c : bytes) {
+        if ((c == '\r' || c == '\n') && !(c == '\n' && afterCr)) replay.answers.emplace_back();
+        afterCr = c == '\r';
+      }
+      lastUs = us;
+    } else if (f[2] == "rx" || f[2] == "lost") {
+      SimReplay::Burst b;
+      b.bytes = bytes;
+      b.gapMs = replay.answers.back().empty() ? 0 : static_cast<int>((us - lastUs) / 1000);
+      b.hangUp = f[2] == "lost";
+      replay.answers.back().push_back(b);
+      lastUs = us;
+    }
+  }
+  if (port.empty() || replay.answers.size() == 1) {
+    error = "no lines sent on " + (port.empty() ? std::string("any port") : port) + " in the trace";
+    return false;
+  }
+  return true;
+}
 
 CSimUnit::CSimUnit(const SimOptions& options)
     : m_options(options),
@@ -36,6 +118,10 @@ void CSimUnit::Receive(const char* data, size_t n) {
       continue;
     }
     m_bAfterCr = c == '\r';
+    if (m_options.replaying) {
+      if (c == '\r' || c == '\n') Replay(++m_nLineEnds);
+      continue;
+    }
     if (c == '\r' || c == '\n') {
       if (!m_options.silent && !m_options.noEcho) Queue("\r\n", 0);
       EndLine();
@@ -142,6 +228,23 @@ bool CSimUnit::Store(const std::string& line) {
   m_nRetry = v[2];
   m_nInterval = v[3];
   return true;
+}
+
+void CSimUnit::Replay(size_t lineEnd) {
+  if (lineEnd >= m_options.replay.answers.size()) return;
+  for (const SimReplay::Burst& b : m_options.replay.answers[lineEnd]) {
+    Queue(b.bytes, 0);
+    if (!m_queue.empty() && !b.bytes.empty())
+      m_queue[m_queue.size() - b.bytes.size()].gapMs = b.gapMs;
+    if (b.hangUp) {
+      SimByte end;
+      end.hangUp = true;
+      end.gapMs = b.gapMs;
+      m_queue.push_back(end);
+      m_bHungUp = true;
+      return;
+    }
+  }
 }
 
 void CSimUnit::Queue(const std::string& bytes, int gapMs) {

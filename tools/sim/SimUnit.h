@@ -18,6 +18,25 @@
 #include <deque>
 #include <random>
 #include <string>
+#include <vector>
+
+// What a unit sent in a recorded trace (zeta7ctl --trace), as answers to
+// be given again: answers[k] follows the program's k-th line end (0: before
+// any), each a list of bursts with the silence before them.
+struct SimReplay {
+  struct Burst {
+    std::string bytes;
+    int gapMs = 0;
+    bool hangUp = false;  // the line was lost here
+  };
+  std::vector<std::vector<Burst>> answers;
+};
+
+// The received side of one port's lines in trace text; port "" takes the
+// first port there. False with a message for a line that is not a trace
+// line or a port with no lines.
+bool ParseReplay(const std::string& trace, const std::string& port, SimReplay& replay,
+                 std::string& error);
 
 struct SimOptions {
   // Parameters the unit starts with.
@@ -33,6 +52,9 @@ struct SimOptions {
   // Line speed for pacing in bit/s; 0 follows the speed the program set on
   // the line, falling back to 38400.
   int baud = 0;
+  // The unit's own speed; 0 answers at any. At another speed what it hears
+  // and says is noise (no line ends), as on a real line.
+  int unitBaud = 0;
   std::string linkPath;  // stable symlink to the device, empty for none
   std::string logPath;   // raw copy of every received byte, empty for none
   bool quitOnEof = false;
@@ -51,6 +73,13 @@ struct SimOptions {
   bool lowerV = false;       // version beginning with "v"
   bool stream = false;       // endless bytes without line ends after a line
   bool hangup = false;       // hang up halfway through the first V/R/S reply
+
+  // --replay: the unit answers each line as the traced unit did, echo
+  // included; nothing of its own.
+  std::string replayPath;
+  std::string replayPort;
+  SimReplay replay;
+  bool replaying = false;
 };
 
 // Parses the command line (argv[0] excluded) into options. Returns false
@@ -96,6 +125,7 @@ class CSimUnit {
 
  private:
   void EndLine();
+  void Replay(size_t lineEnd);
   void Queue(const std::string& bytes, int gapMs);
   std::string ParamReply() const;
   bool Store(const std::string& line);
@@ -106,6 +136,7 @@ class CSimUnit {
   int m_nRetry;
   int m_nInterval;
   std::string m_strLine;
+  size_t m_nLineEnds = 0;  // replay: the program's line ends so far
   bool m_bLineTooLong = false;
   bool m_bAfterCr = false;
   bool m_bStreaming = false;

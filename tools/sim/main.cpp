@@ -68,6 +68,18 @@ int SpeedToBaud(speed_t speed) {
   }
 }
 
+int LineBaud(int slave);
+
+// A byte as it arrives at another speed: never a line end.
+unsigned char Garbled(unsigned char b) {
+  const unsigned char g = static_cast<unsigned char>(b * 7 + 0x81);
+  return g == '\r' || g == '\n' ? 0xFE : g;
+}
+
+bool SpeedsDiffer(const SimOptions& options, int slave) {
+  return options.unitBaud != 0 && LineBaud(slave) != options.unitBaud;
+}
+
 // The speed the program set on its side of the line, else 38400.
 int LineBaud(int slave) {
   termios t;
@@ -232,7 +244,8 @@ int Run(const SimOptions& options) {
         hungUp = true;
         break;
       }
-      const ssize_t w = write(line.Master(), &b.value, 1);
+      const unsigned char value = SpeedsDiffer(options, line.Slave()) ? Garbled(b.value) : b.value;
+      const ssize_t w = write(line.Master(), &value, 1);
       if (w == 1) {
         unit.Pop();
         lineFree = due;
@@ -277,6 +290,12 @@ int Run(const SimOptions& options) {
         if (logFd >= 0 && !WriteAll(logFd, buf, size)) {
           Fail(options.logPath.c_str());
         }
+        if (SpeedsDiffer(options, line.Slave())) {
+          // Heard at the wrong speed: framing noise comes back, no line.
+          for (size_t i = 0; i < size; ++i) buf[i] = static_cast<char>(Garbled(buf[i]));
+          if (!WriteAll(line.Master(), buf, size)) Fail("write");
+          continue;
+        }
         if (!planned) lastInput = Clock::now();
         unit.Receive(buf, size);
       }
@@ -312,6 +331,22 @@ int main(int argc, char** argv) {
   if (version) {
     std::printf("zeta7-sim %s\n", ZETA7_VERSION_STRING);
     return 0;
+  }
+  if (!options.replayPath.empty()) {
+    std::string trace;
+    FILE* f = std::fopen(options.replayPath.c_str(), "rb");
+    if (f == nullptr) {
+      Fail(options.replayPath.c_str());
+      return 2;
+    }
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) trace.append(buf, n);
+    std::fclose(f);
+    if (!ParseReplay(trace, options.replayPort, options.replay, error)) {
+      std::fprintf(stderr, "zeta7-sim: %s: %s\n", options.replayPath.c_str(), error.c_str());
+      return 2;
+    }
+    options.replaying = true;
   }
   return Run(options);
 }

@@ -1,0 +1,193 @@
+#include "CtlPlan.h"
+
+#include <map>
+
+#include "CtlProfile.h"
+#include "ProfileFile.h"
+#include "ProfileText.h"
+#include "ProgramSettings.h"
+
+namespace {
+
+struct Record {
+  int line = 0;
+  std::vector<std::string> fields;
+};
+
+constexpr const char* kColumns[] = {"port", "channel", "id", "retry_count", "retry_interval"};
+
+std::string Trimmed(const std::string& s) {
+  const size_t from = s.find_first_not_of(" \t");
+  if (from == std::string::npos) return {};
+  return s.substr(from, s.find_last_not_of(" \t") - from + 1);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return s;
+}
+
+// RFC 4180 records with their first line; false (with the line) for a
+// quote that never closes.
+bool SplitRecords(const std::string& text, std::vector<Record>* records, int* badLine) {
+  Record rec;
+  std::string field;
+  bool quoted = false, wasQuoted = false;
+  int line = 1;
+  rec.line = 1;
+  auto endField = [&] {
+    rec.fields.push_back(wasQuoted ? field : Trimmed(field));
+    field.clear();
+    wasQuoted = false;
+  };
+  auto endRecord = [&] {
+    endField();
+    bool blank = true;
+    for (const std::string& f : rec.fields) blank = blank && f.empty();
+    if (!blank) records->push_back(rec);
+    rec = Record();
+    rec.line = line;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        if (c == '\n') ++line;
+        field += c;
+      }
+      continue;
+    }
+    if (c == '"' && Trimmed(field).empty()) {
+      field.clear();
+      quoted = wasQuoted = true;
+    } else if (c == ',') {
+      endField();
+    } else if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      ++line;
+      endRecord();
+    } else if (!(wasQuoted && (c == ' ' || c == '\t'))) {
+      field += c;
+    }
+  }
+  if (quoted) {
+    *badLine = rec.line;
+    return false;
+  }
+  endRecord();
+  return true;
+}
+
+}  // namespace
+
+std::string PlanErrorText(const std::string& name, const PlanError& e) {
+  return e.line == 0 ? name + ": " + e.text
+                     : name + " " + std::to_string(e.line) + " 行目: " + e.text;
+}
+
+bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<PlanError>* errors) {
+  rows->clear();
+  errors->clear();
+  auto at = [&](int line, const std::string& what) { errors->push_back({line, what}); };
+  std::string text;
+  ProfileEncoding encoding;
+  if (!ProfileDecode(raw, &text, &encoding)) {
+    at(0, "文字コードを読めません");
+    return false;
+  }
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  std::vector<Record> records;
+  int badLine = 0;
+  if (!SplitRecords(text, &records, &badLine)) {
+    at(badLine, "引用符 \" が閉じていません");
+    return false;
+  }
+  if (records.empty()) {
+    at(0, "見出しの行がありません (port,channel,id,retry_count,retry_interval)");
+    return false;
+  }
+  std::map<std::string, size_t> column;
+  const Record& header = records[0];
+  for (size_t i = 0; i < header.fields.size(); ++i) {
+    const std::string key = Lower(header.fields[i]);
+    if (!column.emplace(key, i).second) at(header.line, "列 " + key + " が二度あります");
+  }
+  for (const char* c : kColumns) {
+    if (column.count(c) == 0) at(header.line, std::string("列 ") + c + " がありません");
+  }
+  if (!errors->empty()) return false;
+  if (records.size() == 1) {
+    at(0, "ユニットの行がありません");
+    return false;
+  }
+
+  for (size_t r = 1; r < records.size(); ++r) {
+    const Record& rec = records[r];
+    if (rec.fields.size() > header.fields.size()) {
+      at(rec.line, "列が見出しより多くあります (" + std::to_string(rec.fields.size()) +
+                       " 列; 見出しは " + std::to_string(header.fields.size()) + " 列)");
+      continue;
+    }
+    auto value = [&](const char* key) {
+      const size_t i = column[key];
+      return i < rec.fields.size() ? rec.fields[i] : std::string();
+    };
+    PlanRow row;
+    row.line = rec.line;
+    row.port = value("port");
+    std::string fault;
+    if (row.port.empty()) fault = "port がありません";
+    struct {
+      const char* key;
+      int UnitParams::*field;
+    } const numbers[] = {{"channel", &UnitParams::channel},
+                         {"id", &UnitParams::id},
+                         {"retry_count", &UnitParams::retryCount},
+                         {"retry_interval", &UnitParams::retryInterval}};
+    for (const auto& n : numbers) {
+      if (!fault.empty()) break;
+      const std::string v = value(n.key);
+      if (v.empty()) {
+        fault = std::string(n.key) + " がありません";
+      } else if (n.field == &UnitParams::retryCount && Lower(v) == "infinite") {
+        row.params.retryCount = -1;
+      } else if (!ParseStrictInt(v, &(row.params.*n.field))) {
+        fault = std::string(n.key) + " が数ではありません: " + v;
+      }
+    }
+    if (fault.empty()) fault = CheckParamRanges(row.params);
+    if (!fault.empty()) {
+      at(rec.line, fault);
+      continue;
+    }
+    rows->push_back(row);
+  }
+  return errors->empty();
+}
+
+bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows, std::vector<PlanError>* errors) {
+  errors->clear();
+  rows->clear();
+  const std::string problem = FileProblem(path);
+  std::string raw;
+  if (!problem.empty() || ReadProfileFile(path, &raw) != ProfileReadResult::kOk) {
+    errors->push_back(
+        {0, "計画ファイルが" + (problem.empty() ? std::string("読めません") : problem)});
+    return false;
+  }
+  return ParsePlan(raw, rows, errors);
+}
+
+std::string UsbSerialOfByIdName(const std::string& name) {
+  if (name.compare(0, 4, "usb-") != 0) return {};
+  std::string rest = name.substr(4);
+  const size_t iface = rest.rfind("-if");
+  if (iface != std::string::npos) rest.resize(iface);
+  const size_t cut = rest.rfind('_');
+  return cut == std::string::npos ? std::string() : rest.substr(cut + 1);
+}
