@@ -16,17 +16,6 @@ struct Record {
 
 constexpr const char* kColumns[] = {"port", "channel", "id", "retry_count", "retry_interval"};
 
-std::string Trimmed(const std::string& s) {
-  const size_t from = s.find_first_not_of(" \t");
-  if (from == std::string::npos) return {};
-  return s.substr(from, s.find_last_not_of(" \t") - from + 1);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return s;
-}
-
 // RFC 4180 records with their first line; false (with the line) for a
 // quote that never closes.
 bool SplitRecords(const std::string& text, std::vector<Record>* records, int* badLine) {
@@ -36,7 +25,7 @@ bool SplitRecords(const std::string& text, std::vector<Record>* records, int* ba
   int line = 1;
   rec.line = 1;
   auto endField = [&] {
-    rec.fields.push_back(wasQuoted ? field : Trimmed(field));
+    rec.fields.push_back(wasQuoted ? field : TrimBlanks(field));
     field.clear();
     wasQuoted = false;
   };
@@ -62,7 +51,7 @@ bool SplitRecords(const std::string& text, std::vector<Record>* records, int* ba
       }
       continue;
     }
-    if (c == '"' && Trimmed(field).empty()) {
+    if (c == '"' && TrimBlanks(field).empty()) {
       field.clear();
       quoted = wasQuoted = true;
     } else if (c == ',') {
@@ -114,7 +103,7 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
   std::map<std::string, size_t> column;
   const Record& header = records[0];
   for (size_t i = 0; i < header.fields.size(); ++i) {
-    const std::string key = Lower(header.fields[i]);
+    const std::string key = AsciiLower(header.fields[i]);
     if (!column.emplace(key, i).second) at(header.line, "列 " + key + " が二度あります");
   }
   for (const char* c : kColumns) {
@@ -154,7 +143,7 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
       const std::string v = value(n.key);
       if (v.empty()) {
         fault = std::string(n.key) + " がありません";
-      } else if (n.field == &UnitParams::retryCount && Lower(v) == "infinite") {
+      } else if (n.field == &UnitParams::retryCount && AsciiLower(v) == "infinite") {
         row.params.retryCount = -1;
       } else if (!ParseStrictInt(v, &(row.params.*n.field))) {
         fault = std::string(n.key) + " が数ではありません: " + v;

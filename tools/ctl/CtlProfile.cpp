@@ -43,6 +43,17 @@ std::string RangeText(const Key& key) {
 
 }  // namespace
 
+std::string TrimBlanks(const std::string& s) {
+  const size_t from = s.find_first_not_of(" \t");
+  if (from == std::string::npos) return {};
+  return s.substr(from, s.find_last_not_of(" \t") - from + 1);
+}
+
+std::string AsciiLower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return s;
+}
+
 bool ParseStrictInt(const std::string& text, int* value) {
   size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
   if (i == text.size() || text.size() - i > 10) return false;
@@ -82,17 +93,6 @@ bool LooksLikeText(const std::string& text) {
   return true;
 }
 
-std::string Trimmed(const std::string& s) {
-  const size_t from = s.find_first_not_of(" \t");
-  if (from == std::string::npos) return {};
-  return s.substr(from, s.find_last_not_of(" \t") - from + 1);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return s;
-}
-
 // The settings layer takes the first [parameters] and the first of each
 // key; a second one in a hand-edited profile is a mistake the user must
 // see, not a value silently passed over.
@@ -104,14 +104,14 @@ std::string FindRepeat(const std::string& text) {
   for (size_t at = 0; at <= text.size();) {
     size_t end = text.find_first_of("\r\n", at);
     if (end == std::string::npos) end = text.size();
-    const std::string line = Trimmed(text.substr(at, end - at));
+    const std::string line = TrimBlanks(text.substr(at, end - at));
     ++lineNo;
     at = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       const size_t close = line.find(']');
       if (close == std::string::npos) continue;
-      inParameters = Lower(Trimmed(line.substr(1, close - 1))) == kProfileSection;
+      inParameters = AsciiLower(TrimBlanks(line.substr(1, close - 1))) == kProfileSection;
       if (inParameters && ++sections > 1) {
         return std::to_string(lineNo) + " 行目: [" + kProfileSection + "] が二度あります";
       }
@@ -119,7 +119,7 @@ std::string FindRepeat(const std::string& text) {
     }
     const size_t eq = line.find('=');
     if (!inParameters || eq == std::string::npos) continue;
-    const std::string key = Lower(Trimmed(line.substr(0, eq)));
+    const std::string key = AsciiLower(TrimBlanks(line.substr(0, eq)));
     const auto [it, fresh] = keys.emplace(key, lineNo);
     if (!fresh) {
       return std::to_string(lineNo) + " 行目: " + key + " が二度あります (" +

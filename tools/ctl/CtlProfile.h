@@ -42,3 +42,9 @@ bool CheckProfileDestination(const std::string& path, std::string* error);
 // half a profile; "-" prints the profile instead. False with a message; the
 // old file is then untouched.
 bool WriteProfile(const std::string& path, const UnitParams& params, std::string* error);
+
+// Without its leading and trailing blanks (spaces and tabs), as INI values
+// and CSV fields are read.
+std::string TrimBlanks(const std::string& s);
+// With A-Z as a-z: key and column names, whatever the locale.
+std::string AsciiLower(std::string s);
