@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -123,14 +124,21 @@ namespace {
 
 // Waits, until the deadline, for the driver's output queue to empty. Not
 // FlushFileBuffers: with a handshake line held low that waits for ever. A
-// driver that cannot tell its queue has nothing to wait for.
+// driver that cannot tell its queue has nothing to wait for. Between looks
+// it sleeps as long as the queued bytes take on the line (ten bits a byte),
+// not a millisecond at a time: on Windows every Sleep lasts at least a
+// timer tick, about 15.6 ms, and a thousand looks a second would be waste.
 bool DrainedBy(PortHandle h, ULONGLONG deadline) {
+  DWORD baud = 0;
   for (;;) {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!Succeeded(Calls().clearCommError(h, &errors, &stat)) || stat.cbOutQue == 0) return true;
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(1);
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    if (baud == 0) baud = ReadDcb(h).BaudRate;
+    const ULONGLONG lineMs = baud > 0 ? (10000ULL * stat.cbOutQue + baud - 1) / baud : 1;
+    Sleep(static_cast<DWORD>(std::max<ULONGLONG>(1, std::min(lineMs, deadline - now))));
   }
 }
 

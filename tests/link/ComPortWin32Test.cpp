@@ -161,9 +161,13 @@ TEST_F(ComPortWin32Test, OutputThatWillNotDrainFailsWithinTheBound) {
   CComPort port;
   ASSERT_EQ(port.Open(1), 1);
   m_driver.m_nOutQueue = 3;
+  m_driver.m_nQueueLooks = 0;
   const ULONGLONG start = GetTickCount64();
   EXPECT_FALSE(portsys::WriteBytesWithin(kHandle, "V\r\n", 3, 50));
   EXPECT_LT(GetTickCount64() - start, 5000u);
+  // Three bytes at the driver's 1200 bit/s take 25 ms: the wait looks again
+  // after that time, not every millisecond.
+  EXPECT_LE(m_driver.m_nQueueLooks, 6);
 
   const DWORD ctsAndXon = (1u << 2) | (1u << 8);  // fOutxCtsFlow, fOutX
   m_driver.m_nFlags = ctsAndXon;

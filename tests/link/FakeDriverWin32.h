@@ -40,6 +40,7 @@ class CFakeDriver {
   std::vector<DWORD> m_escapes;
   std::string m_strWritten;
   int m_nOpenHandles = 0;
+  int m_nQueueLooks = 0;
 
   static DCB DriverDcb() {
     DCB dcb;
@@ -116,6 +117,7 @@ BOOL WINAPI FakeWriteFile(HANDLE, LPCVOID buf, DWORD n, LPDWORD put, LPOVERLAPPE
   return TRUE;
 }
 BOOL WINAPI FakeClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
+  ++g_driver->m_nQueueLooks;
   if (g_driver->m_calls.empty() || g_driver->m_calls.back() != "ClearCommError") {
     g_driver->m_calls.push_back("ClearCommError");
   }
