@@ -1,30 +1,41 @@
+// The fixed exchange (Transact.h) and the fast one (FastTransact.h) against
+// one scripted unit on virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "FastTransact.h"
 #include "Transact.h"
 
 namespace {
 
 constexpr int kCap = 256;
+constexpr int kTimeout = 1000;
 
-// The unit and the clock in one fake, on virtual time: bytes become waiting
-// at given moments, optionally followed by one byte repeated for far longer
-// than any exchange may read (so that an unbounded loop ends and is seen);
-// Sleep advances time and records the wait.
+// The unit, its line and the clock in one fake: bytes become waiting at
+// given moments, gapMs apart. StreamForever then has ReadByte give one byte
+// for far longer than any exchange may read (so that an unbounded loop ends
+// and is seen). Sleep advances time and records the wait; WaitByte moves the
+// clock to the next scripted byte or to the end of the wait, and a hang-up
+// at a moment makes later waits report a lost line.
 class ScriptedUnit {
  public:
-  void Arrive(long long at, const std::string& bytes) {
-    for (char c : bytes) queue_.emplace_back(at, c);
+  void Arrive(long long at, const std::string& bytes, int gapMs = 0) {
+    for (char c : bytes) {
+      queue_.emplace_back(at, c);
+      at += gapMs;
+    }
   }
   void StreamForever(char byte) {
     streamLeft_ = 1LL << 24;
     streamByte_ = byte;
   }
+  void HangUpAt(long long at) { hangUpAt_ = at; }
 
   int ReadByte() {
     ++reads;
@@ -38,10 +49,24 @@ class ScriptedUnit {
     --streamLeft_;
     return 0x100 | static_cast<unsigned char>(streamByte_);
   }
+  int WaitByte(int ms) {
+    const long long until = now + ms;
+    if (!queue_.empty() && queue_.front().first <= until) {
+      now = std::max(now, queue_.front().first);
+      return ReadByte();
+    }
+    if (hangUpAt_ >= 0 && hangUpAt_ <= until) {
+      now = std::max(now, hangUpAt_);
+      return -1;
+    }
+    now = until;
+    return 0;
+  }
   int WriteString(const char* s) {
     written += s;
-    return 1;
+    return writeWorks ? 1 : 0;
   }
+  long long NowMs() const { return now; }
   void Sleep(int ms) {
     sleeps.push_back(ms);
     now += ms;
@@ -55,6 +80,7 @@ class ScriptedUnit {
 
   long long now = 0;
   long long reads = 0;
+  bool writeWorks = true;
   std::vector<int> sleeps;
   std::string written;
 
@@ -62,11 +88,12 @@ class ScriptedUnit {
   std::deque<std::pair<long long, char>> queue_;
   long long streamLeft_ = 0;
   char streamByte_ = 0;
+  long long hangUpAt_ = -1;
 };
 
-// One exchange; the reply as stored, NULs included, up to the count. The
-// buffer has four guard bytes past the 256 the exchange may use.
-std::string Exchange(ScriptedUnit& unit, const std::string& cmd) {
+// One exchange of each kind; the reply as stored, NULs included, up to the
+// count. The buffer has four guard bytes past the 256 the exchange may use.
+std::string Fixed(ScriptedUnit& unit, const std::string& cmd) {
   std::array<char, kCap + 4> buf;
   buf.fill('#');
   const int n = TransactOn(unit, unit, cmd.c_str(), buf.data(), kCap);
@@ -74,6 +101,22 @@ std::string Exchange(ScriptedUnit& unit, const std::string& cmd) {
   EXPECT_EQ(buf[static_cast<size_t>(n)], '\0');
   EXPECT_EQ(std::string(buf.data() + kCap, 4), "####");
   return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+struct Outcome {
+  std::string text;
+  FastEnd end;
+  long long at;  // virtual time when the exchange returned
+};
+
+Outcome Fast(ScriptedUnit& unit, const std::string& cmd, int cap = kCap) {
+  std::array<char, kCap + 4> buf;
+  buf.fill('#');
+  const FastReply r = FastTransactOn(unit, unit, cmd.c_str(), buf.data(), cap, kTimeout);
+  EXPECT_TRUE(r.count >= 0 && r.count < cap) << r.count;
+  EXPECT_EQ(buf[static_cast<size_t>(r.count)], '\0');
+  EXPECT_EQ(std::string(buf.data() + kCap, 4), "####");
+  return {std::string(buf.data(), static_cast<size_t>(r.count)), r.end, unit.now};
 }
 
 TEST(TransactTest, SilentUnitGetsTheLineAndTheWaitsForItsLength) {
@@ -87,40 +130,69 @@ TEST(TransactTest, SilentUnitGetsTheLineAndTheWaitsForItsLength) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.cmd.size());
     ScriptedUnit unit;
-    EXPECT_EQ(Exchange(unit, c.cmd), "");
+    EXPECT_EQ(Fixed(unit, c.cmd), "");
     EXPECT_EQ(unit.written, c.cmd + "\r\n");
     EXPECT_EQ(unit.sleeps, (std::vector<int>{c.first, c.second}));
     EXPECT_EQ(unit.reads, 4);  // drain, echo, CRs, reply: each ends at its first empty read
   }
 }
 
+// An answer that is all there when the fixed exchange's waits end: both
+// exchanges store the same bytes, the bounds included, and the next exchange
+// drains whatever the fixed one left.
 TEST(TransactTest, ReplyIsTheLineAfterTheEcho) {
+  const std::string crs(512, '\r');
+  const std::string longLine = "S " + std::string(36, '9');  // 40 bytes with its CR LF
   const struct {
     const char* what;
     std::string cmd;
     std::string unitSends;
     std::string reply;
-    size_t left;  // bytes the next exchange's drain gets
+    size_t left;  // bytes the fixed exchange leaves
   } cases[] = {
+      {"prompt", "", "\r\nZETA7>", "ZETA7>", 0},
       {"LF and prompt left", "V", "V\r\nV1.02\r\nZETA7>", "V1.02", 7},
       {"leading CRs skipped", "S", "S\r\n\r\r\rOK\r", "OK", 0},
       {"one bare LF skipped", "S", "S\r\n\nOK\r", "OK", 0},
+      {"CRs and one LF skipped", "S", "S\r\n\r\r\nOK\r\nZETA7>", "OK", 7},
       {"a second LF opens the reply", "S", "S\r\n\r\n\nOK\r", "\nOK", 0},
       {"LF inside the reply kept", "S", "S\r\nO\nK\r\n", "O\nK", 1},
       {"NUL stored and counted", "V", std::string("V\r\nA\0B\r\n", 8), std::string("A\0B", 3), 1},
       {"no echo: first line taken for it", "V", "V1.02\r\nZETA7>", "ZETA7>", 0},
       {"no echo: bare prompt consumed", "", "ZETA7>", "", 0},
+      {"echo of a long line skipped whole", longLine, longLine + "\r\nOK\r\n", "OK", 1},
+      {"511 CRs, then the reply", "V", "V\r\n" + crs.substr(1) + "V1\r\n", "V1", 1},
+      {"512 CRs, then the reply", "V", "V\r\n" + crs + "V1\r\n", "V1", 1},
+      {"513 CRs: the last one ends an empty reply", "V", "V\r\n" + crs + "\rV1\r\n", "", 4},
+      {"512 CRs and an LF: the LF is the reply's", "V", "V\r\n" + crs + "\nV1\r\n", "\nV1", 1},
       {"capped at 255", "R", "R\r\n" + std::string(300, 'a'), std::string(255, 'a'), 45},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    ScriptedUnit fixed;
+    fixed.Arrive(1, c.unitSends);
+    EXPECT_EQ(Fixed(fixed, c.cmd), c.reply);
+    EXPECT_EQ(fixed.pending(), c.left);
+    ScriptedUnit fast;
+    fast.Arrive(1, c.unitSends);
+    EXPECT_EQ(Fast(fast, c.cmd).text, c.reply);
+    fixed.Arrive(fixed.now + 1, "V\r\nV9\r\n");
+    EXPECT_EQ(Fixed(fixed, "V"), "V9");
+    fast.Arrive(fast.now + 1, "V\r\nV9\r\n");
+    EXPECT_EQ(Fast(fast, "V").text, "V9");
+  }
+}
+
+// Both drain what waits before the line goes out, a second of backlog at
+// 460800 bit/s (46080 bytes) whole.
+TEST(TransactTest, BothDrainABacklogWhole) {
+  for (const bool fast : {false, true}) {
+    SCOPED_TRACE(fast ? "fast" : "fixed");
     ScriptedUnit unit;
-    unit.Arrive(1, c.unitSends);
-    EXPECT_EQ(Exchange(unit, c.cmd), c.reply);
-    EXPECT_EQ(unit.pending(), c.left);
-    // Whatever was left is drained before the next command goes out.
-    unit.Arrive(unit.now + 1, "V\r\nV9\r\n");
-    EXPECT_EQ(Exchange(unit, "V"), "V9");
+    unit.Arrive(0, std::string(46080, 'n') + "\nZETA7>stale\r\n");
+    unit.Arrive(1, "V\r\nV1\r\n");
+    EXPECT_EQ(fast ? Fast(unit, "V").text : Fixed(unit, "V"), "V1");
+    EXPECT_EQ(unit.written, "V\r\n");
   }
 }
 
@@ -137,7 +209,7 @@ TEST(TransactTest, ByteLateForThePauseCutsTheReply) {
     ScriptedUnit unit;
     unit.Arrive(1, "V\r\nV1.");
     unit.Arrive(c.tailAt, "02\r\n");
-    EXPECT_EQ(Exchange(unit, "V"), c.reply);
+    EXPECT_EQ(Fixed(unit, "V"), c.reply);
     EXPECT_EQ(unit.pauses(), c.pauses);
   }
 }
@@ -165,27 +237,83 @@ TEST(TransactTest, EndlessInputEndsWithinTheBounds) {
     ScriptedUnit unit;
     unit.Arrive(1, c.before);
     unit.StreamForever(c.endless);
-    EXPECT_EQ(Exchange(unit, "V"), c.reply);
+    EXPECT_EQ(Fixed(unit, "V"), c.reply);
     EXPECT_EQ(unit.written, "V\r\n");
     EXPECT_LE(unit.reads, c.mostReads);
     EXPECT_LE(unit.now, c.mostMs);
   }
 }
 
-// The bounds leave room for what a unit may send: a second of backlog at
-// 460800 bit/s (46080 bytes) is drained whole, and the echo of a 40-byte
-// line is skipped whole.
-TEST(TransactTest, BoundsTakeABacklogAndALongEchoWhole) {
-  ScriptedUnit backlog;
-  backlog.Arrive(0, std::string(46080, 'n'));
-  backlog.Arrive(1, "V\r\nV1\r\n");
-  EXPECT_EQ(Exchange(backlog, "V"), "V1");
-  EXPECT_EQ(backlog.written, "V\r\n");
+TEST(FastTransactTest, EndsWhenTheAnswerIsInAndTakesWhatTheFixedPacingWouldCut) {
+  const std::string reply17 = "12  3     5  1000";
+  const std::string version = "V\r\nV1.02\r\nZETA7>";
+  const struct {
+    const char* what;
+    std::string cmd;
+    std::string answer;  // arrives from startAt on, gapMs apart
+    std::string text;
+    FastEnd end;
+    long long at;
+    int gapMs = 0;
+    long long startAt = 1;
+    int cap = kCap;
+  } cases[] = {
+      {"prompt check", "", "\r\nZETA7>", "ZETA7>", FastEnd::kPrompt, 1 + kBytePauseMs},
+      {"read", "R", "R\r\n" + reply17 + "\r\nZETA7>", reply17, FastEnd::kCr, 1},
+      {"slow bytes", "R", "R\r\n" + reply17 + "\r\nZETA7>", reply17, FastEnd::kCr, 271, 10},
+      {"late start", "V", version, "V1.02", FastEnd::kCr, 400, 0, 400},
+      {"no prompt after the CR", "V", "V\r\nV1\r\n", "V1", FastEnd::kCr, 1 + kPromptGraceMs},
+      {"prompt inside a longer reply", "V", "V\r\nZETA7>x\r\nZETA7>", "ZETA7>x", FastEnd::kCr, 1},
+      {"wrong prompt", "", "\r\nZETA7> ", "ZETA7> ", FastEnd::kTimeout, kTimeout},
+      {"no echo", "", "ZETA7>", "", FastEnd::kTimeout, kTimeout},
+      {"silent", "R", "", "", FastEnd::kTimeout, kTimeout},
+      {"stops at the cap", "V", "V\r\n" + std::string(300, 'V'), std::string(kCap - 1, 'V'),
+       FastEnd::kCap, 1},
+      {"cap 2", "V", version, "V", FastEnd::kCap, 1, 0, 1, 2},
+      {"cap 1", "V", version, "", FastEnd::kCap, 1, 0, 1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedUnit unit;
+    unit.Arrive(c.startAt, c.answer, c.gapMs);
+    const Outcome o = Fast(unit, c.cmd, c.cap);
+    EXPECT_EQ(unit.written, c.cmd + "\r\n");
+    EXPECT_EQ(o.text, c.text);
+    EXPECT_EQ(o.end, c.end);
+    EXPECT_EQ(o.at, c.at);
+  }
+}
 
-  const std::string longLine = "S " + std::string(36, '9');
-  ScriptedUnit echo;
-  echo.Arrive(1, longLine + "\r\nOK\r\n");
-  EXPECT_EQ(Exchange(echo, longLine), "OK");
+// A hang-up is a lost line wherever it comes, before the echo as much as
+// mid-reply; it never waits out the time-out as silence would.
+TEST(FastTransactTest, LostLineEndsAtOnceWithWhatCame) {
+  const struct {
+    const char* what;
+    std::string before;  // what arrives at 1 ms, before the hang-up at 20 ms
+    std::string text;
+  } cases[] = {
+      {"before any byte", "", ""},
+      {"after the echo", "R\r\n", ""},
+      {"after the leading CRs", "R\r\n\r\r", ""},
+      {"mid-reply", "R\r\n12  3", "12  3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedUnit unit;
+    unit.Arrive(1, c.before);
+    unit.HangUpAt(20);
+    const Outcome o = Fast(unit, "R");
+    EXPECT_EQ(o.text, c.text);
+    EXPECT_EQ(o.end, FastEnd::kLineLost);
+    EXPECT_EQ(o.at, 20);
+  }
+
+  ScriptedUnit deaf;
+  deaf.writeWorks = false;
+  deaf.Arrive(1, "R\r\nOK\r\nZETA7>");
+  const Outcome w = Fast(deaf, "R");
+  EXPECT_EQ(w.end, FastEnd::kWriteFailed);
+  EXPECT_EQ(w.text, "");
 }
 
 }  // namespace
