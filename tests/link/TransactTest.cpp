@@ -72,11 +72,6 @@ class ScriptedUnit {
     now += ms;
   }
   size_t pending() const { return queue_.size(); }
-  int pauses() const {
-    int n = 0;
-    for (size_t i = 2; i < sleeps.size(); ++i) n += sleeps[i] == kBytePauseMs;
-    return n;
-  }
 
   long long now = 0;
   long long reads = 0;
@@ -119,28 +114,45 @@ Outcome Fast(ScriptedUnit& unit, const std::string& cmd, int cap = kCap) {
   return {std::string(buf.data(), static_cast<size_t>(r.count)), r.end, unit.now};
 }
 
-TEST(TransactTest, SilentUnitGetsTheLineAndTheWaitsForItsLength) {
+// The waits after sending follow the line's length (4L + 28, then 8L + 40
+// ms, CR LF included); then each step reads at once and pauses 4 ms before
+// every further read, so a byte late for a pause cuts the reply. After the
+// waits of "V" (104 ms) the reads run at 104, 108, 112 (echo), 112 ('V'),
+// 112 ('1'), 116 ('.'), 120: a byte due by then continues the reply.
+TEST(TransactTest, WaitsFollowTheLineAndAByteLateForThePauseCutsTheReply) {
   const struct {
     std::string cmd;
-    int first, second;
+    long long tailAt;  // when "02\r\n" follows "V\r\nV1." at 1 ms; 0: a silent unit
+    std::string reply;
+    std::vector<int> sleeps;
+    long long reads;
   } cases[] = {
-      {"", 36, 56},
-      {std::string(1000, 'S'), 4 * 1002 + 28, 8 * 1002 + 40},
+      // Drain, echo, CRs, reply: each ends at its first empty read.
+      {"", 0, "", {36, 56}, 4},
+      {std::string(1000, 'S'), 0, "", {4 * 1002 + 28, 8 * 1002 + 40}, 4},
+      {"V", 120, "V1.02", {40, 64, 4, 4, 4, 4, 4, 4}, 10},
+      {"V", 121, "V1.", {40, 64, 4, 4, 4, 4}, 8},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.cmd.size());
+    SCOPED_TRACE(std::to_string(c.cmd.size()) + " " + std::to_string(c.tailAt));
     ScriptedUnit unit;
-    EXPECT_EQ(Fixed(unit, c.cmd), "");
+    if (c.tailAt > 0) {
+      unit.Arrive(1, "V\r\nV1.");
+      unit.Arrive(c.tailAt, "02\r\n");
+    }
+    EXPECT_EQ(Fixed(unit, c.cmd), c.reply);
     EXPECT_EQ(unit.written, c.cmd + "\r\n");
-    EXPECT_EQ(unit.sleeps, (std::vector<int>{c.first, c.second}));
-    EXPECT_EQ(unit.reads, 4);  // drain, echo, CRs, reply: each ends at its first empty read
+    EXPECT_EQ(unit.sleeps, c.sleeps);
+    EXPECT_EQ(unit.reads, c.reads);
   }
 }
 
 // An answer that is all there when the fixed exchange's waits end: both
-// exchanges store the same bytes, the bounds included, and the next exchange
-// drains whatever the fixed one left.
+// exchanges store the same bytes, the bounds included. Before it a backlog
+// waits, a second of data at 460800 bit/s (46080 bytes) and a stale line,
+// which both drain whole before the line goes out.
 TEST(TransactTest, ReplyIsTheLineAfterTheEcho) {
+  const std::string backlog = std::string(46080, 'n') + "\nZETA7>stale\r\n";
   const std::string crs(512, '\r');
   const std::string longLine = "S " + std::string(36, '9');  // 40 bytes with its CR LF
   const struct {
@@ -170,47 +182,14 @@ TEST(TransactTest, ReplyIsTheLineAfterTheEcho) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ScriptedUnit fixed;
-    fixed.Arrive(1, c.unitSends);
+    ScriptedUnit fast;
+    for (ScriptedUnit* unit : {&fixed, &fast}) {
+      unit->Arrive(0, backlog);
+      unit->Arrive(1, c.unitSends);
+    }
     EXPECT_EQ(Fixed(fixed, c.cmd), c.reply);
     EXPECT_EQ(fixed.pending(), c.left);
-    ScriptedUnit fast;
-    fast.Arrive(1, c.unitSends);
     EXPECT_EQ(Fast(fast, c.cmd).text, c.reply);
-    fixed.Arrive(fixed.now + 1, "V\r\nV9\r\n");
-    EXPECT_EQ(Fixed(fixed, "V"), "V9");
-    fast.Arrive(fast.now + 1, "V\r\nV9\r\n");
-    EXPECT_EQ(Fast(fast, "V").text, "V9");
-  }
-}
-
-// Both drain what waits before the line goes out, a second of backlog at
-// 460800 bit/s (46080 bytes) whole.
-TEST(TransactTest, BothDrainABacklogWhole) {
-  for (const bool fast : {false, true}) {
-    SCOPED_TRACE(fast ? "fast" : "fixed");
-    ScriptedUnit unit;
-    unit.Arrive(0, std::string(46080, 'n') + "\nZETA7>stale\r\n");
-    unit.Arrive(1, "V\r\nV1\r\n");
-    EXPECT_EQ(fast ? Fast(unit, "V").text : Fixed(unit, "V"), "V1");
-    EXPECT_EQ(unit.written, "V\r\n");
-  }
-}
-
-TEST(TransactTest, ByteLateForThePauseCutsTheReply) {
-  // After the waits (104 ms) the reads run at 104, 108, 112 (echo), 112
-  // ('V'), 112 ('1'), 116 ('.'), 120: a byte due by then continues the reply.
-  const struct {
-    long long tailAt;
-    const char* reply;
-    int pauses;
-  } cases[] = {{120, "V1.02", 6}, {121, "V1.", 4}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.tailAt);
-    ScriptedUnit unit;
-    unit.Arrive(1, "V\r\nV1.");
-    unit.Arrive(c.tailAt, "02\r\n");
-    EXPECT_EQ(Fixed(unit, "V"), c.reply);
-    EXPECT_EQ(unit.pauses(), c.pauses);
   }
 }
 
@@ -244,7 +223,9 @@ TEST(TransactTest, EndlessInputEndsWithinTheBounds) {
   }
 }
 
-TEST(FastTransactTest, EndsWhenTheAnswerIsInAndTakesWhatTheFixedPacingWouldCut) {
+// A hang-up is a lost line wherever it comes, before the echo as much as
+// mid-reply; it never waits out the time-out as silence would.
+TEST(FastTransactTest, EndsWhenTheAnswerIsInOrTheLineIsLost) {
   const std::string reply17 = "12  3     5  1000";
   const std::string version = "V\r\nV1.02\r\nZETA7>";
   const struct {
@@ -254,14 +235,16 @@ TEST(FastTransactTest, EndsWhenTheAnswerIsInAndTakesWhatTheFixedPacingWouldCut) 
     std::string text;
     FastEnd end;
     long long at;
+    long long hangUpAt = -1;
     int gapMs = 0;
     long long startAt = 1;
     int cap = kCap;
+    bool writes = true;
   } cases[] = {
       {"prompt check", "", "\r\nZETA7>", "ZETA7>", FastEnd::kPrompt, 1 + kBytePauseMs},
       {"read", "R", "R\r\n" + reply17 + "\r\nZETA7>", reply17, FastEnd::kCr, 1},
-      {"slow bytes", "R", "R\r\n" + reply17 + "\r\nZETA7>", reply17, FastEnd::kCr, 271, 10},
-      {"late start", "V", version, "V1.02", FastEnd::kCr, 400, 0, 400},
+      {"slow bytes", "R", "R\r\n" + reply17 + "\r\nZETA7>", reply17, FastEnd::kCr, 271, -1, 10},
+      {"late start", "V", version, "V1.02", FastEnd::kCr, 400, -1, 0, 400},
       {"no prompt after the CR", "V", "V\r\nV1\r\n", "V1", FastEnd::kCr, 1 + kPromptGraceMs},
       {"prompt inside a longer reply", "V", "V\r\nZETA7>x\r\nZETA7>", "ZETA7>x", FastEnd::kCr, 1},
       {"wrong prompt", "", "\r\nZETA7> ", "ZETA7> ", FastEnd::kTimeout, kTimeout},
@@ -269,51 +252,26 @@ TEST(FastTransactTest, EndsWhenTheAnswerIsInAndTakesWhatTheFixedPacingWouldCut) 
       {"silent", "R", "", "", FastEnd::kTimeout, kTimeout},
       {"stops at the cap", "V", "V\r\n" + std::string(300, 'V'), std::string(kCap - 1, 'V'),
        FastEnd::kCap, 1},
-      {"cap 2", "V", version, "V", FastEnd::kCap, 1, 0, 1, 2},
-      {"cap 1", "V", version, "", FastEnd::kCap, 1, 0, 1, 1},
+      {"cap 2", "V", version, "V", FastEnd::kCap, 1, -1, 0, 1, 2},
+      {"cap 1", "V", version, "", FastEnd::kCap, 1, -1, 0, 1, 1},
+      {"hang-up before any byte", "R", "", "", FastEnd::kLineLost, 20, 20},
+      {"hang-up after the echo", "R", "R\r\n", "", FastEnd::kLineLost, 20, 20},
+      {"hang-up after the leading CRs", "R", "R\r\n\r\r", "", FastEnd::kLineLost, 20, 20},
+      {"hang-up mid-reply", "R", "R\r\n12  3", "12  3", FastEnd::kLineLost, 20, 20},
+      {"line not sent", "R", version, "", FastEnd::kWriteFailed, 0, -1, 0, 1, kCap, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ScriptedUnit unit;
     unit.Arrive(c.startAt, c.answer, c.gapMs);
+    unit.HangUpAt(c.hangUpAt);
+    unit.writeWorks = c.writes;
     const Outcome o = Fast(unit, c.cmd, c.cap);
     EXPECT_EQ(unit.written, c.cmd + "\r\n");
     EXPECT_EQ(o.text, c.text);
     EXPECT_EQ(o.end, c.end);
     EXPECT_EQ(o.at, c.at);
   }
-}
-
-// A hang-up is a lost line wherever it comes, before the echo as much as
-// mid-reply; it never waits out the time-out as silence would.
-TEST(FastTransactTest, LostLineEndsAtOnceWithWhatCame) {
-  const struct {
-    const char* what;
-    std::string before;  // what arrives at 1 ms, before the hang-up at 20 ms
-    std::string text;
-  } cases[] = {
-      {"before any byte", "", ""},
-      {"after the echo", "R\r\n", ""},
-      {"after the leading CRs", "R\r\n\r\r", ""},
-      {"mid-reply", "R\r\n12  3", "12  3"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScriptedUnit unit;
-    unit.Arrive(1, c.before);
-    unit.HangUpAt(20);
-    const Outcome o = Fast(unit, "R");
-    EXPECT_EQ(o.text, c.text);
-    EXPECT_EQ(o.end, FastEnd::kLineLost);
-    EXPECT_EQ(o.at, 20);
-  }
-
-  ScriptedUnit deaf;
-  deaf.writeWorks = false;
-  deaf.Arrive(1, "R\r\nOK\r\nZETA7>");
-  const Outcome w = Fast(deaf, "R");
-  EXPECT_EQ(w.end, FastEnd::kWriteFailed);
-  EXPECT_EQ(w.text, "");
 }
 
 }  // namespace
