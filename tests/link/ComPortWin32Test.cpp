@@ -1,18 +1,171 @@
-// CComPort's Win32 calls against a stand-in driver: what Wine cannot show
-// (the RTS escape, exclusive opening) and the failures a driver gives.
+// CComPort's Win32 calls and the port diagnosis against a stand-in driver:
+// what Wine cannot show (the RTS escape, exclusive opening, a second open of
+// a held port, "access denied") and the failures a driver gives.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "CComPort.h"
-#include "FakeDriverWin32.h"
+#include "CommCallsWin32.h"
+#include "PortDiagnosis.h"
+
+// Time-outs compared whole, for the vectors the fake records.
+inline bool operator==(const COMMTIMEOUTS& a, const COMMTIMEOUTS& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 namespace {
 
+// A stand-in serial driver behind the port's and the diagnosis' Win32 calls:
+// it answers as told and records what it was given.
+
+// The device as the driver reports it before the port touches it.
+constexpr DWORD kDriverFlags = 0xFFFFFFFF;
+constexpr DWORD kDriverTimeout = 77;
+constexpr COMMTIMEOUTS kDriverTimeouts = {kDriverTimeout, kDriverTimeout, kDriverTimeout,
+                                          kDriverTimeout, kDriverTimeout};
+
+class CFakeDriver {
+ public:
+  // What the driver answers.
+  DWORD m_nOpenError = 0;  // 0: it opens
+  bool m_bGivesTimeouts = true;
+  bool m_bTakesTimeouts = true;
+  bool m_bReads = true;
+  DWORD m_nWriteShortBy = 0;
+  DWORD m_nOutQueue = 0;  // bytes that never leave (a handshake line held low)
+  DWORD m_nFlags = kDriverFlags;
+  std::string m_strWaiting;
+  std::string m_strLater;  // arrives during a read whose time-outs let it wait
+
+  // What the port did.
+  std::vector<std::string> m_calls;
+  std::vector<std::wstring> m_opened;
+  DWORD m_nAccess = 0, m_nShare = 99;
+  bool m_bOverlappedUsed = false;
+  std::vector<DCB> m_dcbsSet;
+  std::vector<COMMTIMEOUTS> m_timeoutsSet;
+  std::vector<DWORD> m_escapes;
+  std::string m_strWritten;
+  int m_nOpenHandles = 0;
+  int m_nQueueLooks = 0;
+
+  static DCB DriverDcb() {
+    DCB dcb;
+    std::memset(&dcb, 0xA5, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = 1200;
+    SetDcbFlags(&dcb, kDriverFlags);
+    return dcb;
+  }
+};
+
+CFakeDriver* g_driver = nullptr;
+HANDLE const kHandle = reinterpret_cast<HANDLE>(0x1234);
+
+HANDLE WINAPI FakeCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD,
+                             DWORD, HANDLE) {
+  g_driver->m_calls.push_back("CreateFile");
+  g_driver->m_opened.push_back(name);
+  g_driver->m_nAccess = access;
+  g_driver->m_nShare = share;
+  if (g_driver->m_nOpenError != 0) {
+    SetLastError(g_driver->m_nOpenError);
+    return INVALID_HANDLE_VALUE;
+  }
+  ++g_driver->m_nOpenHandles;
+  return kHandle;
+}
+BOOL WINAPI FakeGetCommState(HANDLE, LPDCB dcb) {
+  g_driver->m_calls.push_back("GetCommState");
+  *dcb = CFakeDriver::DriverDcb();
+  SetDcbFlags(dcb, g_driver->m_nFlags);
+  return TRUE;
+}
+BOOL WINAPI FakeSetCommState(HANDLE, LPDCB dcb) {
+  g_driver->m_calls.push_back("SetCommState");
+  g_driver->m_dcbsSet.push_back(*dcb);
+  return FALSE;  // a refused format must not matter
+}
+BOOL WINAPI FakeGetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) {
+  g_driver->m_calls.push_back("GetCommTimeouts");
+  *t = kDriverTimeouts;
+  if (!g_driver->m_bGivesTimeouts) SetLastError(ERROR_INVALID_FUNCTION);
+  return g_driver->m_bGivesTimeouts;
+}
+BOOL WINAPI FakeSetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) {
+  g_driver->m_calls.push_back("SetCommTimeouts");
+  g_driver->m_timeoutsSet.push_back(*t);
+  return g_driver->m_bTakesTimeouts;
+}
+BOOL WINAPI FakeEscapeCommFunction(HANDLE, DWORD code) {
+  g_driver->m_calls.push_back("EscapeCommFunction");
+  g_driver->m_escapes.push_back(code);
+  return FALSE;  // as over a pseudo-terminal: the result is not looked at
+}
+BOOL WINAPI FakeReadFile(HANDLE, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED overlapped) {
+  g_driver->m_calls.push_back("ReadFile");
+  g_driver->m_bOverlappedUsed |= overlapped != nullptr;
+  if (!g_driver->m_bReads) return FALSE;
+  if (g_driver->m_strWaiting.empty() && !g_driver->m_timeoutsSet.empty() &&
+      g_driver->m_timeoutsSet.back().ReadTotalTimeoutMultiplier == MAXDWORD) {
+    g_driver->m_strWaiting.swap(g_driver->m_strLater);
+  }
+  const DWORD take = std::min<DWORD>(n, static_cast<DWORD>(g_driver->m_strWaiting.size()));
+  std::memcpy(buf, g_driver->m_strWaiting.data(), take);
+  g_driver->m_strWaiting.erase(0, take);
+  *got = take;
+  return TRUE;
+}
+BOOL WINAPI FakeWriteFile(HANDLE, LPCVOID buf, DWORD n, LPDWORD put, LPOVERLAPPED overlapped) {
+  g_driver->m_calls.push_back("WriteFile");
+  g_driver->m_bOverlappedUsed |= overlapped != nullptr;
+  *put = n - std::min(n, g_driver->m_nWriteShortBy);
+  g_driver->m_strWritten.append(static_cast<const char*>(buf), *put);
+  return TRUE;
+}
+BOOL WINAPI FakeClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
+  ++g_driver->m_nQueueLooks;
+  if (g_driver->m_calls.empty() || g_driver->m_calls.back() != "ClearCommError") {
+    g_driver->m_calls.push_back("ClearCommError");
+  }
+  *errors = 0;
+  *stat = COMSTAT{};
+  stat->cbOutQue = g_driver->m_nOutQueue;
+  return TRUE;
+}
+BOOL WINAPI FakeCloseHandle(HANDLE h) {
+  g_driver->m_calls.push_back("CloseHandle");
+  EXPECT_EQ(h, kHandle);
+  --g_driver->m_nOpenHandles;
+  return TRUE;
+}
+
+const CommCalls kFakeCalls = {FakeCreateFile,      FakeGetCommState,    FakeSetCommState,
+                              FakeGetCommTimeouts, FakeSetCommTimeouts, FakeEscapeCommFunction,
+                              FakeReadFile,        FakeWriteFile,       FakeClearCommError,
+                              FakeCloseHandle};
+
+class FakeDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_driver = &m_driver;
+    UseCommCalls(&kFakeCalls);
+  }
+  void TearDown() override {
+    UseCommCalls(nullptr);
+    g_driver = nullptr;
+  }
+
+  CFakeDriver m_driver;
+};
+
 using ComPortWin32Test = FakeDriverTest;
+using PortDiagnosisWin32Test = FakeDriverTest;
 
 TEST_F(ComPortWin32Test, OpenSetsTheLineAndTimeoutsAndKeepsTheDriversOtherFields) {
   {
@@ -36,42 +189,10 @@ TEST_F(ComPortWin32Test, OpenSetsTheLineAndTimeoutsAndKeepsTheDriversOtherFields
     expected.StopBits = 1;
     EXPECT_EQ(std::memcmp(&set, &expected, sizeof set), 0);
 
-    ASSERT_EQ(m_driver.m_timeoutsSet.size(), 1u);
-    const COMMTIMEOUTS expectedTimeouts = {MAXDWORD, 0, 0, 1000, 1000};
-    EXPECT_EQ(std::memcmp(&m_driver.m_timeoutsSet[0], &expectedTimeouts, sizeof expectedTimeouts),
-              0);
+    EXPECT_EQ(m_driver.m_timeoutsSet, (std::vector<COMMTIMEOUTS>{{MAXDWORD, 0, 0, 1000, 1000}}));
   }
   EXPECT_EQ(m_driver.m_calls.back(), "CloseHandle");  // the destructor closes
   EXPECT_EQ(m_driver.m_nOpenHandles, 0);
-}
-
-TEST_F(ComPortWin32Test, OpenFailures) {
-  const struct {
-    const char* what;
-    bool opens, givesTimeouts, takesTimeouts;
-    bool held;
-  } cases[] = {
-      {"device not opened", false, true, true, false},
-      {"time-outs not read", true, false, true, true},
-      {"time-outs not taken", true, true, false, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    m_driver = CFakeDriver();
-    m_driver.m_nOpenError = c.opens ? 0 : ERROR_FILE_NOT_FOUND;
-    m_driver.m_bGivesTimeouts = c.givesTimeouts;
-    m_driver.m_bTakesTimeouts = c.takesTimeouts;
-    CComPort port;
-    EXPECT_EQ(port.Open(1), 0);
-    EXPECT_EQ(port.IsOpen(), c.held);
-    EXPECT_EQ(m_driver.m_nOpenHandles, c.held ? 1 : 0);
-    port.Close();
-    EXPECT_EQ(m_driver.m_nOpenHandles, 0);
-  }
-  m_driver = CFakeDriver();
-  CComPort port;
-  EXPECT_EQ(port.Open(256), 1);
-  EXPECT_EQ(m_driver.m_opened.back(), L"\\\\.\\COM256");
 }
 
 TEST_F(ComPortWin32Test, LineControlAndRtsEscapes) {
@@ -137,15 +258,8 @@ TEST_F(ComPortWin32Test, AWaitIsOneReadThatWaitsAndPutsTheTimeoutsBack) {
   EXPECT_EQ(m_driver.m_calls,
             (std::vector<std::string>{"ReadFile", "GetCommTimeouts", "SetCommTimeouts", "ReadFile",
                                       "SetCommTimeouts"}));
-  ASSERT_EQ(m_driver.m_timeoutsSet.size(), 2u);
-  const COMMTIMEOUTS& timed = m_driver.m_timeoutsSet[0];
-  EXPECT_EQ(timed.ReadIntervalTimeout, MAXDWORD);
-  EXPECT_EQ(timed.ReadTotalTimeoutMultiplier, MAXDWORD);
-  EXPECT_EQ(timed.ReadTotalTimeoutConstant, 250u);
-  EXPECT_EQ(timed.WriteTotalTimeoutConstant, kDriverTimeout);
-  const COMMTIMEOUTS& back = m_driver.m_timeoutsSet[1];
-  EXPECT_EQ(back.ReadTotalTimeoutMultiplier, kDriverTimeout);
-  EXPECT_EQ(back.ReadTotalTimeoutConstant, kDriverTimeout);
+  const COMMTIMEOUTS timed = {MAXDWORD, MAXDWORD, 250, kDriverTimeout, kDriverTimeout};
+  EXPECT_EQ(m_driver.m_timeoutsSet, (std::vector<COMMTIMEOUTS>{timed, kDriverTimeouts}));
 
   EXPECT_EQ(port.WaitByte(250), -1);
   EXPECT_EQ(port.WaitByte(0), 0);  // only a look: nothing to set
@@ -179,6 +293,92 @@ TEST_F(ComPortWin32Test, OutputThatWillNotDrainFailsWithinTheBound) {
 
   m_driver.m_nOutQueue = 0;
   EXPECT_TRUE(portsys::WriteBytesWithin(kHandle, "V\r\n", 3, 50));
+}
+
+// Each refusal of the driver fails the port's open, the device held until
+// Close wherever it did open, and the diagnosis, which opens the same way
+// (alone) and closes at once, gives its reason.
+TEST_F(PortDiagnosisWin32Test, EachRefusalFailsTheOpenAndHasItsReason) {
+  const struct {
+    DWORD openError;
+    bool givesTimeouts, takesTimeouts;
+    int opens;  // what the port's Open gives
+    PortProblem problem;
+    const char* text;  // the start of DescribeProblem; null: the diagnosis sets no time-outs
+  } cases[] = {
+      {0, true, true, 1, PortProblem::kNone, "オープンできます"},
+      {ERROR_FILE_NOT_FOUND, true, true, 0, PortProblem::kMissing, "デバイスがありません ("},
+      {ERROR_PATH_NOT_FOUND, true, true, 0, PortProblem::kMissing, "デバイスがありません ("},
+      {ERROR_ACCESS_DENIED, true, true, 0, PortProblem::kBusy, "他のプログラムが使用中です"},
+      {ERROR_SHARING_VIOLATION, true, true, 0, PortProblem::kBusy, "他のプログラムが使用中です"},
+      {ERROR_GEN_FAILURE, true, true, 0, PortProblem::kOther, "オープンできません: "},
+      // It opens but has no line settings, and the system lists no such port.
+      {0, false, true, 0, PortProblem::kNotTerminal, "シリアルデバイスではありません"},
+      {0, true, false, 0, PortProblem::kNone, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.openError << " " << c.givesTimeouts << c.takesTimeouts);
+    m_driver = CFakeDriver();
+    m_driver.m_nOpenError = c.openError;
+    m_driver.m_bGivesTimeouts = c.givesTimeouts;
+    m_driver.m_bTakesTimeouts = c.takesTimeouts;
+    CComPort port;
+    EXPECT_EQ(port.Open(1), c.opens);
+    EXPECT_EQ(port.IsOpen(), c.openError == 0);
+    EXPECT_EQ(m_driver.m_nOpenHandles, c.openError == 0 ? 1 : 0);
+    port.Close();
+    EXPECT_EQ(m_driver.m_nOpenHandles, 0);
+    if (c.text == nullptr) continue;
+
+    const PortDiagnosis d = DiagnoseDevice("\\\\.\\ZETA7-NOT-LISTED");
+    EXPECT_EQ(d.problem, c.problem);
+    const std::string text = DescribeProblem(d);
+    EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+    EXPECT_EQ(m_driver.m_opened,
+              (std::vector<std::wstring>{L"\\\\.\\COM1", L"\\\\.\\ZETA7-NOT-LISTED"}));
+    EXPECT_EQ(m_driver.m_nShare, 0u);  // as the port opens: alone
+    EXPECT_EQ(m_driver.m_nOpenHandles, 0);
+    // The system's own words, not a number, for a refusal we have no text for.
+    if (c.problem == PortProblem::kOther) {
+      EXPECT_FALSE(d.systemError.empty());
+      EXPECT_EQ(d.systemError.find("error "), std::string::npos) << d.systemError;
+      EXPECT_NE(d.systemError.back(), '\n');
+    }
+  }
+}
+
+TEST_F(PortDiagnosisWin32Test, NumberLeadsToItsNameOrToTheMapEntry) {
+  PortDiagnosis d = DiagnoseComPort(12, {});
+  EXPECT_EQ(DescribeDevice(d), "\\\\.\\COM12");
+
+  d = DiagnoseComPort(3, {{3, "\\\\.\\CNCA0"}, {4, "\\\\.\\CNCB0"}});
+  EXPECT_EQ(DescribeDevice(d), "\\\\.\\CNCA0 ([ports] com3)");
+  EXPECT_EQ(m_driver.m_opened.back(), L"\\\\.\\CNCA0");
+
+  for (int n : {0, 257}) {
+    const size_t opens = m_driver.m_opened.size();
+    d = DiagnoseComPort(n, {});
+    EXPECT_EQ(d.problem, PortProblem::kNoDevice) << n;
+    EXPECT_EQ(m_driver.m_opened.size(), opens) << n;  // nothing to try
+  }
+}
+
+// The port itself opens what a [ports] entry names, converted exactly; a
+// name that is not UTF-8 opens nothing at all.
+TEST_F(PortDiagnosisWin32Test, PortOpensTheMappedNameAsUtf16) {
+  CComPort port;
+  port.SetComMap({{2, "\\\\.\\\xE3\x83\x9D\xE3\x83\xBC\xE3\x83\x88"}});  // "ポート"
+  EXPECT_EQ(port.Open(2), 1);
+  EXPECT_EQ(m_driver.m_opened.back(), L"\\\\.\\\u30DD\u30FC\u30C8");
+  port.Close();
+
+  port.SetComMap({{2, "\\\\.\\COM\xFF"}});
+  const size_t opens = m_driver.m_opened.size();
+  EXPECT_EQ(port.Open(2), 0);
+  EXPECT_EQ(m_driver.m_opened.size(), opens);
+  const PortDiagnosis d = DiagnoseComPort(2, port.GetComMap());
+  EXPECT_EQ(d.problem, PortProblem::kOther);
+  EXPECT_EQ(m_driver.m_opened.size(), opens);
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "CComPort.h"
+#include "ComResolver.h"
 #include "TestFiles.h"
 #include "Transact.h"
 
@@ -100,6 +103,34 @@ TEST_F(SimPortWin32, PortMappedToAMissingDeviceFailsToOpen) {
   EXPECT_EQ(port.ReadByte(), 0);
   port.Close();
   EXPECT_FALSE(port.IsOpen());
+}
+
+// The ports Wine's port map makes are in the system's serial device map:
+// listed by their own numbers, in order, and described for the window's
+// list; a [ports] entry for another number is described only when it names
+// a present port (in any case).
+TEST_F(SimPortWin32, PresentPortsByTheSystemsNumbers) {
+  REQUIRE_PORT(n, "ZETA7_SIM_SOUND");
+  const std::string name = "\\\\.\\COM" + std::to_string(n);
+
+  const std::vector<SerialDevice> devices = ListSerialDevices();
+  int previous = 0;
+  bool found = false;
+  for (const SerialDevice& d : devices) {
+    EXPECT_GT(d.comNumber, previous);
+    previous = d.comNumber;
+    EXPECT_EQ(d.path, "\\\\.\\COM" + std::to_string(d.comNumber));
+    found = found || d.comNumber == n;
+  }
+  EXPECT_TRUE(found) << name;
+
+  const std::map<int, std::string> described =
+      DescribeComPorts(255, {{250, "\\\\.\\com" + std::to_string(n)}, {251, "\\\\.\\ZETA7-NONE"}});
+  EXPECT_EQ(described.count(n) ? described.at(n) : "", name);
+  EXPECT_EQ(described.count(250) ? described.at(250) : "", "\\\\.\\com" + std::to_string(n));
+  EXPECT_EQ(described.count(251), 0u);
+  EXPECT_EQ(DescribeComPorts(n - 1, {}).count(n), 0u);
+  EXPECT_EQ(ResolveComDevice(n, {}), name);
 }
 
 }  // namespace
