@@ -15,12 +15,6 @@ constexpr const wchar_t* kPrivateKeyRoot = L"Software\\Quillbeck\\zeta7-tests\\"
 constexpr const wchar_t* kShellFolders =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-void SetVariable(const wchar_t* name, const std::wstring& value, bool overwrite = true) {
-  if (!overwrite && _wgetenv(name) != nullptr) return;
-  // _wputenv_s updates the C runtime's copy and the process environment.
-  _wputenv_s(name, value.c_str());
-}
-
 std::wstring g_privateKey;
 
 void RemovePrivateKey() {
@@ -82,10 +76,11 @@ void PrepareTestEnvironment() {
   const wchar_t* given = _wgetenv(L"ZETA7_TEST_APPDATA");
   const std::wstring appData = given != nullptr ? given : profile + L"\\AppData\\Roaming";
   RedirectUserRegistry(name, appData);
-  SetVariable(L"USERPROFILE", profile);
-  SetVariable(L"APPDATA", appData);
-  SetVariable(L"LOCALAPPDATA", profile + L"\\AppData\\Local");
-  SetVariable(L"TEMP", profile + L"\\Temp");
-  SetVariable(L"TMP", profile + L"\\Temp");
-  SetVariable(L"ZETA7_BIN_DIR", bin, false);
+  // _wputenv_s updates the C runtime's copy and the process environment.
+  _wputenv_s(L"USERPROFILE", profile.c_str());
+  _wputenv_s(L"APPDATA", appData.c_str());
+  _wputenv_s(L"LOCALAPPDATA", (profile + L"\\AppData\\Local").c_str());
+  _wputenv_s(L"TEMP", (profile + L"\\Temp").c_str());
+  _wputenv_s(L"TMP", (profile + L"\\Temp").c_str());
+  if (_wgetenv(L"ZETA7_BIN_DIR") == nullptr) _wputenv_s(L"ZETA7_BIN_DIR", bin.c_str());
 }

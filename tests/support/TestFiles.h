@@ -63,11 +63,8 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline int EntryCount(const std::string& folder) {
-  int n = 0;
-  for (auto it = std::filesystem::directory_iterator(FsPath(folder)); it != decltype(it)(); ++it) {
-    ++n;
-  }
-  return n;
+  const std::filesystem::directory_iterator entries(FsPath(folder));
+  return static_cast<int>(std::distance(begin(entries), end(entries)));
 }
 
 // Sets (or with nullopt unsets) one environment variable and puts the old
