@@ -268,7 +268,9 @@ TEST_F(DialogTest, HandshakeOutcomes) {
       ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
       EXPECT_EQ(m_boxes.m_boxes[0].type, kError);
       EXPECT_EQ(m_boxes.m_boxes[0].snapshot, kConnected);
-      if (c.detail) EXPECT_EQ(m_boxes.m_boxes[0].detail, c.detail);
+      if (c.detail) {
+        EXPECT_EQ(m_boxes.m_boxes[0].detail, c.detail);
+      }
       EXPECT_EQ(Shown(), Texts{c.message});
       EXPECT_EQ(Controls(), kDisconnected);
       EXPECT_EQ(VersionLine(), "");
