@@ -1,9 +1,8 @@
 // The main window against what only POSIX devices show: the line settings
 // read back through the kernel, devices that are missing, not terminals, or
-// held by another program, and a unit of the test's own on a
-// pseudo-terminal.
+// held by another program, and a unit that replays a trace of the test's
+// own.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,53 +12,12 @@
 
 namespace {
 
-// A unit behind a pseudo-terminal that answers in the window's own waits,
-// for replies the simulated unit does not give: each wait takes what the
-// window has sent and answers every complete line with its echo, a reply
-// (none for the empty line) and the prompt, all waiting before the reads
-// begin. Time is virtual: the waits do not sleep.
-class CUnitInTheWaits : public CClock {
- public:
-  CUnitInTheWaits() {
-    char name[128];
-    m_nMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_nMaster != -1 && grantpt(m_nMaster) == 0 && unlockpt(m_nMaster) == 0 &&
-        ptsname_r(m_nMaster, name, sizeof name) == 0) {
-      m_strDevice = name;
-    }
-  }
-  ~CUnitInTheWaits() override {
-    if (m_nMaster != -1) close(m_nMaster);
-  }
-  const std::string& Device() const { return m_strDevice; }
-
-  void Sleep(int) override {
-    char buf[256];
-    ssize_t n;
-    while ((n = read(m_nMaster, buf, sizeof buf)) > 0) m_strReceived.append(buf, n);
-    for (size_t end; (end = m_strReceived.find("\r\n")) != std::string::npos;) {
-      const std::string line = m_strReceived.substr(0, end);
-      m_strReceived.erase(0, end + 2);
-      const std::string answer =
-          line + "\r\n" + (line.empty() ? "" : Reply(line) + "\r\n") + "ZETA7>";
-      ASSERT_EQ(write(m_nMaster, answer.data(), answer.size()),
-                static_cast<ssize_t>(answer.size()));
-    }
-  }
-
-  std::string m_strWriteReply = "OK";
-
- private:
-  std::string Reply(const std::string& line) const {
-    if (line == "V") return "V1";
-    if (line[0] == 'S') return m_strWriteReply;
-    return "";
-  }
-
-  int m_nMaster = -1;
-  std::string m_strDevice;
-  std::string m_strReceived;
-};
+// One exchange of a unit's trace: the line the program sent, then the unit's
+// echo of it, its reply (none for the empty line) and the prompt.
+std::string TracedExchange(const std::string& line, const std::string& reply) {
+  return "0\tCOM1\ttx\t\"" + line + "\\r\\n\"\n0\tCOM1\trx\t\"" + line + "\\r\\n" +
+         (reply.empty() ? "" : reply + "\\r\\n") + "ZETA7>\"\n";
+}
 
 // A speed index outside the list (kept from the settings file) opens the
 // line at 38400 bit/s. The line settings are read through a second handle,
@@ -145,46 +103,31 @@ TEST_F(DialogTest, OpenFailureForPermissionNamesTheGroup) {
 }
 
 // A failed handshake leaves the device held: no other program gets it
-// until the window's next Connect or its end.
-TEST_F(DialogTest, FailedHandshakeKeepsThePortHeld) {
-  OpenWithUnit({"--silent"});
-  Click(IDC_BUTTON_CONNECT);
-  EXPECT_EQ(Shown(), Texts{kCannotTalk});
-  CComPort other;
-  other.SetComMap({{1, m_sim.DevicePath()}});
-  EXPECT_EQ(other.Open(1), 0);
-  m_driver.reset();
-  m_dialog.reset();
-  EXPECT_EQ(other.Open(1), 1);
-}
-
-// Disconnect lets the device go: another program may take it at once.
-TEST_F(DialogTest, DisconnectLetsAnotherProgramTakeTheDevice) {
-  Connected();
-  CComPort other;
-  other.SetComMap({{1, m_sim.DevicePath()}});
-  EXPECT_EQ(other.Open(1), 0);
-  Click(IDC_BUTTON_DISCONNECT);
-  EXPECT_EQ(Controls(), kDisconnected);
-  EXPECT_EQ(other.Open(1), 1);
+// until the window's next Connect or its end. Disconnect lets it go at once.
+TEST_F(DialogTest, PortIsHeldUntilDisconnectOrTheWindowsEnd) {
+  for (const bool fail : {true, false}) {
+    SCOPED_TRACE(fail ? "failed handshake" : "connected");
+    OpenWithUnit(fail ? std::vector<std::string>{"--silent"} : std::vector<std::string>{});
+    Click(IDC_BUTTON_CONNECT);
+    EXPECT_EQ(Shown(), fail ? Texts{kCannotTalk} : Texts{});
+    CComPort other;
+    other.SetComMap({{1, m_sim.DevicePath()}});
+    EXPECT_EQ(other.Open(1), 0);
+    if (fail) {
+      m_driver.reset();
+      m_dialog.reset();
+    } else {
+      Click(IDC_BUTTON_DISCONNECT);
+      EXPECT_EQ(Controls(), kDisconnected);
+    }
+    EXPECT_EQ(other.Open(1), 1);
+  }
 }
 
 // Only "OK" exactly is a finished write; a reply that merely begins with it
-// is a refusal, and neither changes the connection.
+// is a refusal, and neither changes the connection. The unit replays a trace
+// with the reply in it.
 TEST_F(DialogTest, WriteVerdictTakesOnlyOkExactly) {
-  CUnitInTheWaits unit;
-  if (unit.Device().empty()) GTEST_SKIP() << "no pseudo-terminal available";
-  WriteFile(Ini(), ComMappingText(1, unit.Device()));
-  m_dialog = std::make_unique<CZeta7Dlg>();
-  CZeta7Dlg::Services services = Services();
-  services.pClock = &unit;
-  m_dialog->SetServices(services);
-  m_dialog->Create();
-  m_driver = std::make_unique<CDialogDriver>(*m_dialog);
-  Click(IDC_BUTTON_CONNECT);
-  ASSERT_EQ(Shown(), Texts{});
-  ASSERT_EQ(Controls(), kConnected);
-
   const char* const kDone = "書き込み終了";
   const char* const kFailed = "書き込みに失敗しました";
   const struct {
@@ -195,10 +138,14 @@ TEST_F(DialogTest, WriteVerdictTakesOnlyOkExactly) {
       {"OK", kDone, kNotice},   {"OK ", kFailed, kError}, {"OKAY", kFailed, kError},
       {" OK", kFailed, kError}, {"O", kFailed, kError},   {"ok", kFailed, kError},
   };
-  SetFields({"12", "3", "5", "1000"});
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.reply + "\"");
-    unit.m_strWriteReply = c.reply;
+    const std::string trace = m_dir / "unit.trace";
+    WriteFile(trace, TracedExchange("", "") + TracedExchange("V", "V1") +
+                         TracedExchange("S 12 3 5 1000", c.reply));
+    Connected({"--replay", trace});
+    ASSERT_EQ(Shown(), Texts{});
+    SetFields({"12", "3", "5", "1000"});
     Click(IDC_BUTTON_WRITE);
     ASSERT_EQ(m_boxes.m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes.m_boxes[1].type, c.type);

@@ -6,13 +6,17 @@
 
 namespace {
 
+// Entries that lead to a present device name it as a hint; the rest have
+// none, and every entry's text stays "COM%d".
 TEST_F(DialogTest, StartsDisconnectedWithFilledListsAndVersionTitle) {
-  Open();
+  OpenWithUnit();
   CDialogDriver& d = Driver();
   EXPECT_EQ(d.Title(), "ZETA-7設定ユーティリティ 1.02");
   ASSERT_EQ(d.Count(IDC_COMBO_COMPORT), 255);
   EXPECT_EQ(d.ItemText(IDC_COMBO_COMPORT, 0), "COM1");
   EXPECT_EQ(d.ItemText(IDC_COMBO_COMPORT, 254), "COM255");
+  EXPECT_EQ(d.ItemTip(IDC_COMBO_COMPORT, 0), ComHintFor(1, UnitLink()));
+  EXPECT_EQ(d.ItemTip(IDC_COMBO_COMPORT, 254), "");
   EXPECT_EQ(d.Selection(IDC_COMBO_COMPORT), 0);
   ASSERT_EQ(d.Count(IDC_COMBO_BAUDRATE), 4);
   const Texts speeds = {"38400bps", "19200bps", "9600bps", "4800bps"};
@@ -63,7 +67,8 @@ TEST_F(DialogTest, StoredPortAndSpeedSelectEntriesOrNone) {
 }
 
 // Enter presses the focused button; Enter anywhere else and Escape do
-// nothing, and never end the dialog. Keys with Alt are not the filter's.
+// nothing, and never end the dialog, nor close an opened list. Keys with Alt
+// are not the filter's.
 TEST_F(DialogTest, KeysPressOnlyButtons) {
   OpenWithUnit();
   CDialogDriver& d = Driver();
@@ -86,26 +91,33 @@ TEST_F(DialogTest, KeysPressOnlyButtons) {
   EXPECT_EQ(Fields(), "12 3 5 1000");
   EXPECT_EQ(Controls(), kDisconnected);
   EXPECT_TRUE(m_boxes.m_boxes.empty());
-}
 
-TEST_F(DialogTest, EnterAndEscapeLeaveAnOpenedListOpen) {
-  Open();
-  Driver().OpenList(IDC_COMBO_COMPORT);
-  ASSERT_TRUE(Driver().IsListOpen(IDC_COMBO_COMPORT));
+  d.OpenList(IDC_COMBO_COMPORT);
+  ASSERT_TRUE(d.IsListOpen(IDC_COMBO_COMPORT));
   for (UINT key : {VK_ESCAPE, VK_RETURN}) {
-    EXPECT_FALSE(Driver().PressKeyInList(IDC_COMBO_COMPORT, key));
-    EXPECT_TRUE(Driver().IsListOpen(IDC_COMBO_COMPORT));
+    EXPECT_FALSE(d.PressKeyInList(IDC_COMBO_COMPORT, key));
+    EXPECT_TRUE(d.IsListOpen(IDC_COMBO_COMPORT));
   }
-  Driver().CloseList(IDC_COMBO_COMPORT);
-  EXPECT_EQ(Driver().Selection(IDC_COMBO_COMPORT), 0);
+  d.CloseList(IDC_COMBO_COMPORT);
+  EXPECT_EQ(d.Selection(IDC_COMBO_COMPORT), 0);
 }
 
 // Cancel keeps the window and writes nothing; OK stores all four keys and
 // keeps everything else in the file. Only a user's choice in a list counts.
+// A close request that comes while the question is up opens no second box:
+// the one box answers it, and a close after the end asks nothing.
 TEST_F(DialogTest, CloseQuestion) {
   const std::string before = "; mine\n[ports]\ncom3=nowhere\n[com]\ncom=3\nbps=1\n";
   WriteFile(Ini(), before);
   CZeta7Dlg& dlg = Open();
+  bool again = true;
+  m_boxes.m_snapshot = [&] {
+    if (again) {
+      again = false;
+      Driver().RequestClose();
+    }
+    return std::string();
+  };
   m_boxes.m_answers = {IDCANCEL};
   Driver().RequestClose();
   ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
@@ -118,75 +130,52 @@ TEST_F(DialogTest, CloseQuestion) {
   Driver().MoveTo(40, 30);
   static_cast<CComboBox*>(dlg.GetDlgItem(IDC_COMBO_COMPORT))->SetCurSel(4);
   Driver().Choose(IDC_COMBO_BAUDRATE, 2);
+  again = true;
   Driver().RequestClose();
   EXPECT_EQ(Shown(), Texts{"終了しますか？"});
   EXPECT_TRUE(dlg.IsEnded());
   EXPECT_FALSE(Driver().IsVisible());
   EXPECT_EQ(ReadFile(Ini()),
             "; mine\n[ports]\ncom3=nowhere\n[com]\ncom=3\nbps=2\n[position]\nleft=40\ntop=30\n");
+  Driver().RequestClose();
+  EXPECT_EQ(Shown(), Texts{});
+  m_boxes.m_snapshot = nullptr;
 }
 
-// A close request that comes while the question is up opens no second box:
-// the one box answers it, and a close after the end asks nothing.
-TEST_F(DialogTest, CloseRequestWhileTheQuestionIsUpAsksNothingMore) {
-  for (const int answer : {IDCANCEL, IDOK}) {
-    SCOPED_TRACE(answer);
-    CZeta7Dlg& dlg = Open();
-    bool again = true;
-    m_boxes.m_snapshot = [&] {
-      if (again) {
-        again = false;
-        Driver().RequestClose();
-      }
-      return std::string();
-    };
-    m_boxes.m_answers = {answer};
-    Driver().RequestClose();
-    EXPECT_EQ(Shown(), Texts{"終了しますか？"});
-    EXPECT_EQ(dlg.IsEnded(), answer == IDOK);
-    // Cancel leaves the window to be asked again; after OK nothing is left.
-    Driver().RequestClose();
-    EXPECT_EQ(Shown(), answer == IDOK ? Texts{} : Texts{"終了しますか？"});
-    m_boxes.m_snapshot = nullptr;
-  }
-}
-
-TEST_F(DialogTest, StoredPositionRestoresExactly) {
-  WriteFile(Ini(), "[position]\nleft=123\ntop=77\n");
-  for (int run = 0; run < 3; ++run) {
-    Open();
-    EXPECT_EQ(Driver().WindowRect().left, 123) << "run " << run;
-    EXPECT_EQ(Driver().WindowRect().top, 77) << "run " << run;
-    Driver().RequestClose();
-  }
-}
-
-// An absent coordinate (or a stored -1) centres the window's outer size over
-// the work area's extent, measured from the screen origin and not from the
-// work area's own corner; each axis is decided by itself.
-TEST_F(DialogTest, AbsentPositionCentresFromTheScreenOrigin) {
+// A stored position is where the window opens; an absent coordinate (or a
+// stored -1) centres the window's outer size over the work area's extent,
+// measured from the screen origin and not from the work area's own corner;
+// each axis is decided by itself. A close saves the place it opens at.
+TEST_F(DialogTest, PositionIsRestoredOrCentredFromTheScreenOrigin) {
+  constexpr int kCentred = INT_MIN;
   const struct {
     CRect work;
     CPoint origin;
     const char* stored;
-    bool centreX, centreY;
+    int x, y;
   } cases[] = {
-      {CRect(0, 0, 800, 600), CPoint(0, 0), "", true, true},
-      {CRect(100, 40, 900, 640), CPoint(0, 0), "[position]\ntop=-1\nleft=15\n", false, true},
-      {CRect(100, 40, 900, 640), CPoint(0, 0), "[position]\ntop=20\n", true, false},
-      {CRect(1380, 0, 2380, 700), CPoint(1280, 0), "", true, true},
+      {CRect(0, 0, 800, 600), CPoint(0, 0), "[position]\nleft=123\ntop=77\n", 123, 77},
+      {CRect(0, 0, 800, 600), CPoint(0, 0), "", kCentred, kCentred},
+      {CRect(100, 40, 900, 640), CPoint(0, 0), "[position]\ntop=-1\nleft=15\n", 15, kCentred},
+      {CRect(100, 40, 900, 640), CPoint(0, 0), "[position]\ntop=20\n", kCentred, 20},
+      {CRect(1380, 0, 2380, 700), CPoint(1280, 0), "", kCentred, kCentred},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stored);
     CFixedDesktop desktop(c.work, c.origin);
     m_pDesktop = &desktop;
     WriteFile(Ini(), c.stored);
-    Open();
-    const CRect window = Driver().WindowRect();
-    const int x = c.centreX ? c.origin.x + (c.work.Width() - window.Width()) / 2 : 15;
-    const int y = c.centreY ? c.origin.y + (c.work.Height() - window.Height()) / 2 : 20;
-    EXPECT_EQ(window.left, x);
-    EXPECT_EQ(window.top, y);
+    for (int run = 0; run < 2; ++run) {
+      Open();
+      const CRect window = Driver().WindowRect();
+      EXPECT_EQ(window.left,
+                c.x != kCentred ? c.x : c.origin.x + (c.work.Width() - window.Width()) / 2)
+          << "run " << run;
+      EXPECT_EQ(window.top,
+                c.y != kCentred ? c.y : c.origin.y + (c.work.Height() - window.Height()) / 2)
+          << "run " << run;
+      Driver().RequestClose();
+    }
     m_dialog.reset();
   }
 }
@@ -215,16 +204,9 @@ TEST_F(DialogTest, SettingsFolderIsMadeOrTheProblemShown) {
   EXPECT_EQ(m_dialog->IniPath(), Ini());
 }
 
-// Entries that lead to a present device name it as a hint; the rest have
-// none, and every entry's text stays "COM%d".
-TEST_F(DialogTest, ComListHintsNameTheDevices) {
-  OpenWithUnit();
-  EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 0), ComHintFor(1, UnitLink()));
-  EXPECT_EQ(Driver().ItemText(IDC_COMBO_COMPORT, 0), "COM1");
-  EXPECT_EQ(Driver().ItemTip(IDC_COMBO_COMPORT, 254), "");
-}
-
-TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
+// A COM number with no device behind it names the port, with all six
+// connection controls off while the box is up, and keeps the version line.
+TEST_F(DialogTest, ConnectShowsTheVersionDisconnectLetsGoAndAMissingPortIsNamed) {
   Connected();
   EXPECT_TRUE(m_boxes.m_boxes.empty());
   EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
@@ -238,6 +220,15 @@ TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
   EXPECT_EQ(Fields(), "1 2 3 4");
   EXPECT_EQ(m_sim.ReceivedBytes(), "\r\nV\r\n");
 
+  Driver().Choose(IDC_COMBO_COMPORT, 199);
+  Click(IDC_BUTTON_CONNECT);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].type, kError);
+  EXPECT_EQ(m_boxes.m_boxes[0].snapshot, kOpening);
+  EXPECT_EQ(Shown(), Texts{"COM200がオープンできません。"});
+  EXPECT_EQ(Controls(), kDisconnected);
+  EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
+
   // The handshake's waits: 36 + 56 ms for the prompt, 40 + 64 ms for "V".
   ASSERT_GE(m_clock.m_sleeps.size(), 4u);
   EXPECT_EQ((std::vector<int>(m_clock.m_sleeps.begin(), m_clock.m_sleeps.begin() + 2)),
@@ -245,14 +236,19 @@ TEST_F(DialogTest, ConnectShowsTheVersionAndDisconnectLetsGo) {
 }
 
 // While a failure is shown the window still looks connected; afterwards it
-// is disconnected but keeps the port, and Connect reopens it.
+// is disconnected but keeps the port, and Connect reopens it. Below the
+// failure: what came back, escaped, and the line speed.
 TEST_F(DialogTest, HandshakeOutcomes) {
   const struct {
     std::vector<std::string> args;
     int speedIndex;
-    const char* message;  // nullptr: connects
+    const char* message;           // nullptr: connects
+    const char* detail = nullptr;  // nullptr: not looked at
   } cases[] = {
-      {{"--wrong-prompt"}, 0, kCannotTalk},
+      {{"--wrong-prompt"},
+       0,
+       kCannotTalk,
+       "受信: \"\\r\\nZETA7> \" (9 バイト)\n回線速度: 38400 bit/s"},
       {{"--lower-v"}, 0, kBadComm},
       {{"--unit-version", "V"}, 0, nullptr},
       {{"--unit-version", "V<b>1</b>"}, 0, nullptr},
@@ -260,7 +256,7 @@ TEST_F(DialogTest, HandshakeOutcomes) {
       {{"--garbage", "--seed", "2"}, 1, kCannotTalk},
       {{"--garbage", "--seed", "3"}, 2, kCannotTalk},
       {{"--garbage", "--seed", "4"}, 3, kCannotTalk},
-      {{"--silent"}, 0, kCannotTalk},
+      {{"--silent"}, 1, kCannotTalk, "受信: なし\n回線速度: 19200 bit/s"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " at speed " +
@@ -272,6 +268,9 @@ TEST_F(DialogTest, HandshakeOutcomes) {
       ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
       EXPECT_EQ(m_boxes.m_boxes[0].type, kError);
       EXPECT_EQ(m_boxes.m_boxes[0].snapshot, kConnected);
+      if (c.detail) {
+        EXPECT_EQ(m_boxes.m_boxes[0].detail, c.detail);
+      }
       EXPECT_EQ(Shown(), Texts{c.message});
       EXPECT_EQ(Controls(), kDisconnected);
       EXPECT_EQ(VersionLine(), "");
@@ -283,46 +282,6 @@ TEST_F(DialogTest, HandshakeOutcomes) {
   // The last failure left the port open; Connect closes and reopens it.
   Click(IDC_BUTTON_CONNECT);
   EXPECT_EQ(Shown(), Texts{kCannotTalk});
-}
-
-// Below a handshake or exchange failure: what came back, escaped, and the
-// line speed; the message itself stays as it is.
-TEST_F(DialogTest, FailuresSayWhatCameBackAndAtWhichSpeed) {
-  OpenWithUnit({"--silent"});
-  Driver().Choose(IDC_COMBO_BAUDRATE, 1);
-  Click(IDC_BUTTON_CONNECT);
-  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes.m_boxes[0].text, kCannotTalk);
-  EXPECT_EQ(m_boxes.m_boxes[0].detail, "受信: なし\n回線速度: 19200 bit/s");
-  Shown();
-
-  OpenWithUnit({"--wrong-prompt"});
-  Click(IDC_BUTTON_CONNECT);
-  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes.m_boxes[0].detail, "受信: \"\\r\\nZETA7> \" (9 バイト)\n回線速度: 38400 bit/s");
-  Shown();
-
-  Connected({"--r16"});
-  Click(IDC_BUTTON_READ);
-  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes.m_boxes[0].text, "受信データが不正です");
-  EXPECT_NE(m_boxes.m_boxes[0].detail.find("\\r\\n"), std::string::npos)
-      << m_boxes.m_boxes[0].detail;
-}
-
-// A COM number with no device behind it names the port, with all six
-// connection controls off while the box is up, and keeps the version line.
-TEST_F(DialogTest, OpenFailureNamesThePort) {
-  Connected();
-  Click(IDC_BUTTON_DISCONNECT);
-  Driver().Choose(IDC_COMBO_COMPORT, 199);
-  Click(IDC_BUTTON_CONNECT);
-  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes.m_boxes[0].type, kError);
-  EXPECT_EQ(m_boxes.m_boxes[0].snapshot, kOpening);
-  EXPECT_EQ(Shown(), Texts{"COM200がオープンできません。"});
-  EXPECT_EQ(Controls(), kDisconnected);
-  EXPECT_EQ(VersionLine(), "ファームウェアバージョン V1.02.03");
 }
 
 TEST_F(DialogTest, ReadFillsTheFieldsAndInfiniteRetryFollowsTheUnit) {
@@ -355,6 +314,7 @@ TEST_F(DialogTest, ReadFillsTheFieldsAndInfiniteRetryFollowsTheUnit) {
   EXPECT_EQ(Driver().Text(IDC_EDIT_RETRY_COUNT), "5");
 }
 
+// A refused reply says below the message what came back, escaped.
 TEST_F(DialogTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
   for (const char* width : {"--r16", "--r19", "--r18"}) {
     SCOPED_TRACE(width);
@@ -365,6 +325,9 @@ TEST_F(DialogTest, ReadReplyOfWrongLengthDisconnectsAndKeepsTheFields) {
       EXPECT_EQ(Shown(), Texts{});
       EXPECT_EQ(Fields(), "12 3 5 1000");
     } else {
+      ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+      EXPECT_NE(m_boxes.m_boxes[0].detail.find("\\r\\n"), std::string::npos)
+          << m_boxes.m_boxes[0].detail;
       EXPECT_EQ(Shown(), Texts{"受信データが不正です"});
       EXPECT_EQ(Controls(), kDisconnected);
       EXPECT_EQ(Fields(), "1 2 3 4");

@@ -17,7 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "MainDialogTemplate.h"
 #include "WideTextWin32.h"
@@ -55,18 +55,6 @@ bool IsDialogClass(HWND hWnd) {
   wchar_t name[16] = {};
   GetClassNameW(hWnd, name, 16);
   return lstrcmpW(name, L"#32770") == 0;
-}
-
-struct Windows {
-  DWORD thread;
-  HWND except;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectDialogs(HWND hWnd, LPARAM data) {
-  auto* w = reinterpret_cast<Windows*>(data);
-  if (hWnd != w->except && IsWindowVisible(hWnd) && IsDialogClass(hWnd)) w->found.push_back(hWnd);
-  return TRUE;
 }
 
 // The program, started with its working folder beside it, and its window.
@@ -141,9 +129,17 @@ class Program {
 
   // The box the program shows now, or nullptr.
   HWND Box() const {
-    Windows w{m_process.dwThreadId, m_window, {}};
-    EnumThreadWindows(m_process.dwThreadId, CollectDialogs, reinterpret_cast<LPARAM>(&w));
-    return w.found.empty() ? nullptr : w.found.front();
+    std::pair<HWND, HWND> windowAndBox{m_window, nullptr};
+    EnumThreadWindows(
+        m_process.dwThreadId,
+        [](HWND hWnd, LPARAM data) -> BOOL {
+          auto* found = reinterpret_cast<std::pair<HWND, HWND>*>(data);
+          if (hWnd == found->first || !IsWindowVisible(hWnd) || !IsDialogClass(hWnd)) return TRUE;
+          found->second = hWnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&windowAndBox));
+    return windowAndBox.second;
   }
   // The box's text, answered with the given button.
   std::string Answer(int button) const {
@@ -201,21 +197,31 @@ std::wstring SettingsFile() {
   return path + L"\\ZETA-7設定ユーティリティ.ini";
 }
 
-TEST(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
-  const std::string program = Environment(L"ZETA7_E2E_PROGRAM");
-  const int port = std::atoi(Environment(L"ZETA7_E2E_PORT").c_str());
-  if (program.empty() || port == 0) GTEST_SKIP() << "run through scripts/wine-test.sh";
-
-  // The user's own file: the port to use, and lines of someone else's.
-  const std::wstring ini = SettingsFile();
-  ASSERT_FALSE(ini.empty());
-  {
-    std::ofstream out(ini.c_str(), std::ios::binary);
-    out << "; kept\r\n[com]\r\ncom=" << port << "\r\nbps=0\r\n[other]\r\nkeep=1\r\n";
+// The program and the settings file it reads in the user's folder.
+class WindowEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (m_strProgram.empty()) GTEST_SKIP() << "run through scripts/wine-test.sh";
+    m_strIni = SettingsFile();
+    ASSERT_FALSE(m_strIni.empty());
+  }
+  void WriteIni(const std::string& text) const {
+    std::ofstream out(m_strIni.c_str(), std::ios::binary);
+    out << text;
   }
 
+  const std::string m_strProgram = Environment(L"ZETA7_E2E_PROGRAM");
+  std::wstring m_strIni;
+};
+
+TEST_F(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
+  const int port = std::atoi(Environment(L"ZETA7_E2E_PORT").c_str());
+  if (port == 0) GTEST_SKIP() << "run through scripts/wine-test.sh";
+  // The user's own file: the port to use, and lines of someone else's.
+  WriteIni("; kept\r\n[com]\r\ncom=" + std::to_string(port) + "\r\nbps=0\r\n[other]\r\nkeep=1\r\n");
+
   Program p;
-  ASSERT_TRUE(p.Start(Wide(program)));
+  ASSERT_TRUE(p.Start(Wide(m_strProgram)));
   EXPECT_EQ(TextOf(p.Window()), "ZETA-7設定ユーティリティ 1.02");
   EXPECT_EQ(p.Text(IDC_COMBO_COMPORT), "COM" + std::to_string(port));
   EXPECT_EQ(p.Text(IDC_COMBO_BAUDRATE), "38400bps");
@@ -228,14 +234,15 @@ TEST(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
 
   p.Click(IDC_BUTTON_READ);
   EXPECT_EQ(p.Box(), nullptr);
-  EXPECT_EQ(p.Text(IDC_EDIT_CHANNEL) + " " + p.Text(IDC_EDIT_ID) + " " +
-                p.Text(IDC_EDIT_RETRY_COUNT) + " " + p.Text(IDC_EDIT_RETRY_INTERVAL),
-            "12 3 5 1000");
-
-  p.SetText(IDC_EDIT_CHANNEL, "20");
-  p.SetText(IDC_EDIT_ID, "7");
-  p.SetText(IDC_EDIT_RETRY_COUNT, "9");
-  p.SetText(IDC_EDIT_RETRY_INTERVAL, "500");
+  const int fields[] = {IDC_EDIT_CHANNEL, IDC_EDIT_ID, IDC_EDIT_RETRY_COUNT,
+                        IDC_EDIT_RETRY_INTERVAL};
+  const char* const written[] = {"20", "7", "9", "500"};
+  std::string read;
+  for (int i = 0; i < 4; ++i) {
+    read += p.Text(fields[i]) + " ";
+    p.SetText(fields[i], written[i]);
+  }
+  EXPECT_EQ(read, "12 3 5 1000 ");
   p.Click(IDC_BUTTON_WRITE);
   EXPECT_EQ(p.Answer(IDOK), "パラメータをZETA-7に書き込みます");
   EXPECT_EQ(p.Answer(IDOK), "書き込み終了");
@@ -253,7 +260,7 @@ TEST(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
   EXPECT_EQ(p.Answer(IDOK), "終了しますか？");
   ASSERT_TRUE(p.Ended(20000));
 
-  const std::string saved = ReadAll(ini);
+  const std::string saved = ReadAll(m_strIni);
   EXPECT_NE(saved.find("; kept"), std::string::npos) << saved;
   EXPECT_NE(saved.find("[other]\r\nkeep=1"), std::string::npos) << saved;
   EXPECT_NE(saved.find("com=" + std::to_string(port)), std::string::npos) << saved;
@@ -264,24 +271,17 @@ TEST(WindowEndToEnd, ConnectReadWriteAndCloseAgainstAUnit) {
 // Alt+F4 and OK, again and again: each run ends the program with its
 // settings saved. (Once in a while a run used to leave the program up with
 // nothing saved.)
-TEST(WindowEndToEnd, AltF4ThenOkEndsAndSavesEveryTime) {
-  const std::string program = Environment(L"ZETA7_E2E_PROGRAM");
-  if (program.empty()) GTEST_SKIP() << "run through scripts/wine-test.sh";
-  const std::wstring ini = SettingsFile();
-  ASSERT_FALSE(ini.empty());
+TEST_F(WindowEndToEnd, AltF4ThenOkEndsAndSavesEveryTime) {
   constexpr int kRuns = 12;
   for (int run = 0; run < kRuns; ++run) {
     SCOPED_TRACE(run);
-    {
-      std::ofstream out(ini.c_str(), std::ios::binary);
-      out << "[com]\r\ncom=1\r\n";
-    }
+    WriteIni("[com]\r\ncom=1\r\n");
     Program p;
-    ASSERT_TRUE(p.Start(Wide(program)));
+    ASSERT_TRUE(p.Start(Wide(m_strProgram)));
     p.AltF4();
     EXPECT_EQ(p.Answer(IDOK), "終了しますか？");
     ASSERT_TRUE(p.Ended(20000));
-    EXPECT_NE(ReadAll(ini).find("[position]"), std::string::npos) << ReadAll(ini);
+    EXPECT_NE(ReadAll(m_strIni).find("[position]"), std::string::npos) << ReadAll(m_strIni);
   }
 }
 

@@ -80,7 +80,9 @@ class FrameworkTest : public ::testing::Test {
   CDialogDriver m_driver{m_dialog};
 };
 
-TEST_F(FrameworkTest, NotificationsReachTheirHandlers) {
+// The check box's handler reads it back through the data exchange, which
+// also runs the other way.
+TEST_F(FrameworkTest, NotificationsReachTheirHandlersAndDataExchangeRunsBothWays) {
   m_driver.Click(kButton);
   m_driver.Click(kCheck);
   m_driver.Click(kCheck);
@@ -89,6 +91,9 @@ TEST_F(FrameworkTest, NotificationsReachTheirHandlers) {
   static_cast<CComboBox*>(m_dialog.GetDlgItem(kList))->SetCurSel(1);  // the program's: no notice
   m_driver.Choose(kList, 0);
   EXPECT_EQ(m_dialog.m_strLog, "button check=1 check=0 list ");
+  m_dialog.m_nChecked = BST_CHECKED;
+  m_dialog.UpdateData(FALSE);
+  EXPECT_TRUE(m_driver.IsChecked(kCheck));
 }
 
 // Enter and Escape keep the standard handling in a dialog without a key
@@ -165,14 +170,6 @@ TEST(FrameworkFailure, AStartThatThrowsEndsTheProgramWithABox) {
   EXPECT_EQ(boxes.m_boxes[0].detail, "set-up failed");
 }
 
-TEST_F(FrameworkTest, DataExchangeRunsBothWays) {
-  m_dialog.m_nChecked = BST_CHECKED;
-  m_dialog.UpdateData(FALSE);
-  EXPECT_TRUE(m_driver.IsChecked(kCheck));
-  m_driver.Click(kCheck);
-  EXPECT_EQ(m_dialog.m_nChecked, BST_UNCHECKED);
-}
-
 // Texts are UTF-8 inside the program; a buffer too small for the whole
 // text gets as many whole characters as fit.
 TEST_F(FrameworkTest, WindowTextIsCutBetweenCharacters) {
@@ -193,8 +190,6 @@ TEST_F(FrameworkTest, WindowTextIsCutBetweenCharacters) {
       EXPECT_EQ(n, static_cast<int>(std::string(c.expected).size()));
     }
   }
-  m_dialog.SetWindowText("テスト 1.02");
-  EXPECT_EQ(m_driver.Title(), "テスト 1.02");
 }
 
 // Texts from outside (a unit, the file system) are shown as they are.

@@ -33,17 +33,10 @@ std::wstring ClassOf(HWND hWnd) {
 }
 
 const wchar_t* SystemClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::kDropList:
-      return L"ComboBox";
-    case ControlKind::kEdit:
-      return L"Edit";
-    case ControlKind::kLabel:
-    case ControlKind::kSunkenLabel:
-      return L"Static";
-    default:
-      return L"Button";
-  }
+  if (kind == ControlKind::kDropList) return L"ComboBox";
+  if (kind == ControlKind::kEdit) return L"Edit";
+  if (kind == ControlKind::kLabel || kind == ControlKind::kSunkenLabel) return L"Static";
+  return L"Button";
 }
 
 // The main window's template, without the program's logic around it.
@@ -135,35 +128,21 @@ TEST(Win32Placement, RestoredRectangleOfAMinimisedWindowIsInScreenCoordinates) {
 TEST(Win32Placement, WorkAreaCoordinatesBecomeScreenCoordinates) {
   const struct {
     const char* name;
-    RECT placed;  // as the placement gives it
+    LONG left;  // of the placement as it comes: 400 x 283 from top 70
     RECT work;
     RECT monitor;
-    CRect expected;
+    CPoint expected;  // the top-left on the screen
   } cases[] = {
-      {"task bar at the bottom",
-       {130, 70, 530, 353},
-       {0, 0, 1280, 984},
-       {0, 0, 1280, 1024},
-       CRect(130, 70, 530, 353)},
-      {"task bar at the top",
-       {130, 70, 530, 353},
-       {0, 40, 1280, 1024},
-       {0, 0, 1280, 1024},
-       CRect(130, 110, 530, 393)},
-      {"task bar at the left",
-       {130, 70, 530, 353},
-       {60, 0, 1280, 1024},
-       {0, 0, 1280, 1024},
-       CRect(190, 70, 590, 353)},
-      {"display left of the primary one, bar at its top",
-       {-1790, 70, -1390, 353},
-       {-1920, 30, 0, 1080},
-       {-1920, 0, 0, 1080},
-       CRect(-1790, 100, -1390, 383)},
+      {"task bar at the bottom", 130, {0, 0, 1280, 984}, {0, 0, 1280, 1024}, {130, 70}},
+      {"task bar at the top", 130, {0, 40, 1280, 1024}, {0, 0, 1280, 1024}, {130, 110}},
+      {"task bar at the left", 130, {60, 0, 1280, 1024}, {0, 0, 1280, 1024}, {190, 70}},
+      {"left display, bar on top", -1790, {-1920, 30, 0, 1080}, {-1920, 0, 0, 1080}, {-1790, 100}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(AfxWin32WorkAreaToScreen(c.placed, c.work, c.monitor), c.expected);
+    const RECT placed = {c.left, 70, c.left + 400, 353};
+    EXPECT_EQ(AfxWin32WorkAreaToScreen(placed, c.work, c.monitor),
+              CRect(c.expected.x, c.expected.y, c.expected.x + 400, c.expected.y + 283));
   }
 }
 
@@ -398,11 +377,7 @@ TEST(Win32Edit, ClipboardAndUndoKeysDoNothingInTheField) {
 // The driver's keys reach a plain edit as the characters they stand for, so
 // the field's suite sees each character its filter drops.
 TEST(Win32Driver, TypesEveryCharacterIntoAPlainEdit) {
-  static constexpr DialogItem kPlainItems[] = {
-      {kFieldId, "IDC_FIELD", ControlKind::kEdit, "", 5, 5, 60, 15, 0x50810080u}};
-  static constexpr DialogTemplate kPlain = {1, "plain", "ＭＳ ゴシック", 9, 80, 30, 0x90CA00C0u,
-                                            0, 0x0411,  kPlainItems,     1};
-  CDialog dialog(kPlain);
+  CDialog dialog(kFieldDialog);  // without the field's filter
   ASSERT_TRUE(dialog.Create());
   CDialogDriver driver(dialog);
   driver.Type(kFieldId, "a-Z9 日本\b.");
