@@ -22,6 +22,8 @@ struct CommCalls {
   BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
   BOOL(WINAPI* clearCommError)(HANDLE, LPDWORD, LPCOMSTAT);
   BOOL(WINAPI* closeHandle)(HANDLE);
+  // The drain's wait between looks at the output queue.
+  VOID(WINAPI* sleep)(DWORD);
 };
 
 // The real kernel32 functions.

@@ -26,7 +26,7 @@ static_assert(offsetof(DCB, wReserved) == kDcbFlagsOffset + sizeof(DWORD),
 
 const CommCalls kSystemCalls = {CreateFileW,     GetCommState,       SetCommState, GetCommTimeouts,
                                 SetCommTimeouts, EscapeCommFunction, ReadFile,     WriteFile,
-                                ClearCommError,  CloseHandle};
+                                ClearCommError,  CloseHandle,        Sleep};
 const CommCalls* g_calls = &kSystemCalls;
 
 const CommCalls& Calls() { return *g_calls; }
@@ -138,7 +138,7 @@ bool DrainedBy(PortHandle h, ULONGLONG deadline) {
     if (now >= deadline) return false;
     if (baud == 0) baud = ReadDcb(h).BaudRate;
     const ULONGLONG lineMs = baud > 0 ? (10000ULL * stat.cbOutQue + baud - 1) / baud : 1;
-    Sleep(static_cast<DWORD>(std::max<ULONGLONG>(1, std::min(lineMs, deadline - now))));
+    Calls().sleep(static_cast<DWORD>(std::max<ULONGLONG>(1, std::min(lineMs, deadline - now))));
   }
 }
 
