@@ -113,9 +113,9 @@ void CheckLinesKept(std::string_view text, std::string_view edited, bool keyExis
   FUZZ_CHECK(added >= 1 && added <= 2);
 }
 
-// A stored number reads as strtoll would read its digits, clamped to int,
-// in the base its "0x", "0o" or "0b" mark names (lower case; decimal
-// without); an empty value gives the fallback.
+// A stored number reads as its digits, wrapped modulo 2^32 into an int, in
+// the base its "0x", "0o" or "0b" mark names (lower case; decimal without);
+// an empty value gives the fallback.
 void CheckParseInt(const std::string& value) {
   std::string_view rest = Trim(value);
   if (rest.empty()) {
@@ -129,23 +129,21 @@ void CheckParseInt(const std::string& value) {
     base = rest[1] == 'x' ? 16 : rest[1] == 'o' ? 8 : rest[1] == 'b' ? 2 : 10;
     if (base != 10) rest.remove_prefix(2);
   }
-  // Only the digits of the base go to strtoll, which would otherwise take
-  // its own blanks, sign and "0x".
+  // The digits of the base wrap modulo 2^32, as the platform reads them;
+  // so does the sign.
   const char* const kDigits = "0123456789abcdefABCDEF";
-  size_t n = 0;
-  while (n < rest.size()) {
-    const char* at = std::strchr(kDigits, rest[n]);
-    if (rest[n] == '\0' || at == nullptr) break;
+  unsigned long long wrapped = 0;
+  for (const char c : rest) {
+    const char* at = c == '\0' ? nullptr : std::strchr(kDigits, c);
+    if (at == nullptr) break;
     const int digit =
         at - kDigits < 16 ? static_cast<int>(at - kDigits) : static_cast<int>(at - kDigits) - 6;
     if (digit >= base) break;
-    ++n;
+    wrapped = (wrapped * static_cast<unsigned>(base) + static_cast<unsigned>(digit)) % (1ULL << 32);
   }
-  long long expected =
-      n == 0 ? 0 : std::strtoll(std::string(rest.substr(0, n)).c_str(), nullptr, base);
-  if (negative) expected = -expected;
-  if (expected > INT_MAX) expected = INT_MAX;
-  if (expected < INT_MIN) expected = INT_MIN;
+  if (negative) wrapped = ((1ULL << 32) - wrapped) % (1ULL << 32);
+  const long long expected = wrapped >= (1ULL << 31) ? static_cast<long long>(wrapped) - (1LL << 32)
+                                                     : static_cast<long long>(wrapped);
   FUZZ_CHECK(ProfileParseInt(value, -7) == static_cast<int>(expected));
 }
 
