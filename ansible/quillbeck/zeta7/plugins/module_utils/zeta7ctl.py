@@ -37,8 +37,9 @@ def port_problem(argument, name):
         return None
     if _COM_NAME.match(name) or re.match(r"^[Cc][Oo][Mm]0", name):
         return "%s %s: COM names are COM1 to COM256, the number written plainly" % (argument, name)
-    return ("%s %s is neither a COM name (COM1 to COM256) nor a device path;"
-            " an adapter's USB serial number goes in serial" % (argument, name))
+    hint = "; an adapter's USB serial number goes in serial" if argument == "port" else ""
+    return "%s %s is neither a COM name (COM1 to COM256) nor a device path%s" % (
+        argument, name, hint)
 
 
 def find_zeta7ctl(module, result):
