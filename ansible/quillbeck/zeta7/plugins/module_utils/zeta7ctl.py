@@ -42,6 +42,13 @@ def port_problem(argument, name):
         argument, name, hint)
 
 
+def fail(module, result, code, msg, **more):
+    """Ends the module: failed, with the error code and the message."""
+    values = dict(result, **more)
+    values["error_code"] = code
+    module.fail_json(msg=msg, **values)
+
+
 def find_zeta7ctl(module, result):
     """The zeta7ctl program to run; fails the module when the host has none."""
     program = module.params["zeta7ctl"]
@@ -49,13 +56,13 @@ def find_zeta7ctl(module, result):
         if os.path.isfile(program) and os.access(program, os.X_OK):
             return program
         reason = "no such file" if not os.path.exists(program) else "not an executable file"
-        module.fail_json(msg="zeta7ctl %s: %s (the zeta7 package installs it)" % (program, reason),
-                         error_code="zeta7ctl_missing", **result)
+        fail(module, result, "zeta7ctl_missing",
+             "zeta7ctl %s: %s (the zeta7 package installs it)" % (program, reason))
     found = module.get_bin_path(program)
     if not found:
-        module.fail_json(msg="zeta7ctl: %s is not on this host's PATH (the zeta7 package installs"
-                         " it; or set zeta7ctl to its path)" % program,
-                         error_code="zeta7ctl_missing", **result)
+        fail(module, result, "zeta7ctl_missing",
+             "zeta7ctl: %s is not on this host's PATH (the zeta7 package installs it;"
+             " or set zeta7ctl to its path)" % program)
     return found
 
 
@@ -70,9 +77,8 @@ def json_records(module, out, rc, result):
         except ValueError:
             record = None
         if not isinstance(record, dict):
-            module.fail_json(msg="zeta7ctl printed something other than its JSON records"
-                             " (exit %d): %s" % (rc, line[:200]), rc=rc, error_code="no_record",
-                             **result)
+            fail(module, result, "no_record", "zeta7ctl printed something other than its JSON"
+                 " records (exit %d): %s" % (rc, line[:200]), rc=rc)
         records.append(record)
     return records
 

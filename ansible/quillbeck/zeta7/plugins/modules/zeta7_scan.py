@@ -93,7 +93,7 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.quillbeck.zeta7.plugins.module_utils.zeta7ctl import (
-    find_zeta7ctl, json_records, port_problem, stderr_text)
+    fail, find_zeta7ctl, json_records, port_problem, stderr_text)
 
 
 def main():
@@ -115,7 +115,7 @@ def main():
         problems.append("settings %r: no such file" % p["settings"])
     problems = [problem for problem in problems if problem]
     if problems:
-        module.fail_json(msg=problems[0], error_code="usage", **result)
+        fail(module, result, "usage", problems[0])
     cmd = [find_zeta7ctl(module, result), "scan", "--json"]
     for port in p["ports"] or []:
         cmd += ["-p", port]
@@ -126,8 +126,8 @@ def main():
     rc, out, err = module.run_command(cmd)
     records = json_records(module, out, rc, result)
     if rc != 0:
-        module.fail_json(msg=stderr_text(err) or "zeta7ctl scan: exit %d" % rc, rc=rc,
-                         error_code="usage" if rc == 2 else "no_record", **result)
+        fail(module, result, "usage" if rc == 2 else "no_record",
+             stderr_text(err) or "zeta7ctl scan: exit %d" % rc, rc=rc)
     units, unavailable = [], []
     for rec in records:
         if rec.get("outcome") == "ok":

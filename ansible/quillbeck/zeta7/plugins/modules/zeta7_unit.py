@@ -197,7 +197,7 @@ from ansible.module_utils.basic import AnsibleModule
 from ansible.module_utils.common.text.converters import to_native
 from ansible.module_utils.six import integer_types, string_types
 from ansible_collections.quillbeck.zeta7.plugins.module_utils.zeta7ctl import (
-    com_number, find_zeta7ctl, json_records, port_problem, stderr_text)
+    com_number, fail, find_zeta7ctl, json_records, port_problem, stderr_text)
 
 PARAMS = ("channel", "id", "retry_count", "retry_interval")
 # The ranges zeta7ctl and the settings window enforce; retry_count -1 is infinite.
@@ -285,9 +285,9 @@ def write_plan(module, name, p, result):
             f.write("%s,%d,%d,%d,%d\n" % (csv_field(name), p["channel"], p["id"],
                                           p["retry_count"], p["retry_interval"]))
     except (IOError, OSError) as e:
-        module.fail_json(msg="zeta7_unit could not hand the unit's values to zeta7ctl: Ansible's"
-                         " temporary folder on this host is not writable (%s)" % to_native(e),
-                         error_code="no_record", **result)
+        fail(module, result, "no_record", "zeta7_unit could not hand the unit's values to"
+             " zeta7ctl: Ansible's temporary folder on this host is not writable (%s)"
+             % to_native(e))
     return plan
 
 
@@ -299,8 +299,8 @@ def make_record_folder(module, path, result):
         os.makedirs(folder)
     except (IOError, OSError) as e:
         if not os.path.isdir(folder):
-            module.fail_json(msg="record %s: its folder cannot be made: %s" % (path, to_native(e)),
-                             error_code="usage", **result)
+            fail(module, result, "usage",
+                 "record %s: its folder cannot be made: %s" % (path, to_native(e)))
 
 
 def refusal(err, plan, argument, name):
@@ -355,8 +355,7 @@ def main():
                   version=None, write_sent=False, unit_state=None, error_code=None)
     problem = argument_problem(p)
     if problem:
-        result["error_code"] = "usage"
-        module.fail_json(msg=problem, **result)
+        fail(module, result, "usage", problem)
     program = find_zeta7ctl(module, result)
     if p["record"]:
         make_record_folder(module, p["record"], result)
@@ -381,12 +380,10 @@ def main():
             code, msg = refusal(err, plan, argument, name)
         else:
             code, msg = "no_record", stderr_text(err) or "zeta7ctl gave no record (exit %d)" % rc
-        result["error_code"] = code
-        module.fail_json(msg=msg, rc=rc, **result)
+        fail(module, result, code, msg, rc=rc)
     if len(records) != 1:
-        result["error_code"] = "no_record"
-        module.fail_json(msg="zeta7ctl gave %d records for one unit" % len(records), rc=rc,
-                         **result)
+        fail(module, result, "no_record", "zeta7ctl gave %d records for one unit" % len(records),
+             rc=rc)
     rec = records[0]
     result.update(
         changed=bool(rec.get("changed")) or (module.check_mode and p["force"] and
@@ -414,14 +411,12 @@ def main():
                               after_header="%s (after)" % name,
                               before=describe(rec["before"]), after=after)
     if rec.get("outcome") != "ok":
-        result["error_code"] = rec.get("error_code") or "no_record"
-        module.fail_json(msg=rec.get("error") or "zeta7ctl: %s" % rec.get("outcome"), rc=rc,
-                         **result)
+        fail(module, result, rec.get("error_code") or "no_record",
+             rec.get("error") or "zeta7ctl: %s" % rec.get("outcome"), rc=rc)
     if rc != 0:
         # The unit's work was done, but what proves it was lost.
-        result["error_code"] = "output_lost"
-        module.fail_json(msg=stderr_text(err) or "zeta7ctl ended with exit %d" % rc, rc=rc,
-                         **result)
+        fail(module, result, "output_lost",
+             stderr_text(err) or "zeta7ctl ended with exit %d" % rc, rc=rc)
     module.exit_json(**result)
 
 
