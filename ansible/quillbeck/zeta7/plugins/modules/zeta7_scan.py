@@ -49,7 +49,7 @@ notes:
   - Any failure of zeta7ctl (a port that leads to no device, output that could
     not be written) fails the task with zeta7ctl's message.
 author:
-  - ZETA-7 settings utility developers
+  - ZETA-7 settings utility developers (!UNKNOWN)
 """
 
 EXAMPLES = r"""

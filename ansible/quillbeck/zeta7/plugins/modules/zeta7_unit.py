@@ -105,7 +105,7 @@ notes:
   - Runs on Linux hosts. For Windows hosts see the collection's README
     (C(ansible.windows.win_command) with C(zeta7ctl.exe --json)).
 author:
-  - ZETA-7 settings utility developers
+  - ZETA-7 settings utility developers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
