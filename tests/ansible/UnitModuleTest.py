@@ -112,6 +112,7 @@ REFUSED = [
     case("no settings file", unit("COM1", settings=os.path.join(WORK, "none.ini")),
          usage("settings")),
     case("record a folder", unit("COM1", record=WORK), usage("record")),
+    case("empty trace", unit("COM1", trace=""), usage("trace")),
     case("port and serial", unit("COM1", serial=SERIAL), {"failed": True, "mentions": "serial"}),
     case("neither port nor serial", dict(HELD), {"failed": True, "mentions": "serial"}),
     case("channel not a number", unit("COM1", channel="twelve"),

@@ -253,9 +253,9 @@ def argument_problem(p):
             return "%s must be %d to %d%s, not %d" % (key, low, high, extra, value)
     if p["timeout"] is not None and p["pace"] != "fast":
         return "timeout applies with pace=fast only (fixed keeps the window's waits)"
-    for key in ("settings", "record"):
+    for key in ("settings", "record", "trace"):
         path = p[key]
-        if path is not None and (not path or os.path.isdir(path)):
+        if path is not None and (not path or (key != "trace" and os.path.isdir(path))):
             return "%s must name a file: %r" % (key, path)
     if p["settings"] is not None and not os.path.isfile(p["settings"]):
         return "settings %s: no such file" % p["settings"]
