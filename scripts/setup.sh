@@ -17,6 +17,9 @@ packages+=(zlib1g-dev nsis xvfb)
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
+# What a screen reader hears of the window: the accessibility bus, its
+# client library, and a private session bus to run them on.
+packages+=(at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-daemon)
 # The configuration-engine collection's tests (ansible/): Debian's own engine.
 packages+=(ansible-core)
 missing=()
