@@ -52,7 +52,7 @@ if not os.access(LAUNCHER, os.X_OK):
 program, sim = sys.argv[1], sys.argv[2]
 printing = "--print" in sys.argv[3:]
 # A step that waits on another process gives up after this long.
-DEADLINE_S = 30
+DEADLINE_S = 90
 
 failures = []
 
@@ -69,7 +69,11 @@ def wait_for(condition, what):
     end = time.monotonic() + DEADLINE_S
     context = GLib.MainContext.default()
     while time.monotonic() < end:
-        value = condition()
+        try:
+            value = condition()
+        except GLib.Error:
+            # An object that went away while it was read: look again.
+            value = None
         if value:
             return value
         # Wake up at least every 50 ms to look again.
