@@ -23,8 +23,10 @@ packages+=(imagemagick)
 # What a screen reader hears of the window: the accessibility bus, its
 # client library, and a private session bus to run them on.
 packages+=(at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-daemon)
-# The configuration-engine collection's tests (ansible/): Debian's own engine.
-packages+=(ansible-core)
+# The configuration-engine collection's tests (ansible/): Debian's own engine,
+# and the tools its sanity test runs offline (ansible-test's validate-modules,
+# runtime-metadata, pylint, pep8 and yamllint).
+packages+=(ansible-core python3-voluptuous pylint pycodestyle yamllint)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
