@@ -15,6 +15,9 @@ packages+=(zlib1g-dev nsis xvfb)
 # The window's placement tests: real window managers on Xvfb, and the tools
 # that measure and close the window from outside; the frame request's xcb.
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
+# The tools' Japanese catalogue (po/ja.po): msgfmt at build time, xgettext
+# and msgcmp in its completeness test.
+packages+=(gettext)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
 # The configuration-engine collection's tests (ansible/): Debian's own engine.

@@ -120,6 +120,12 @@ std::optional<FrameExtents> RequestFrameExtents(unsigned long windowId, int time
 
 bool X11DisplayReachable() { return Connect() != nullptr; }
 
+bool DisplayMissing(const char* qpaPlatform, const char* waylandDisplay, const char* display,
+                    bool x11Reachable) {
+  if ((qpaPlatform && *qpaPlatform) || (waylandDisplay && *waylandDisplay)) return false;
+  return !(display && *display) || !x11Reachable;
+}
+
 std::optional<std::string> PlatformForSession(const char* qpaPlatform, const char* waylandDisplay,
                                               bool x11Reachable) {
   if (qpaPlatform && *qpaPlatform) return std::nullopt;
