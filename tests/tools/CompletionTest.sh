@@ -72,7 +72,7 @@ for command in "" ports scan info read write save apply; do
 done | sort -u >"$root/options"
 [ "$(wc -l <"$root/options")" -ge 20 ] || { echo "FAILED: few options offered"; failed=1; }
 for page in "$man/zeta7ctl.1" "$man/ja/zeta7ctl.1"; do
-  [ -f "$page" ] || continue
+  [ -f "$page" ] || { echo "FAILED: no $page"; failed=1; continue; }
   while read -r option; do
     grep -q -- "${option//-/\\\\-}" "$page" || grep -q -- "$option" "$page" || {
       echo "FAILED: $page does not name $option"
