@@ -122,7 +122,10 @@ bool X11DisplayReachable() { return Connect() != nullptr; }
 
 bool DisplayMissing(const char* qpaPlatform, const char* waylandDisplay, const char* display,
                     bool x11Reachable) {
-  if ((qpaPlatform && *qpaPlatform) || (waylandDisplay && *waylandDisplay)) return false;
+  // A platform the user chose is Qt's to reach, X11 ("xcb") excepted.
+  const bool chosen = qpaPlatform && *qpaPlatform;
+  if (chosen && std::string(qpaPlatform) != "xcb") return false;
+  if (!chosen && waylandDisplay && *waylandDisplay) return false;
   return !(display && *display) || !x11Reachable;
 }
 

@@ -27,8 +27,8 @@ std::optional<FrameExtents> RequestFrameExtents(unsigned long window, int timeou
 // Whether the X display named by DISPLAY accepts a connection.
 bool X11DisplayReachable();
 
-// Whether the window has nowhere to appear: no platform chosen, no Wayland
-// session and no X display that answers. Asked before Qt starts, so that
+// Whether the window has nowhere to appear: X11 (chosen, or no platform
+// chosen and no Wayland session) without an X display that answers. Asked before Qt starts, so that
 // the user reads the program's own message rather than Qt's plugin list.
 bool DisplayMissing(const char* qpaPlatform, const char* waylandDisplay, const char* display,
                     bool x11Reachable);
