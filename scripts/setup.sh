@@ -23,8 +23,10 @@ packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 packages+=(gettext)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
-# The configuration-engine collection's tests (ansible/): Debian's own engine.
-packages+=(ansible-core)
+# The configuration-engine collection's tests (ansible/): Debian's own engine,
+# and the tools its sanity test runs offline (ansible-test's validate-modules,
+# runtime-metadata, pylint, pep8 and yamllint).
+packages+=(ansible-core python3-voluptuous pylint pycodestyle yamllint)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
