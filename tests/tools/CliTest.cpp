@@ -114,6 +114,7 @@ TEST(CliTest, TheLanguageIsTheOneGettextWouldChoose) {
       {nullptr, "ja_JP.UTF-8", "en_US.UTF-8", nullptr, en, ja},
       {"C", "ja_JP.UTF-8", "ja_JP.UTF-8", "ja", ja, en},  // C wins over LANGUAGE
       {"C.UTF-8", nullptr, nullptr, nullptr, ja, en},
+      {"C.UTF-8", nullptr, nullptr, "ja", en, ja},
       {"", "", "en_GB.UTF-8", "ja:en", en, ja},
       {nullptr, nullptr, "ja_JP.UTF-8", "fr:en", en, en},
       {nullptr, nullptr, "de_DE.UTF-8", "fr", en, en},

@@ -64,8 +64,9 @@ CliLanguage LanguageOfVariables(const char* lcAll, const char* lcMessages, const
                        : set(lcMessages) ? lcMessages
                        : set(lang)       ? lang
                                          : nullptr;
-  if (locale && (std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0 ||
-                 std::strncmp(locale, "C.", 2) == 0)) {
+  // Only the plain C locale passes LANGUAGE over; "C.UTF-8" names no
+  // language itself but lets LANGUAGE choose, as gettext does.
+  if (locale && (std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0)) {
     return CliLanguage::kEnglish;
   }
   if (locale && set(language)) {
