@@ -775,7 +775,7 @@ TEST_F(CtlSimTest, ScanFindsEachUnitAtItsSpeedAndLeavesHeldPortsAlone) {
       << human.out;
 
   // The same in English, where the locale says nothing of Japanese.
-  CScopedEnv english("LC_ALL", "C.UTF-8");
+  CScopedEnv english("LC_ALL", "C");
   const ToolResult en = Ctl({"scan", "-p", "COM1"});
   EXPECT_TRUE(Has(en.out, "4800 bit/s, Firmware version V1.02.03, USB serial number " + Serial(0)))
       << en.out;
