@@ -12,9 +12,9 @@ packages+=(nlohmann-json3-dev)
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 # The Windows build (mingw-w64) and its tests under Wine.
 packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
-# The Windows icon generator (zlib for its PNG entry), the installer, and the
+# The Windows icon from the hicolor PNGs (icotool), the installer, and the
 # package test's virtual display.
-packages+=(zlib1g-dev nsis xvfb)
+packages+=(icoutils nsis xvfb)
 # The window's placement tests: real window managers on Xvfb, and the tools
 # that measure and close the window from outside; the frame request's xcb.
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
