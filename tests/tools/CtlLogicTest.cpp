@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "CliText.h"
 #include "CtlBatch.h"
 #include "CtlMain.h"
 #include "CtlOptions.h"
@@ -21,6 +22,10 @@
 
 namespace {
 
+// The texts below are the Japanese ones, as a technician in Japan reads
+// them; the command line's own table of refusals reads the English.
+const bool g_japanese = (SetLanguage(CliLanguage::kJapanese), true);
+
 bool Parse(const std::vector<std::string>& args, CtlCommand* c, std::string* error) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
@@ -28,46 +33,54 @@ bool Parse(const std::vector<std::string>& args, CtlCommand* c, std::string* err
 }
 
 TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
+  SetLanguage(CliLanguage::kEnglish);
   const struct {
     std::vector<std::string> args;
     const char* message;  // part of the error
   } cases[] = {
-      {{}, "コマンドがありません"},
-      {{"frobnicate"}, "不明なコマンドです"},
-      {{"read", "--bogus"}, "不明なオプションです"},
-      {{"read"}, "ポートがありません"},
-      {{"read", "-p", "COM1", "--all"}, "一緒に使えません"},
-      {{"read", "-p"}, "値が必要です"},
-      {{"read", "-p", "COM1", "-b", "115200"}, "値が有効範囲を超えています"},
-      {{"read", "-p", "COM1", "--pace", "slow"}, "fixed か fast"},
-      {{"read", "-p", "COM1", "--channel", "12"}, "write だけ"},
-      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"}, "パラメータを入力してください"},
-      {{"write", "-p", "COM1", "-c", "12", "-c", "12", "-c", "12", "-c", "12"}, "4つが必要"},
+      {{}, "no command"},
+      {{"frobnicate"}, "unknown command: frobnicate"},
+      {{"raed", "-p", "COM1"}, "unknown command: raed (did you mean read?)"},
+      {{"read", "--bogus"}, "unknown option: --bogus"},
+      {{"read", "--chanel", "7"}, "(did you mean --channel?)"},
+      {{"read", "-p", "COM1", "--json=yes"}, "--json is true or false, not yes"},
+      {{"read", "-p", "COM1", "--json", "--check", "--exit-code"}, "only for write and apply"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "0", "-t", "0", "--exit-code"},
+       "--exit-code is only for --check"},
+      {{"read"}, "no port"},
+      {{"read", "-p", "COM1", "--all"}, "cannot go together"},
+      {{"read", "-p"}, "-p needs a value"},
+      {{"read", "-p", "COM1", "-b", "115200"}, "outside the valid range: --baud 115200"},
+      {{"read", "-p", "COM1", "--pace", "slow"}, "fixed or fast"},
+      {{"read", "-p", "COM1", "--channel", "12"}, "--channel is only for write"},
+      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"}, "Enter the parameters"},
+      {{"write", "-p", "COM1", "-c", "12", "-c", "12", "-c", "12", "-c", "12"}, "are all needed"},
       {{"write", "-p", "COM1", "-c", "6", "-i", "3", "-r", "5", "-t", "0"}, "channel = 6"},
       {{"write", "-p", "COM1", "-c", "46", "-i", "16", "-r", "5", "-t", "0"}, "id = 16"},
       {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "10001", "-t", "0"}, "retry_count"},
       {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "-2", "-t", "0"}, "retry_count"},
       {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "0", "-t", "32768"}, "retry_interval"},
-      {{"write", "-p", "COM1", "-c", "12x", "-i", "0", "-r", "0", "-t", "1"}, "数ではありません"},
-      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "many", "-t", "1"}, "infinite"},
-      {{"save", "-p", "COM1"}, "ファイル名が必要"},
-      {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "余分な引数"},
-      {{"ports", "-p", "COM1"}, "取りません"},
+      {{"write", "-p", "COM1", "-c", "12x", "-i", "0", "-r", "0", "-t", "1"}, "not a number"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "many", "-t", "1"},
+       "a number or infinite"},
+      {{"save", "-p", "COM1"}, "needs the name of a profile file"},
+      {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "extra argument: b.ini"},
+      {{"ports", "-p", "COM1"}, "ports takes no -p"},
       {{"read", "-p", "COM1", "--timeout", "0"}, "1〜60000"},
       {{"read", "-p", "COM1", "--timeout", "60001"}, "1〜60000"},
-      {{"save", "unit.ini"}, "ポートを1つだけ"},
-      {{"read", "-p", "COM1", "--timeout", "500"}, "--pace fast のときだけ"},
+      {{"save", "unit.ini"}, "one port only"},
+      {{"read", "-p", "COM1", "--timeout", "500"}, "only for --pace fast"},
       {{"read", "-p", "COM1", "--pace", "fast", "--timeout", "99999999999"},
-       "値が有効範囲を超えています"},
-      {{"read", "-x"}, "不明なオプションです"},
-      {{"read", "-p", "COM1", "--check"}, "write と apply だけ"},
-      {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "一緒に使えません"},
-      {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan はプロファイルも -p も"},
-      {{"apply", "a.ini", "--plan", "u.csv"}, "--plan はプロファイルも -p も"},
-      {{"write", "--plan", "u.csv"}, "apply だけ"},
-      {{"scan", "--all"}, "--all は不要"},
-      {{"scan", "-b", "9600"}, "-b も --pace も取りません"},
-      {{"scan", "--pace", "fixed"}, "-b も --pace も取りません"},
+       "outside the valid range"},
+      {{"read", "-x"}, "unknown option: -x"},
+      {{"read", "-p", "COM1", "--check"}, "--check is only for write and apply"},
+      {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "cannot go together"},
+      {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan takes no profile"},
+      {{"apply", "a.ini", "--plan", "u.csv"}, "--plan takes no profile"},
+      {{"write", "--plan", "u.csv"}, "--plan is only for apply"},
+      {{"scan", "--all"}, "scan takes no --all"},
+      {{"scan", "-b", "9600"}, "scan takes no -b"},
+      {{"scan", "--pace", "fixed"}, "scan takes no --pace"},
       {{"scan", "--timeout", "0"}, "1〜60000"},
   };
   for (const auto& c : cases) {
@@ -77,6 +90,25 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
     EXPECT_NE(error.find(c.message), std::string::npos)
         << testing::PrintToString(c.args) << " -> " << error;
   }
+  // The same refusals in Japanese, from the catalogue.
+  SetLanguage(CliLanguage::kJapanese);
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } japanese[] = {
+      {{"raed"}, "不明なコマンドです: raed (read のことですか?)"},
+      {{"read", "-p", "COM1", "--channel", "12"}, "--channel は write だけのオプションです"},
+      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"},
+       "パラメータを入力してください: --channel, --id, --retry, --interval の4つが必要です"},
+      {{"read", "-p", "COM1", "-b", "1"}, "値が有効範囲を超えています: --baud 1"},
+  };
+  for (const auto& c : japanese) {
+    CtlCommand command;
+    std::string error;
+    EXPECT_FALSE(Parse(c.args, &command, &error));
+    EXPECT_EQ(error.substr(0, std::string(c.message).size()), c.message) << error;
+  }
+  (void)g_japanese;
 }
 
 TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
@@ -109,6 +141,18 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   EXPECT_EQ(FormatWriteCommand(c.params), "S 46 15 -1 0");
   ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
   EXPECT_TRUE(c.help);
+  // "help read" is "read --help"; a flag says true or false outright.
+  ASSERT_TRUE(Parse({"help", "read"}, &c, &error)) << error;
+  EXPECT_TRUE(c.help);
+  EXPECT_EQ(c.verb, CtlVerb::kRead);
+  ASSERT_TRUE(Parse({"read", "-p", "COM1", "--json=true", "--json=false"}, &c, &error)) << error;
+  EXPECT_FALSE(c.json);
+  ASSERT_TRUE(Parse({"--json=true", "read", "-p", "COM1"}, &c, &error)) << error;
+  EXPECT_TRUE(c.json);
+  ASSERT_TRUE(Parse({"write", "-p", "COM1", "-c7", "-i0", "-r0", "-t0", "--check", "--exit-code"},
+                    &c, &error))
+      << error;
+  EXPECT_TRUE(c.check && c.exitCode);
 }
 
 // A plan as spreadsheets write it reads; each bad row is named by the line

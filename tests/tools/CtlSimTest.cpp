@@ -132,6 +132,8 @@ class CtlSimTest : public ::testing::Test {
     std::filesystem::create_directories(root_ / "sys/class/tty");
     std::filesystem::create_directories(root_ / "dev/serial/by-id");
     rootEnv_ = std::make_unique<CScopedEnv>("ZETA7_DEVICE_ROOT", root_.Path());
+    // The texts below are the Japanese ones; English is the default.
+    languageEnv_ = std::make_unique<CScopedEnv>("LC_ALL", "ja_JP.UTF-8");
     WriteFile(profile(), "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n");
   }
 
@@ -172,6 +174,7 @@ class CtlSimTest : public ::testing::Test {
   CTempDir dir_;
   CTempDir root_;
   std::unique_ptr<CScopedEnv> rootEnv_;
+  std::unique_ptr<CScopedEnv> languageEnv_;
   std::vector<std::unique_ptr<CSimProcess>> sims_;
 };
 
@@ -215,7 +218,14 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
     EXPECT_EQ(RecordOf(records, "COM3")["error_code"], "no_answer");
     EXPECT_TRUE(Has(r.err, "ZETA-7と通信できません COM3 (" + sims_[2]->DevicePath() + ")"))
         << r.err;
-    EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 2, 失敗 3, 対象外 0\n")) << r.err;
+    // Forced, both units held the values already.
+    EXPECT_TRUE(Has(r.err, forced ? "zeta7ctl: 完了 2 (変更 0, 変更なし 2), 失敗 3, 対象外 0\n"
+                                  : "zeta7ctl: 完了 2 (変更 2, 変更なし 0), 失敗 3, 対象外 0\n"))
+        << r.err;
+    // In the order of the ports, though the silent COM3 ended last.
+    for (size_t i = 0; i < records.size(); ++i) {
+      EXPECT_EQ(records[i]["port"], "COM" + std::to_string(i + 1)) << r.out;
+    }
   }
   const int sent = CountSent(sims_[0]->ReceivedLines()) + CountSent(sims_[1]->ReceivedLines());
   ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "--pace", "fast", "--check",
@@ -231,6 +241,15 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
   EXPECT_EQ(would["diff"]["channel"]["before"], 12) << r.out;
   EXPECT_EQ(would["diff"]["channel"]["after"], 20) << r.out;
   EXPECT_EQ(would["diff"].size(), 4u) << r.out;
+  EXPECT_TRUE(Has(r.err, "(変更 1, 変更なし 1)")) << r.err;
+  // As git diff --exit-code: 3 while a change is pending, 0 once none is.
+  r = Ctl(
+      {"apply", profile(), "-p", "COM2", "-p", "COM1", "--pace", "fast", "--check", "--exit-code"});
+  EXPECT_EQ(r.exitCode, 3) << r.err;
+  EXPECT_LT(r.out.find("COM2"), r.out.find("COM1")) << r.out;
+  EXPECT_EQ(
+      Ctl({"apply", profile(), "-p", "COM1", "--pace", "fast", "--check", "--exit-code"}).exitCode,
+      0);
   r = Ctl({"apply", profile(), "-p", "COM1", "--pace", "fast", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   records = Records(r.out);
@@ -538,7 +557,7 @@ TEST_F(CtlSimTest, ProgressOnlyOnATerminalAndAsTheSummaryCounts) {
     const std::string text = err();
     std::smatch summary;
     ASSERT_TRUE(std::regex_search(text, summary, summaryLine)) << text;
-    EXPECT_EQ(summary[1].str(), "完了 1, 失敗 1, 対象外 0, 中断 1");
+    EXPECT_EQ(summary[1].str(), "完了 1 (変更 1, 変更なし 0), 失敗 1, 対象外 0, 中断 1");
     const std::regex progress("\r\\d+/3 台  (.*?)  経過 [0-9.]+ 秒\x1b\\[K");
     std::string last;
     for (std::sregex_iterator it(text.begin(), text.end(), progress), end; it != end; ++it) {
@@ -656,7 +675,7 @@ TEST_F(CtlSimTest, AllTakesEveryUnitAndSkipsOnlySilentPorts) {
   EXPECT_EQ(RecordOf(records, "COM2")["outcome"], "skipped") << r.out;
   EXPECT_EQ(RecordOf(records, "COM3")["outcome"], "failed") << r.out;
   EXPECT_EQ(RecordOf(records, "COM4")["outcome"], "failed") << r.out;
-  EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 1, 失敗 2, 対象外 1\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 1 (変更 1, 変更なし 0), 失敗 2, 対象外 1\n")) << r.err;
 
   // No unit that answers: that is no success.
   WriteFile(settings(), "[ports]\ncom7=" + ById(1) + "\n");
@@ -754,6 +773,20 @@ TEST_F(CtlSimTest, ScanFindsEachUnitAtItsSpeedAndLeavesHeldPortsAlone) {
   EXPECT_TRUE(Has(human.out,
                   "4800 bit/s, ファームウェアバージョン V1.02.03, USB シリアル番号 " + Serial(0)))
       << human.out;
+
+  // The same in English, where the locale says nothing of Japanese.
+  CScopedEnv english("LC_ALL", "C");
+  const ToolResult en = Ctl({"scan", "-p", "COM1"});
+  EXPECT_TRUE(Has(en.out, "4800 bit/s, Firmware version V1.02.03, USB serial number " + Serial(0)))
+      << en.out;
+  EXPECT_TRUE(Has(en.err, "zeta7ctl: done 1, failed 0, skipped 0\n")) << en.err;
+
+  // No serial device and no [ports] entry: it says so.
+  WriteFile(settings(), "");
+  std::filesystem::remove_all(root_ / "sys/class/tty");
+  const ToolResult none = Ctl({"scan"});
+  EXPECT_EQ(none.exitCode, 0) << none.err;
+  EXPECT_TRUE(Has(none.err, "no serial devices were found")) << none.err;
 }
 
 // A trace holds every byte each way with its time, enough to see why a

@@ -140,7 +140,7 @@ std::string CUnitSession::Where() const {
 }
 
 bool CUnitSession::Fail(const char* text, const std::string& reason, const char* code) {
-  m_record.error = std::string(text) + " " + Where() + ": " + reason;
+  m_record.error = std::string(Tr(text)) + " " + Where() + ": " + reason;
   m_record.errorCode = code;
   return false;
 }
@@ -152,8 +152,8 @@ void CUnitSession::OpenFailed(PortDiagnosis d) {
                        d.problem == PortProblem::kNotTerminal;
   d.mapKey = m_target.mapKey;
   const std::string first = m_target.comNumber != 0
-                                ? TextWith(kTextOpenFailed, m_target.comNumber)
-                                : TextWith(kTextPathOpenFailed, m_target.device);
+                                ? TextWith(Tr(kTextOpenFailed), m_target.comNumber)
+                                : TextWith(Tr(kTextPathOpenFailed), m_target.device);
   // An open that failed for a reason the probe no longer sees (the holder
   // let go meanwhile) still names the device.
   m_record.error =
@@ -353,7 +353,7 @@ void CUnitSession::Finish(bool ok) {
     m_record.outcome = UnitOutcome::kInterrupted;
     m_record.errorCode = error_code::kInterrupted;
     m_record.error =
-        std::string(kTextInterrupted) + " " + Where() +
+        std::string(Tr(kTextInterrupted)) + " " + Where() +
         (m_record.writeSent && m_record.state == UnitState::kUnchanged ? ": " + StateNote(m_record)
                                                                        : "");
   } else {

@@ -193,17 +193,17 @@ std::string DescribeChange(const UnitParams& before, const UnitParams& after) {
       return f.field == &UnitParams::retryCount && v == -1 ? std::string("無限")
                                                            : std::to_string(v);
     };
-    out += (out.empty() ? "" : ", ") + std::string(f.label) + " " + text(a) + " → " + text(b);
+    out += (out.empty() ? "" : ", ") + std::string(Tr(f.label)) + " " + text(a) + " → " + text(b);
   }
-  return out.empty() ? "変更なし" : out;
+  return out.empty() ? Tr("no change") : out;
 }
 
 std::string DescribeParams(const UnitParams& p) {
   std::string retry = p.retryCount == -1
-                          ? std::string(kLabelInfinite)
-                          : std::string(kLabelRetryCount) + " " + std::to_string(p.retryCount);
-  return std::string(kLabelChannel) + " " + std::to_string(p.channel) + ", " + kLabelId + " " +
-         std::to_string(p.id) + ", " + retry + ", " + kLabelRetryInterval + " " +
+                          ? std::string(Tr(kLabelInfinite))
+                          : std::string(Tr(kLabelRetryCount)) + " " + std::to_string(p.retryCount);
+  return std::string(Tr(kLabelChannel)) + " " + std::to_string(p.channel) + ", " + Tr(kLabelId) +
+         " " + std::to_string(p.id) + ", " + retry + ", " + Tr(kLabelRetryInterval) + " " +
          std::to_string(p.retryInterval);
 }
 
