@@ -117,21 +117,27 @@ mode_t CurrentUmask() {
 }
 
 // A save that was killed between creating its temporary file and renaming it
-// leaves that file behind. Ours are ".<name>.XXXXXX" beside the target; one
-// older than a minute belongs to no save still running (a save takes
-// milliseconds), so it is removed before the next one starts.
+// leaves that file behind. Ours are ".<name>.zeta7-save-XXXXXX" beside the
+// target, and only names of exactly that shape are ours: one older than a
+// minute belongs to no save still running (a save takes milliseconds), so it
+// is removed before the next one starts.
+bool IsOurTemporary(const std::string& entryName, const std::string& name) {
+  const std::string prefix = "." + name + kSaveTemporaryMark;
+  return entryName.size() == prefix.size() + kSaveTemporaryRandom &&
+         entryName.compare(0, prefix.size(), prefix) == 0 &&
+         entryName.find_first_not_of(
+             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", prefix.size()) ==
+             std::string::npos;
+}
+
 void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
   constexpr time_t kStaleSeconds = 60;
-  const std::string prefix = "." + name + ".";
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   const time_t now = ::time(nullptr);
   while (const dirent* entry = ::readdir(dir)) {
-    const std::string entryName = entry->d_name;
-    if (entryName.size() != prefix.size() + 6 || entryName.compare(0, prefix.size(), prefix) != 0) {
-      continue;
-    }
-    const std::string path = folder + "/" + entryName;
+    if (!IsOurTemporary(entry->d_name, name)) continue;
+    const std::string path = folder + "/" + entry->d_name;
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         now - st.st_mtime > kStaleSeconds) {
@@ -213,7 +219,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   }
 
   RemoveStaleTemporaries(FolderOf(target), NameOf(target));
-  std::string tmpl = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+  std::string tmpl = FolderOf(target) + "/." + NameOf(target) + kSaveTemporaryMark + "XXXXXX";
   const int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);
   if (fd < 0) return false;
 

@@ -69,6 +69,17 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"scan", "-b", "9600"}, "-b も --pace も取りません"},
       {{"scan", "--pace", "fixed"}, "-b も --pace も取りません"},
       {{"scan", "--timeout", "0"}, "1〜60000"},
+      // Every file the user names: never empty (an unset variable must not
+      // mean the default settings file), no control character.
+      {{"read", "-p", "COM1", "--settings", ""}, "--settings のファイル名が空です"},
+      {{"read", "-p", "COM1", "--settings="}, "--settings のファイル名が空です"},
+      {{"read", "-p", "COM1", "--record", ""}, "--record のファイル名が空です"},
+      {{"read", "-p", "COM1", "--trace", ""}, "--trace のファイル名が空です"},
+      {{"apply", "--plan", ""}, "--plan のファイル名が空です"},
+      {{"apply", "", "-p", "COM1"}, "プロファイル のファイル名が空です"},
+      {{"read", "-p", "COM1", "--record", "a\nb.jsonl"}, "制御文字があります: \"a\\nb.jsonl\""},
+      {{"save", "-p", "COM1", "u\x1b[2J.ini"}, "制御文字があります"},
+      {{"apply", "--plan", "u\t.csv"}, "制御文字があります"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -147,6 +158,15 @@ TEST(CtlPlanTest, SpreadsheetHabitsReadAndEveryBadRowIsNamed) {
        {"u.csv 2 行目: 引用符 \" が閉じていません"}},
       {"port,channel,id,retry_count,retry_interval\r\n\r\n", {"u.csv: ユニットの行がありません"}},
       {"", {"u.csv: 見出しの行がありません (port,channel,id,retry_count,retry_interval)"}},
+      // A port cut at a NUL names another device than the reviewer sees; a
+      // note may hold line breaks, never a NUL.
+      {std::string("port,channel,id,retry_count,retry_interval,note\n"
+                   "/dev/ttyUSB1\0/dev/ttyUSB0,7,0,0,0,\n"
+                   "\"COM2\n\",7,0,0,0,\nCOM3,7,0,0,0,\"a\nb\"\nCOM4,7,0,0,0,a\x7f\n",
+                   135),
+       {"u.csv 2 行目: 列 port に制御文字があります: \"/dev/ttyUSB1\\x00/dev/ttyUSB0\"",
+        "u.csv 3 行目: 列 port に制御文字があります: \"COM2\\n\"",
+        "u.csv 7 行目: 列 note に制御文字があります: \"a\\x7f\""}},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(ParsePlan(c.text, &rows, &errors)) << c.text;

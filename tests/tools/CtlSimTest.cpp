@@ -260,9 +260,12 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
       "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
       16);
   WriteFile(dir_ / "program", program);
+  WriteFile(dir_ / "ro.jsonl", "");
+  ASSERT_EQ(chmod((dir_ / "ro.jsonl").c_str(), 0444), 0);
+  std::filesystem::create_symlink(FsPath(dir_ / "ro.jsonl"), FsPath(dir_ / "ro-link.jsonl"));
   const struct {
     Lines args;
-    const char* error;
+    std::string error;
   } cases[] = {
       {{"write", "-p", "COM1", "-c", "47", "-i", "0", "-r", "0", "-t", "0"}, "channel = 47"},
       {{"apply", dir_ / "bad.ini", "-p", "COM1"}, "channel = 99"},
@@ -280,6 +283,17 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
       {{"save", "-p", "COM1", dir_ / "folder.ini"}, "ディレクトリです"},
       {{"save", "-p", "COM1", dir_ / "no/such/unit.ini"}, "フォルダがありません"},
       {{"apply", dir_ / "huge.ini", "-p", "COM1"}, "大きすぎます"},
+      // Files the user names for the output: a FIFO nobody reads would hang
+      // the batch; a file without a write bit stays unwritten, root or not,
+      // through a link too; each says the system's reason.
+      {{"read", "-p", "COM1", "--record", dir_ / "fifo.ini"},
+       "記録ファイルを開けません: " + dir_ / "fifo.ini" + " (読む側のいない FIFO です)"},
+      {{"read", "-p", "COM1", "--trace", dir_ / "fifo.ini"},
+       "トレースのファイルを開けません: " + dir_ / "fifo.ini" + " (読む側のいない FIFO です)"},
+      {{"read", "-p", "COM1", "--record", dir_ / "ro-link.jsonl"}, "Permission denied"},
+      {{"read", "-p", "COM1", "--record", dir_ / "folder.ini"}, "Is a directory"},
+      {{"read", "-p", "COM1", "--record", dir_ / "program/x.jsonl"}, "フォルダを作れません ("},
+      {{"read", "-p", "COM1", "--settings", ""}, "--settings のファイル名が空です"},
   };
   for (const auto& c : cases) {
     Lines args = c.args;
@@ -291,6 +305,16 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
   }
   EXPECT_EQ(sims_[0]->ReceivedBytes(), "");
   EXPECT_EQ(ReadFile(dir_ / "program"), program);
+  EXPECT_EQ(ReadFile(dir_ / "ro.jsonl"), "");
+}
+
+// A record in a folder not made yet is made there, as a trace's folder is.
+TEST_F(CtlSimTest, RecordMakesItsFolder) {
+  ASSERT_TRUE(StartUnits({{}}));
+  const std::string record = dir_ / "var/log/zeta7/units.jsonl";
+  const ToolResult r = Ctl({"info", "-p", "COM1", "--pace", "fast", "--record", record});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Records(ReadFile(record)).size(), 1u);
 }
 
 // save writes a new file or, for "-", standard output; apply reads "-" from
@@ -556,7 +580,9 @@ TEST_F(CtlSimTest, LostOutputIsAnError) {
     std::string stdoutPath;
     const char* error;
   } cases[] = {
-      {{"--record", "/dev/full"}, "", "記録ファイルに書けません: /dev/full (2 台分"},
+      {{"--record", "/dev/full"},
+       "",
+       "記録ファイルに書けません: /dev/full (No space left on device; 2 台分"},
       {{"--json"}, "/dev/full", "標準出力に書けません"},
       {{}, "/dev/full", "標準出力に書けません"},
       {{"--json"}, "-", "標準出力に書けません"},

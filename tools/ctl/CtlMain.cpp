@@ -279,7 +279,10 @@ int CtlMain(int argc, const char* const* argv) {
   output.columns = output.progress ? TerminalColumns() : 0;
   CRecordFile record;
   if (!c.recordPath.empty()) {
-    if (!record.Open(c.recordPath)) return UsageError("記録ファイルを開けません: " + c.recordPath);
+    std::string reason;
+    if (!record.Open(c.recordPath, &reason)) {
+      return UsageError("記録ファイルを開けません: " + c.recordPath + " (" + reason + ")");
+    }
     output.record = &record;
   }
 
@@ -301,12 +304,13 @@ int CtlMain(int argc, const char* const* argv) {
                                       JobFor(job, profile), output, g_interrupted);
   bool evidenceLost = false;
   if (trace.Lost()) {
-    WriteStderr("zeta7ctl: トレースに書けません: " + c.tracePath + "\n");
+    WriteStderr("zeta7ctl: トレースに書けません: " + c.tracePath + " (" + trace.LostReason() +
+                ")\n");
     evidenceLost = true;
   }
   if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
-    WriteStderr("zeta7ctl: 記録ファイルに書けません: " + c.recordPath + " (" +
-                std::to_string(counts.recordsLost) + " 台分の記録がありません)\n");
+    WriteStderr("zeta7ctl: 記録ファイルに書けません: " + c.recordPath + " (" + record.Error() +
+                "; " + std::to_string(counts.recordsLost) + " 台分の記録がありません)\n");
     evidenceLost = true;
   }
   if (counts.stdoutLost > 0 || !CloseStdout()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "CtlFileArgs.h"
 #include "CtlProfile.h"
 #include "CtlText.h"
 #include "PortList.h"
@@ -240,10 +241,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     } else if (arg == "--record") {
       ok = take();
       c->recordPath = value;
-      if (ok && value.empty()) {
-        *error = "--record のファイル名が空です";
-        ok = false;
-      }
+      if (ok) *error = FileNameProblem(arg, value);
+      ok = ok && error->empty();
     } else if (arg == "--json") {
       c->json = true;
     } else if (arg == "--force") {
@@ -255,13 +254,15 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     } else if (arg == "--plan" || arg == "--trace") {
       ok = take();
       (arg == "--plan" ? c->planPath : c->tracePath) = value;
-      if (ok && value.empty()) {
-        *error = arg + " のファイル名が空です";
-        ok = false;
-      }
+      if (ok) *error = FileNameProblem(arg, value);
+      ok = ok && error->empty();
     } else if (arg == "--settings") {
       ok = take();
       c->settingsPath = value;
+      // An unset variable must not mean the default settings file, whose
+      // [ports] may lead COM numbers to other units.
+      if (ok) *error = FileNameProblem(arg, value);
+      ok = ok && error->empty();
     } else if (arg == "-c" || arg == "--channel") {
       ok = takeParam(&c->params.channel, 1);
     } else if (arg == "-i" || arg == "--id") {
@@ -321,6 +322,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       return false;
     }
     c->file = positional[0];
+    *error = FileNameProblem("プロファイル", c->file);
+    if (!error->empty()) return false;
   }
   const bool writeParams = c->verb == CtlVerb::kWrite;
   if (!writeParams && c->paramsGiven > 0) {
