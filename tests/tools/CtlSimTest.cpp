@@ -405,6 +405,42 @@ TEST_F(CtlSimTest, HeldPortNamesItsHolderAndTheRestAreDone) {
   EXPECT_EQ(CToolProcess("zeta7-ports").Run({"--settings", settings()}).out, ports.out);
 }
 
+// A port that another program holds in exclusive mode (as terminal
+// programs set it, with no lock) is reported and left alone, even by root,
+// who could open it: nothing is sent, and its exclusive mode stays set.
+TEST_F(CtlSimTest, ExclusivePortOfAnotherProgramIsLeftAsItWas) {
+  // A line of the test's own: the simulator clears the mode on its side.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+  const std::string device = ptsname(master);
+  WriteFile(settings(), "[ports]\n");
+  const int other = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+  const struct {
+    Lines args;
+    int exitCode;
+  } cases[] = {{{"info", "-p", device, "--json"}, 1},
+               {{"read", "-p", device, "--pace", "fast", "--json"}, 1},
+               {{"scan", "-p", device, "--json"}, 0}};
+  for (const auto& c : cases) {
+    const ToolResult r = Ctl(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args) << r.err;
+    const std::vector<JsonValue> records = Records(r.out);
+    ASSERT_EQ(records.size(), 1u) << r.out;
+    EXPECT_EQ(records[0]["error_code"].text, "open_busy") << r.out;
+    EXPECT_TRUE(Has(records[0]["error"].text, "他のプログラムが使用中です")) << r.out;
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << testing::PrintToString(c.args);
+  }
+  char byte;
+  EXPECT_EQ(read(master, &byte, 1), -1);  // nothing was sent
+  ioctl(other, TIOCNXCL);
+  close(other);
+  close(master);
+}
+
 // Ctrl+C, termination and hang-up in the middle, against the independent
 // unit: the exchange in flight ends, nothing new is sent, every unit has its
 // record, the exit code is 128 + the signal. The first unit holds its "OK"

@@ -170,9 +170,12 @@ bool CUnitSession::Connect() {
   m_port.SetComMap({{kPathSlot, m_target.device}});
   m_trace.Event("open", m_target.device + " " + std::to_string(m_options.baud) + " bit/s");
   if (!m_port.Reopen(kPathSlot, m_options.baud, 8, 0, 0)) {
+    // The open's own verdict; the diagnosis adds the holder and the group
+    // without opening the device again.
+    const PortOpenError error = m_port.LastOpenError();
     m_trace.Event("close", "オープンできません");
     m_port.Close();
-    OpenFailed(DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev));
+    OpenFailed(DiagnoseOpenError(m_target.device, error, m_options.roots.sys, m_options.roots.dev));
     return false;
   }
   m_port.SetLineControl(1, 0);
@@ -311,15 +314,15 @@ bool CUnitSession::Scan(const std::vector<int>& speeds) {
     m_bInterrupted = true;
     return false;
   }
-  const PortDiagnosis d = DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev);
-  m_record.usbSerial = UsbSerialOfByIdName(std::filesystem::u8path(d.byId).filename().u8string());
-  if (d.problem != PortProblem::kNone) {
-    // Held, refused or absent: said as the open would say it, and left
-    // alone, not even opened (a held port may be another program's unit
-    // mid-exchange).
-    OpenFailed(d);
-    return false;
+  const std::string identity = DeviceIdentity(m_target.device);
+  for (const std::string& byId : ByIdPaths(m_options.roots)) {
+    if (DeviceIdentity(byId) == identity) {
+      m_record.usbSerial = UsbSerialOfByIdName(std::filesystem::u8path(byId).filename().u8string());
+    }
   }
+  // A port that is held, refused or absent fails at its first open, before
+  // a byte goes out (a held port may be another program's unit
+  // mid-exchange), and is reported as the open found it.
   bool anyBytes = false;
   for (int baud : speeds) {
     m_options.baud = baud;
