@@ -369,7 +369,7 @@ TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
     if (r.port != "COM2") continue;
     EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
     EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
-    EXPECT_EQ(r.errorCode, "thread_failed");
+    EXPECT_STREQ(ErrorCodeName(r.errorCode), "thread_failed");
   }
 }
 
@@ -385,7 +385,7 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   r.before = UnitParams{12, 3, 5, 1000};
   r.outcome = UnitOutcome::kFailed;
   r.error = "書き込みに失敗しました COM3";
-  r.errorCode = "rejected";
+  r.errorCode = ErrorCode::kRejected;
   r.withDiff = true;
   r.target = UnitParams{20, 3, 5, 1000};
   r.elapsedMs = 42;
@@ -404,3 +404,143 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
 }
 
 }  // namespace
+
+// The record's facts are a function of what was sent and what came back:
+// an "S" that never went out is no write, whatever came before it.
+TEST(CtlRecordTest, FactsFollowFromWhatWasSentAndWhatCameBack) {
+  using E = ErrorCode;
+  const std::string kS = "S 20 4 -1 500", kTarget = "20  4    -1   500", kOld = "12  3     5  1000";
+  const struct {
+    const char* name;
+    std::vector<StepResult> steps;  // command, sent, lost, reply, code
+    bool ok, interrupted, check;
+    bool writeSent, okReceived;
+    const char* state;
+    bool changed;
+    const char* code;  // nullptr: none
+  } cases[] = {
+      {"written and read back",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, kTarget, E::kNone}},
+       true,
+       false,
+       false,
+       true,
+       true,
+       "verified",
+       true,
+       nullptr},
+      {"interrupted after R: no S went out",
+       {{"R", true, false, kOld, E::kNone}},
+       false,
+       true,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "interrupted"},
+      {"check: would change, nothing sent",
+       {{"R", true, false, kOld, E::kNone}},
+       true,
+       false,
+       true,
+       false,
+       false,
+       "unchanged",
+       true,
+       nullptr},
+      {"line lost at R",
+       {{"R", true, true, "12", E::kHangup}},
+       false,
+       false,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "hangup"},
+      {"S not sent whole",
+       {{"R", true, false, kOld, E::kNone}, {kS, false, false, "", E::kHangup}},
+       false,
+       false,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "hangup"},
+      {"line lost after S",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, true, "", E::kHangup}},
+       false,
+       false,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "state_unknown"},
+      {"silent after OK",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, "", E::kNoAnswer}},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "unknown",
+       true,
+       "state_unknown"},
+      {"interrupted after S",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, false, "", E::kNone}},
+       false,
+       true,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "interrupted"},
+      {"NG",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, false, "NG", E::kRejected}},
+       false,
+       false,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "rejected"},
+      {"OK but kept its values",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, kOld, E::kVerifyMismatch}},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "differs",
+       false,
+       "verify_mismatch"},
+  };
+  for (const auto& c : cases) {
+    UnitRecord r;
+    r.check = c.check;
+    r.before = UnitParams{12, 3, 5, 1000};
+    r.target = UnitParams{20, 4, -1, 500};
+    JudgeSteps(c.steps, c.ok, c.interrupted, ErrorCode::kNone, &r);
+    EXPECT_EQ(r.writeSent, c.writeSent) << c.name;
+    EXPECT_EQ(r.okReceived, c.okReceived) << c.name;
+    EXPECT_STREQ(UnitStateName(r.state), c.state) << c.name;
+    EXPECT_EQ(r.changed, c.changed) << c.name;
+    const char* code = ErrorCodeName(r.errorCode);
+    EXPECT_EQ(code == nullptr ? "" : std::string(code), c.code == nullptr ? "" : c.code) << c.name;
+  }
+  UnitRecord open;
+  JudgeSteps({}, false, false, ErrorCode::kOpenBusy, &open);
+  EXPECT_STREQ(ErrorCodeName(open.errorCode), "open_busy");
+  EXPECT_EQ(open.state, UnitState::kUnchanged);
+}

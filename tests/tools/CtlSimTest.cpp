@@ -586,10 +586,13 @@ TEST_F(CtlSimTest, ProgressOnlyOnATerminalAndAsTheSummaryCounts) {
     EXPECT_EQ(r.exitCode, 130);
     EXPECT_EQ(Records(r.out).size(), 3u) << r.out;
     EXPECT_FALSE(Has(r.out, "\r")) << r.out;
-    ASSERT_TRUE(WaitFor([&] { return Has(err(), ")\n"); })) << err();
+    // The terminal's reader may lag behind the process's end: wait for the
+    // summary itself (the acknowledgement ends in ")\n" too).
+    const std::regex summaryLine("中断しました \\((.*)\\)\n");
+    ASSERT_TRUE(WaitFor([&] { return std::regex_search(err(), summaryLine); })) << err();
     const std::string text = err();
     std::smatch summary;
-    ASSERT_TRUE(std::regex_search(text, summary, std::regex("中断しました \\((.*)\\)\n"))) << text;
+    ASSERT_TRUE(std::regex_search(text, summary, summaryLine)) << text;
     EXPECT_EQ(summary[1].str(), "完了 1, 失敗 1, 対象外 0, 中断 1");
     const std::regex progress("\r\\d+/3 台  (.*?)  経過 [0-9.]+ 秒\x1b\\[K");
     std::string last;
@@ -661,34 +664,73 @@ TEST(CtlRecordFileTest, ALineGoesInWholeOrNotAtAll) {
 // then hang-up before the read-back, and a refusal.
 TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
   const struct {
+    char command;
     Fault fault;
+    bool writeSent;
     bool okReceived;
     const char* state;
     const char* error;
     const char* code;
   } cases[] = {
-      {Fault::kHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
-      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
-      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前", "state_unknown"},
-      {Fault::kNg, false, "unknown", "\"NG\"", "rejected"},
+      {'S', Fault::kHangUp, true, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {'S', Fault::kStoreHangUp, true, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {'S', Fault::kHangUpAfterOk, true, true, "unknown", "読み戻しの前", "state_unknown"},
+      {'S', Fault::kNg, true, false, "unknown", "\"NG\"", "rejected"},
+      // Unplugged before the "S": a lost line, not bad data nor a wrong
+      // speed, and nothing written.
+      {'R', Fault::kHangUp, false, false, "unchanged", "回線が切れました", "hangup"},
+      {'R', Fault::kCutReply, false, false, "unchanged", "回線が切れました", "hangup"},
   };
-  for (const auto& c : cases) {
-    CFakeUnit unit;
-    ASSERT_TRUE(unit.Ok());
-    unit.SetFault('S', c.fault);
-    WriteFile(settings(), "[ports]\ncom1=" + unit.Device() + "\n");
-    const ToolResult r =
-        Ctl({"apply", profile(), "-p", "COM1", "--json", "--pace", "fast", "--timeout", "300"});
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    const std::vector<JsonValue> records = Records(r.out);
-    ASSERT_EQ(records.size(), 1u) << r.out;
-    EXPECT_TRUE(records[0]["write_sent"].boolean) << r.out;
-    EXPECT_EQ(records[0]["ok_received"].boolean, c.okReceived) << r.out;
-    EXPECT_EQ(records[0]["unit_state"].text, c.state) << r.out;
-    EXPECT_TRUE(Has(records[0]["error"].text, c.error)) << records[0]["error"].text;
-    EXPECT_EQ(records[0]["error_code"].text, c.code) << r.out;
-    EXPECT_TRUE(records[0]["changed"].boolean) << r.out;  // as far as anyone can tell
+  for (const char* pace : {"fast", "fixed"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(pace) + " " + c.command + " " + c.code);
+      CFakeUnit unit;
+      ASSERT_TRUE(unit.Ok());
+      unit.SetFault(c.command, c.fault);
+      WriteFile(settings(), "[ports]\ncom1=" + unit.Device() + "\n");
+      Lines args = {"apply", profile(), "-p", "COM1", "--json", "--pace", pace};
+      if (std::string(pace) == "fast") args.insert(args.end(), {"--timeout", "300"});
+      const ToolResult r = Ctl(args);
+      EXPECT_EQ(r.exitCode, 1) << r.err;
+      const std::vector<JsonValue> records = Records(r.out);
+      ASSERT_EQ(records.size(), 1u) << r.out;
+      EXPECT_EQ(records[0]["write_sent"].boolean, c.writeSent) << r.out;
+      EXPECT_EQ(records[0]["ok_received"].boolean, c.okReceived) << r.out;
+      EXPECT_EQ(records[0]["unit_state"].text, c.state) << r.out;
+      EXPECT_TRUE(Has(records[0]["error"].text, c.error)) << records[0]["error"].text;
+      EXPECT_FALSE(Has(records[0]["error"].text, "-b")) << records[0]["error"].text;
+      EXPECT_EQ(records[0]["error_code"].text, c.code) << r.out;
+      // As far as anyone can tell after an "S".
+      EXPECT_EQ(records[0]["changed"].boolean, c.writeSent) << r.out;
+    }
   }
+}
+
+// Ctrl+C while the units answer "R": nothing was written, and the records
+// say so (no "S" went out, nothing changed).
+TEST_F(CtlSimTest, InterruptBeforeTheWriteRecordsNoWrite) {
+  CFakeUnit held, other;
+  ASSERT_TRUE(held.Ok() && other.Ok());
+  held.SetFault('R', Fault::kHeld);
+  WriteFile(settings(), "[ports]\ncom1=" + held.Device() + "\ncom2=" + other.Device() + "\n");
+  const std::string record = dir_ / "rec.jsonl";
+  CToolProcess ctl("zeta7ctl");
+  ASSERT_TRUE(ctl.Start({"apply", "--settings", settings(), profile(), "-p", "COM1", "-p", "COM2",
+                         "--record", record, "--pace", "fast", "--timeout", "60000"}));
+  ASSERT_TRUE(held.WaitForLine("R"));
+  ctl.Signal(SIGINT);
+  ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
+  held.Release();
+  const ToolResult r = ctl.Wait();
+  EXPECT_EQ(r.exitCode, 130) << r.err;
+  const JsonValue first = RecordOf(Records(ReadFile(record)), "COM1");
+  EXPECT_EQ(first["outcome"].text, "interrupted") << ReadFile(record);
+  EXPECT_EQ(first["error_code"].text, "interrupted");
+  EXPECT_FALSE(first["write_sent"].boolean);
+  EXPECT_FALSE(first["changed"].boolean);
+  EXPECT_EQ(first["unit_state"].text, "unchanged");
+  EXPECT_FALSE(Has(first["error"].text, "\"S\" は送信済み")) << first["error"].text;
+  EXPECT_EQ(held.Lines(), (Lines{"", "V", "R"}));
 }
 
 // --all takes the devices listed and the [ports] map, a device once under

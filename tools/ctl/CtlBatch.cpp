@@ -187,7 +187,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       CUnitSession session(target, options, command, interrupted);
       session.Finish(false);
       session.Record().error = std::string(kTextThreadFailed) + " " + target.name + ": " + e.what();
-      session.Record().errorCode = error_code::kThreadFailed;
+      session.Record().errorCode = ErrorCode::kThreadFailed;
       sink.Unit(session.Record());
       unitEnded();
     }

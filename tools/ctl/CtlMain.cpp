@@ -174,8 +174,7 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
                       range + "); apply はこのプロファイルを受け付けません\n");
         }
         if (!WriteProfile(file, p, &error)) {
-          s.Record().error = error;
-          s.Record().errorCode = error_code::kSaveFailed;
+          s.FailAfter(ErrorCode::kSaveFailed, error);
           return false;
         }
         return true;
@@ -197,13 +196,11 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         if (check || (same && !force)) {
           // Nothing is written: what the unit holds is what was read.
           r.after = before;
-          r.changed = !same;
           return true;
         }
-        const bool ok = s.WriteParams(target) && s.Verify(target);
-        // A unit that said OK and kept its old values has not changed.
-        r.changed = r.writeSent && !same && !(r.after && SameParams(*r.after, before));
-        return ok;
+        // What was written, what it changed and what the unit holds
+        // follow from the exchanges (JudgeSteps).
+        return s.WriteParams(target) && s.Verify(target);
       };
     }
     case CtlVerb::kScan: {
