@@ -319,6 +319,13 @@ ctl_check "faults: silent" has "$ctl_err" 'ZETA-7と通信できません COM6 (
 ctl_check "faults: missing device" has "$ctl_err" 'COM8がオープンできません。 \\.\COM8: '
 ctl_check "faults: hang-up" has "$ctl_err" 'COM13 (\\.\COM13): '
 
+# A named port the system does not know (an unplugged adapter's name) is a
+# usage error, as on Linux: exit 2 and nothing sent to the other unit.
+ctl_run read -p COM10 -p COM30 --json
+ctl_check "missing port: exit 2" exits 2
+ctl_check "missing port: named" has "$ctl_err" 'COM30がオープンできません。'
+ctl_check "missing port: no record" lines "$ctl_out" 0
+
 # The [ports] map of the settings file names a device for a number.
 printf '[ports]\ncom20=\\\\.\\COM11\n' >"$run/ctl-settings.ini"
 ctl_run info -p COM20 --settings "$(win "$run/ctl-settings.ini")"

@@ -53,8 +53,9 @@ bool IsDevicePathName(const std::string& name);
 std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots);
 
 // Whether something is there to open: false for a path that leads to
-// nothing (an unplugged adapter's by-id link). Windows names its ports
-// without files: there only the open can tell.
+// nothing (an unplugged adapter's by-id link; on Windows a COM name that
+// the system no longer knows), so that a missing port is a usage error on
+// every system.
 bool DevicePresent(const std::string& device);
 
 // The /dev/serial/by-id names of the tree of roots (USB adapters by their

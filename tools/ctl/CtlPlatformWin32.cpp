@@ -107,7 +107,19 @@ std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots&) {
   return ResolveComDevice(n, map);
 }
 
-bool DevicePresent(const std::string&) { return true; }
+// Windows names its ports without files: a port whose adapter is gone has
+// no DOS name left ("COM12" for "\\.\COM12"), which the system tells
+// without opening anything. A name that stays while its device is gone
+// (Wine keeps a mapped name whose path has gone) is left to the open.
+bool DevicePresent(const std::string& device) {
+  std::wstring wide;
+  if (!win32::ToWide(device, &wide)) return true;  // the open reports the name
+  const std::wstring prefix = L"\\\\.\\";
+  if (wide.compare(0, prefix.size(), prefix) != 0) return true;
+  wchar_t target[1024];
+  return QueryDosDeviceW(wide.substr(prefix.size()).c_str(), target, 1024) != 0 ||
+         GetLastError() != ERROR_FILE_NOT_FOUND;
+}
 
 std::vector<std::string> ByIdPaths(const DeviceRoots&) { return {}; }
 
