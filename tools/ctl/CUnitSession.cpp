@@ -182,8 +182,8 @@ void CUnitSession::OpenFailed(PortDiagnosis d) {
   const std::string first = m_target.comNumber != 0
                                 ? TextWith(kTextOpenFailed, m_target.comNumber)
                                 : TextWith(kTextPathOpenFailed, m_target.device);
-  // An open that failed for a reason the probe no longer sees (the holder
-  // let go meanwhile) still names the device.
+  // The open decides the problem; "none" would only come of a port object
+  // that gave no reason, and still names the device.
   m_record.error =
       first + " " + DescribeDevice(d) + ": " +
       (d.problem == PortProblem::kNone ? "オープンできませんでした" : DescribeProblem(d));

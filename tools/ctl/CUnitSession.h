@@ -11,7 +11,9 @@
 //
 // Every step applies the window's rules to the reply and, on failure, puts
 // the window's text, the port and the reason into the record and returns
-// false.
+// false. Each exchange is kept as a StepResult (what was sent, what came
+// back, the step's code); Finish derives the record's facts from them
+// (JudgeSteps), so a record never claims a line that did not go out.
 #pragma once
 
 #include <atomic>
