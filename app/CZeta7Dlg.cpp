@@ -299,10 +299,13 @@ std::string CZeta7Dlg::ExchangeDetail() const {
 }
 
 std::string CZeta7Dlg::OpenFailureDetail() const {
-  PortDiagnosis d = DiagnoseComPort(m_nComPort, m_port.GetComMap());
-  // The port keeps a device whose time-outs could not be set until the next
-  // Connect; only a device that is not a serial line does that.
-  if (m_port.IsOpen()) d.problem = PortProblem::kNotTerminal;
+  // Why the open failed, as the open decided it; the diagnosis only names
+  // the device, its holder and its group (it does not open it again).
+  const ComMap& map = m_port.GetComMap();
+  PortDiagnosis d = DiagnoseOpenError(ResolveComDevice(m_nComPort, map), m_port.LastOpenError());
+  d.comNumber = m_nComPort;
+  const auto entry = map.find(m_nComPort);
+  if (entry != map.end() && !entry->second.empty()) d.mapKey = "com" + std::to_string(m_nComPort);
   return "デバイス: " + DescribeDevice(d) + "\n理由: " + DescribeProblem(d);
 }
 

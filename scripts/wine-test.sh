@@ -320,6 +320,13 @@ ctl_check "faults: silent" has "$ctl_err" 'ZETA-7と通信できません COM6 (
 ctl_check "faults: missing device" has "$ctl_err" 'COM8がオープンできません。 \\.\COM8: '
 ctl_check "faults: hang-up" has "$ctl_err" 'COM13 (\\.\COM13): '
 
+# A named port the system does not know (an unplugged adapter's name) is a
+# usage error, as on Linux: exit 2 and nothing sent to the other unit.
+ctl_run read -p COM10 -p COM30 --json
+ctl_check "missing port: exit 2" exits 2
+ctl_check "missing port: named" has "$ctl_err" 'COM30がオープンできません。'
+ctl_check "missing port: no record" lines "$ctl_out" 0
+
 # The [ports] map of the settings file names a device for a number.
 printf '[ports]\ncom20=\\\\.\\COM11\n' >"$run/ctl-settings.ini"
 ctl_run info -p COM20 --settings "$(win "$run/ctl-settings.ini")"
@@ -374,11 +381,13 @@ ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "info on a console" >"$run/ctl-$ctl_step.args"
 : >"$ctl_err"
-LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM14" /dev/null >"$ctl_out" </dev/null
+# COM8's name is mapped and its device gone: a unit that fails (an unknown
+# name would be a usage error, as on Linux).
+LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM8" /dev/null >"$ctl_out" </dev/null
 ctl_rc=$?
 ctl_check "console: exit 1" exits 1
 ctl_check "console: the version line" has "$ctl_out" 'COM10 (\\.\COM10): ファームウェアバージョン V1.02.03'
-ctl_check "console: the failure" has "$ctl_out" 'COM14がオープンできません。'
+ctl_check "console: the failure" has "$ctl_out" 'COM8がオープンできません。'
 ctl_check "console: progress" has "$ctl_out" '1/2 台  完了 '
 note "zeta7ctl.exe" "$ctl_passed" "$ctl_failed"
 

@@ -82,6 +82,17 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"scan", "-b", "9600"}, "scan takes no -b"},
       {{"scan", "--pace", "fixed"}, "scan takes no --pace"},
       {{"scan", "--timeout", "0"}, "1〜60000"},
+      // Every file the user names: never empty (an unset variable must not
+      // mean the default settings file), no control character.
+      {{"read", "-p", "COM1", "--settings", ""}, "--settings のファイル名が空です"},
+      {{"read", "-p", "COM1", "--settings="}, "--settings のファイル名が空です"},
+      {{"read", "-p", "COM1", "--record", ""}, "--record のファイル名が空です"},
+      {{"read", "-p", "COM1", "--trace", ""}, "--trace のファイル名が空です"},
+      {{"apply", "--plan", ""}, "--plan のファイル名が空です"},
+      {{"apply", "", "-p", "COM1"}, "プロファイル のファイル名が空です"},
+      {{"read", "-p", "COM1", "--record", "a\nb.jsonl"}, "制御文字があります: \"a\\nb.jsonl\""},
+      {{"save", "-p", "COM1", "u\x1b[2J.ini"}, "制御文字があります"},
+      {{"apply", "--plan", "u\t.csv"}, "制御文字があります"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -191,6 +202,15 @@ TEST(CtlPlanTest, SpreadsheetHabitsReadAndEveryBadRowIsNamed) {
        {"u.csv 2 行目: 引用符 \" が閉じていません"}},
       {"port,channel,id,retry_count,retry_interval\r\n\r\n", {"u.csv: ユニットの行がありません"}},
       {"", {"u.csv: 見出しの行がありません (port,channel,id,retry_count,retry_interval)"}},
+      // A port cut at a NUL names another device than the reviewer sees; a
+      // note may hold line breaks, never a NUL.
+      {std::string("port,channel,id,retry_count,retry_interval,note\n"
+                   "/dev/ttyUSB1\0/dev/ttyUSB0,7,0,0,0,\n"
+                   "\"COM2\n\",7,0,0,0,\nCOM3,7,0,0,0,\"a\nb\"\nCOM4,7,0,0,0,a\x7f\n",
+                   135),
+       {"u.csv 2 行目: 列 port に制御文字があります: \"/dev/ttyUSB1\\x00/dev/ttyUSB0\"",
+        "u.csv 3 行目: 列 port に制御文字があります: \"COM2\\n\"",
+        "u.csv 7 行目: 列 note に制御文字があります: \"a\\x7f\""}},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(ParsePlan(c.text, &rows, &errors)) << c.text;
@@ -393,7 +413,7 @@ TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
     if (r.port != "COM2") continue;
     EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
     EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
-    EXPECT_EQ(r.errorCode, "thread_failed");
+    EXPECT_STREQ(ErrorCodeName(r.errorCode), "thread_failed");
   }
 }
 
@@ -409,7 +429,7 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   r.before = UnitParams{12, 3, 5, 1000};
   r.outcome = UnitOutcome::kFailed;
   r.error = "書き込みに失敗しました COM3";
-  r.errorCode = "rejected";
+  r.errorCode = ErrorCode::kRejected;
   r.withDiff = true;
   r.target = UnitParams{20, 3, 5, 1000};
   r.elapsedMs = 42;
@@ -428,3 +448,143 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
 }
 
 }  // namespace
+
+// The record's facts are a function of what was sent and what came back:
+// an "S" that never went out is no write, whatever came before it.
+TEST(CtlRecordTest, FactsFollowFromWhatWasSentAndWhatCameBack) {
+  using E = ErrorCode;
+  const std::string kS = "S 20 4 -1 500", kTarget = "20  4    -1   500", kOld = "12  3     5  1000";
+  const struct {
+    const char* name;
+    std::vector<StepResult> steps;  // command, sent, lost, reply, code
+    bool ok, interrupted, check;
+    bool writeSent, okReceived;
+    const char* state;
+    bool changed;
+    const char* code;  // nullptr: none
+  } cases[] = {
+      {"written and read back",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, kTarget, E::kNone}},
+       true,
+       false,
+       false,
+       true,
+       true,
+       "verified",
+       true,
+       nullptr},
+      {"interrupted after R: no S went out",
+       {{"R", true, false, kOld, E::kNone}},
+       false,
+       true,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "interrupted"},
+      {"check: would change, nothing sent",
+       {{"R", true, false, kOld, E::kNone}},
+       true,
+       false,
+       true,
+       false,
+       false,
+       "unchanged",
+       true,
+       nullptr},
+      {"line lost at R",
+       {{"R", true, true, "12", E::kHangup}},
+       false,
+       false,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "hangup"},
+      {"S not sent whole",
+       {{"R", true, false, kOld, E::kNone}, {kS, false, false, "", E::kHangup}},
+       false,
+       false,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "hangup"},
+      {"line lost after S",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, true, "", E::kHangup}},
+       false,
+       false,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "state_unknown"},
+      {"silent after OK",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, "", E::kNoAnswer}},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "unknown",
+       true,
+       "state_unknown"},
+      {"interrupted after S",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, false, "", E::kNone}},
+       false,
+       true,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "interrupted"},
+      {"NG",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, false, "NG", E::kRejected}},
+       false,
+       false,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "rejected"},
+      {"OK but kept its values",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, kOld, E::kVerifyMismatch}},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "differs",
+       false,
+       "verify_mismatch"},
+  };
+  for (const auto& c : cases) {
+    UnitRecord r;
+    r.check = c.check;
+    r.before = UnitParams{12, 3, 5, 1000};
+    r.target = UnitParams{20, 4, -1, 500};
+    JudgeSteps(c.steps, c.ok, c.interrupted, ErrorCode::kNone, &r);
+    EXPECT_EQ(r.writeSent, c.writeSent) << c.name;
+    EXPECT_EQ(r.okReceived, c.okReceived) << c.name;
+    EXPECT_STREQ(UnitStateName(r.state), c.state) << c.name;
+    EXPECT_EQ(r.changed, c.changed) << c.name;
+    const char* code = ErrorCodeName(r.errorCode);
+    EXPECT_EQ(code == nullptr ? "" : std::string(code), c.code == nullptr ? "" : c.code) << c.name;
+  }
+  UnitRecord open;
+  JudgeSteps({}, false, false, ErrorCode::kOpenBusy, &open);
+  EXPECT_STREQ(ErrorCodeName(open.errorCode), "open_busy");
+  EXPECT_EQ(open.state, UnitState::kUnchanged);
+}

@@ -219,7 +219,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       session.Finish(false);
       session.Record().error =
           std::string(Tr(kTextThreadFailed)) + " " + target.name + ": " + e.what();
-      session.Record().errorCode = error_code::kThreadFailed;
+      session.Record().errorCode = ErrorCode::kThreadFailed;
       sink.Unit(index, session.Record());
       unitEnded();
     }

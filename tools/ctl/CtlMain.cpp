@@ -201,8 +201,7 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
                       "\n");
         }
         if (!WriteProfile(file, p, &error)) {
-          s.Record().error = error;
-          s.Record().errorCode = error_code::kSaveFailed;
+          s.FailAfter(ErrorCode::kSaveFailed, error);
           return false;
         }
         return true;
@@ -224,13 +223,11 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         if (check || (same && !force)) {
           // Nothing is written: what the unit holds is what was read.
           r.after = before;
-          r.changed = !same;
           return true;
         }
-        const bool ok = s.WriteParams(target) && s.Verify(target);
-        // A unit that said OK and kept its old values has not changed.
-        r.changed = r.writeSent && !same && !(r.after && SameParams(*r.after, before));
-        return ok;
+        // What was written, what it changed and what the unit holds
+        // follow from the exchanges (JudgeSteps).
+        return s.WriteParams(target) && s.Verify(target);
       };
     }
     case CtlVerb::kScan: {
@@ -315,8 +312,11 @@ int CtlMain(int argc, const char* const* argv) {
   output.columns = output.progress ? TerminalColumns() : 0;
   CRecordFile record;
   if (!c.recordPath.empty()) {
-    if (!record.Open(c.recordPath))
-      return UsageError(TrF("cannot open the record file: %s", {c.recordPath}));
+    std::string reason;
+    if (!record.Open(c.recordPath, &reason)) {
+      return UsageError(TrF("cannot open the record file: %s", {c.recordPath}) + " (" + reason +
+                        ")");
+    }
     output.record = &record;
   }
 
@@ -338,14 +338,15 @@ int CtlMain(int argc, const char* const* argv) {
                                       JobFor(job, profile), output, g_interrupted);
   bool evidenceLost = false;
   if (trace.Lost()) {
-    WriteStderr("zeta7ctl: " + TrF("cannot write to the trace: %s", {c.tracePath}) + "\n");
+    WriteStderr("zeta7ctl: " + TrF("cannot write to the trace: %s", {c.tracePath}) + " (" +
+                trace.LostReason() + ")\n");
     evidenceLost = true;
   }
   if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
     WriteStderr("zeta7ctl: " +
                 TrF("cannot write to the record file: %s (the records of %s units are missing)",
                     {c.recordPath, std::to_string(counts.recordsLost)}) +
-                "\n");
+                " (" + record.Error() + ")\n");
     evidenceLost = true;
   }
   if (counts.stdoutLost > 0 || !CloseStdout()) {

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "CliText.h"
+#include "CtlFileArgs.h"
 #include "CtlProfile.h"
 #include "CtlText.h"
 #include "PortList.h"
@@ -163,6 +164,13 @@ bool TakeName(const CliArgument& a, std::string* target, std::string* error) {
   return false;
 }
 
+// A file the user names: one rule for every such option (CtlFileArgs.h).
+bool TakeFile(const CliArgument& a, std::string* target, std::string* error) {
+  *target = a.value;
+  *error = FileNameProblem(a.spelled, a.value);
+  return error->empty();
+}
+
 // One option's value into the command; false with the message.
 bool ApplyOption(const CliArgument& a, CtlCommand* c, std::string* error) {
   switch (a.option->id) {
@@ -205,17 +213,18 @@ bool ApplyOption(const CliArgument& a, CtlCommand* c, std::string* error) {
       }
       return true;
     case kOptRecord:
-      return TakeName(a, &c->recordPath, error);
+      return TakeFile(a, &c->recordPath, error);
     case kOptJson:
       c->json = a.On();
       return true;
     case kOptSettings:
-      c->settingsPath = a.value;
-      return true;
+      // An unset variable must not mean the default settings file, whose
+      // [ports] may lead COM numbers to other units.
+      return TakeFile(a, &c->settingsPath, error);
     case kOptTrace:
-      return TakeName(a, &c->tracePath, error);
+      return TakeFile(a, &c->tracePath, error);
     case kOptPlan:
-      return TakeName(a, &c->planPath, error);
+      return TakeFile(a, &c->planPath, error);
     case kOptChannel:
       c->channelGiven = true;
       return TakeInt(a, &c->params.channel, error);
@@ -289,6 +298,8 @@ bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool 
       return false;
     }
     c->file = operands[0];
+    *error = FileNameProblem("プロファイル", c->file);
+    if (!error->empty()) return false;
   }
   switch (c->verb) {
     case CtlVerb::kPorts:

@@ -17,6 +17,12 @@ inline constexpr const char* kLabelRetryCount = N_("Retry count");
 inline constexpr const char* kLabelRetryInterval = N_("Retry interval[msec]");
 inline constexpr const char* kLabelInfinite = N_("Infinite retry");
 
+// Why a file the user named cannot be used, beside the system's words.
+inline constexpr const char* kTextFolderNotMade = "フォルダを作れません";
+inline constexpr const char* kTextNotRegularFile = "通常のファイルではありません";
+inline constexpr const char* kTextFifoWithoutReader = "読む側のいない FIFO です";
+inline constexpr const char* kTextNoWriteBit = "書き込みの許可がひとつもないファイルです";
+
 // A text above with its one "%d" or "%s" filled in.
 inline std::string TextWith(const char* pattern, int n) {
   std::string out = pattern;
