@@ -151,7 +151,8 @@ check_completion() {
   local share=$1 bash_completion=/usr/share/bash-completion/bash_completion
   [ -e "$share/bash-completion/completions/zeta7ctl" ] || fail "no bash completion for zeta7ctl"
   [ -e "$share/bash-completion/completions/zeta7-ports" ] || fail "no bash completion for zeta7-ports"
-  bash tests/tools/CompletionTest.sh "$share/bash-completion/completions/zeta7ctl" >/dev/null ||
+  bash tests/tools/CompletionTest.sh "$share/bash-completion/completions/zeta7ctl" "$share/../bin" \
+    "$PWD/doc/man" >/dev/null ||
     fail "the installed completion does not complete"
   if [ "$share" = /usr/share ] && [ -e "$bash_completion" ]; then
     # shellcheck disable=SC2016  # expanded by the inner shell

@@ -156,7 +156,9 @@ echo "== the installed zeta7ctl.exe against the unit on COM5"
 ctl_run() {  # log args...: C:\Program Files\Quillbeck\ZETA-7\zeta7ctl.exe args
   local log=$1
   shift
-  timeout 60 wine "$win_installed\\zeta7ctl.exe" "$@" >"$run/$log.out" 2>"$run/$log.err"
+  # The checks read the Japanese texts: the tools follow LANGUAGE as gettext does.
+  LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout 60 wine "$win_installed\\zeta7ctl.exe" "$@" \
+    >"$run/$log.out" 2>"$run/$log.err"
 }
 check "zeta7ctl.exe read ends with 0" ctl_run read read -p COM5 --pace fast
 check "read: the unit's values, in Japanese" grep -qF \
@@ -240,7 +242,7 @@ check "zip's readme says how to put them on PATH" grep -q 'PATH' "$portable/ZETA
 check "zip's zeta7-ports.exe lists COM5" bash -c \
   "timeout 60 wine 'C:\\portable\\ZETA-7\\zeta7-ports.exe' 2>/dev/null | grep -q '^COM5 '"
 check "zip's zeta7ctl.exe reads the unit" bash -c \
-  "timeout 60 wine 'C:\\portable\\ZETA-7\\zeta7ctl.exe' read -p COM5 --pace fast 2>/dev/null | grep -qF 'チャネル 30'"
+  "LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout 60 wine 'C:\\portable\\ZETA-7\\zeta7ctl.exe' read -p COM5 --pace fast 2>/dev/null | grep -qF 'チャネル 30'"
 printf '[com]\r\ncom=3\r\n[notes]\r\nkept=yes\r\n' >"$beside"
 check "window shown and closed" start_and_close "C:\\portable\\ZETA-7\\$program" "$run/portable.txt"
 check "position written to the file beside the program" grep -q '^left=' "$beside"

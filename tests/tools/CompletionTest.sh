@@ -3,12 +3,13 @@
 # the words of a command line in COMP_WORDS, the function the completion
 # registered, then COMPREPLY. The programs answer from their own table; the
 # devices come from a tree of the test's own.
-# Usage: CompletionTest.sh packaging/completion/zeta7ctl.bash BINDIR
+# Usage: CompletionTest.sh packaging/completion/zeta7ctl.bash BINDIR [MANDIR]
 set -u
 # shellcheck source=/dev/null
 source "$1" || exit 1
 PATH=$(cd "$2" && pwd):$PATH
-man=$(cd "$(dirname "$1")/../../doc/man" && pwd)
+# The manual pages: the source tree's beside the completion, or MANDIR.
+man=${3:-$(cd "$(dirname "$1")/../../doc/man" && pwd)}
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export ZETA7_DEVICE_ROOT=$root
