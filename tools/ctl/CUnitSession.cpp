@@ -66,10 +66,10 @@ class CUnitSession::CPortView {
 
   int ReadByte() {
     if (m_bCut) return 0;
-    char byte = 0;
-    const int got = m_port.Read(&byte, 1);
+    char buf[2] = {};  // Read ends what it stores with a NUL
+    const int got = m_port.Read(buf, 1);
     if (got < 0) Lost();
-    return got == 1 ? Count(0x100 | static_cast<unsigned char>(byte)) : 0;
+    return got == 1 ? Count(0x100 | static_cast<unsigned char>(buf[0])) : 0;
   }
   int WriteString(const char* s) {
     if (m_bCut) return 0;
