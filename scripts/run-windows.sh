@@ -35,7 +35,7 @@ trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
   rm -f build-win/xvfb-display
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>build-win/xvfb-display 2>/dev/null &
+  Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp 3>build-win/xvfb-display 2>/dev/null &
   pids+=($!)
   for _ in $(seq 50); do [ -s build-win/xvfb-display ] && break; sleep 0.1; done
   [ -s build-win/xvfb-display ] || { echo "Xvfb did not start" >&2; exit 1; }

@@ -54,7 +54,7 @@ cleanup() {
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$run/display" 2>"$run/xvfb.log" &
+Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp 3>"$run/display" 2>"$run/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$run/display" ] && break; sleep 0.1; done
 [ -s "$run/display" ] || { echo "windows-package-test: Xvfb did not start" >&2; exit 2; }

@@ -27,7 +27,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 unset WAYLAND_DISPLAY
 # The dialog tests create real windows: a private X server of their own.
-exec 5< <(Xvfb -displayfd 6 -nolisten tcp -screen 0 1280x1024x24 6>&1 2>/dev/null)
+exec 5< <(Xvfb -displayfd 6 -noreset -nolisten tcp -screen 0 1280x1024x24 6>&1 2>/dev/null)
 xvfb_pid=$!
 read -r -t 10 display <&5 || { echo "wine-test: Xvfb did not start" >&2; exit 2; }
 export DISPLAY=:$display

@@ -143,8 +143,10 @@ def find(root, pred):
 
 try:
     # The display, then the bus, then the program, so that it finds both.
+    # -noreset: the bus launcher leaves the display after setting its
+    # property, and a server that resets then drops whoever connects next.
     read_fd, write_fd = os.pipe()
-    start(["Xvfb", "-displayfd", str(write_fd), "-nolisten", "tcp", "-screen", "0",
+    start(["Xvfb", "-displayfd", str(write_fd), "-noreset", "-nolisten", "tcp", "-screen", "0",
            "1280x800x24"], pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
     os.close(write_fd)
     with os.fdopen(read_fd) as pipe:

@@ -33,7 +33,7 @@ name=$(basename "$program")
 cp "$program" "$(dirname "$program")/libUserDirKit.so" "$work/"
 ini="$work/$name.ini"
 
-exec 5< <(exec Xvfb -displayfd 6 -nolisten tcp -screen 0 1280x800x24 6>&1 2>/dev/null)
+exec 5< <(exec Xvfb -displayfd 6 -noreset -nolisten tcp -screen 0 1280x800x24 6>&1 2>/dev/null)
 pids+=($!)
 read -r -t 10 display <&5 || fail "Xvfb did not start"
 export DISPLAY=:$display
