@@ -46,6 +46,9 @@ std::vector<UnitTarget> AllTargets(const ComMap& map, const DeviceRoots& roots) 
   for (const auto& [n, device] : map) {
     if (!device.empty()) mapped[DeviceIdentity(device)] = true;
   }
+  // Devices the numbers file leaves without a number are not reached.
+  const std::string problem = NumbersProblem(roots);
+  if (!problem.empty()) WriteStderr("zeta7ctl: " + problem + "\n");
   for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
     const std::string device = ResolveComIn(n, map, roots);
     if (device.empty()) continue;
@@ -56,34 +59,46 @@ std::vector<UnitTarget> AllTargets(const ComMap& map, const DeviceRoots& roots) 
   return targets;
 }
 
+// Whether name looks like a COM name that the one rule refuses ("COM0",
+// "COM300", "com03"): a mistyped number, not a serial number.
+bool LooksLikeComName(const std::string& name) {
+  if (name.size() < 4 || (name.compare(0, 3, "COM") != 0 && name.compare(0, 3, "com") != 0)) {
+    return false;
+  }
+  return name.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+
 // One port as named on the command line or in a plan: COMn, a device path,
-// or (plans) a USB serial number. A port that leads to nothing stops the
-// batch: the user meant that unit.
-bool ResolvePort(const std::string& name, bool serialAllowed, const ComMap& map,
-                 const DeviceRoots& roots, UnitTarget* target, std::string* error) {
+// a /dev/serial/by-id name or a USB serial number. A port that leads to
+// nothing stops the batch: the user meant that unit.
+bool ResolvePort(const std::string& name, const ComMap& map, const DeviceRoots& roots,
+                 UnitTarget* target, std::string* error) {
   const int n = ComNumberOfName(name.c_str());
   if (n != 0) {
     *target = {name, n, ResolveComIn(n, map, roots), MapKey(n, map), {}};
   } else if (IsDevicePathName(name)) {
     *target = {name, 0, name, {}, {}};
-  } else if (serialAllowed) {
+  } else if (!LooksLikeComName(name)) {
+    // A by-id name names one device; a serial number may name several (the
+    // interfaces of one adapter, or two adapters with one serial number).
     std::vector<std::string> found;
     for (const std::string& path : ByIdPaths(roots)) {
-      if (UsbSerialOfByIdName(std::filesystem::path(path).filename().string()) == name) {
-        found.push_back(path);
-      }
+      const std::string link = std::filesystem::path(path).filename().string();
+      if (link == name || UsbSerialOfByIdName(link) == name) found.push_back(path);
     }
     if (found.size() != 1) {
-      *error = found.empty()
-                   ? "シリアル番号 " + name + " の USB アダプタがありません (" + roots.dev +
-                         "/serial/by-id)"
-                   : "シリアル番号 " + name + " のポートが " + std::to_string(found.size()) +
-                         " つあります (" + found[0] + " ほか); デバイスのパスで指定してください";
+      *error = found.empty() ? "シリアル番号 " + name +
+                                   " の USB アダプタがありません (by-id の名前でもありません; " +
+                                   roots.dev + "/serial/by-id)"
+                             : "シリアル番号 " + name + " のポートが " +
+                                   std::to_string(found.size()) + " つあります (" + found[0] +
+                                   " ほか); by-id の名前かデバイスのパスで指定してください";
       return false;
     }
     *target = {name, 0, found[0], {}, {}};
   } else {
-    *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
+    *error = "ポート名が不正です: " + name +
+             " (COM1〜COM256, デバイスのパス, by-id の名前か USB のシリアル番号)";
     return false;
   }
   if (target->device.empty() || !DevicePresent(target->device)) {
@@ -104,7 +119,7 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& r
   if (c.all || (c.verb == CtlVerb::kScan && c.ports.empty())) *targets = AllTargets(map, roots);
   for (const std::string& name : c.ports) {
     UnitTarget target;
-    if (!ResolvePort(name, false, map, roots, &target, error)) return false;
+    if (!ResolvePort(name, map, roots, &target, error)) return false;
     targets->push_back(target);
   }
   // Two threads on one device would fight over it; the second would fail.
@@ -131,7 +146,7 @@ bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& 
   for (const PlanRow& row : rows) {
     UnitTarget target;
     std::string error;
-    if (!ResolvePort(row.port, true, map, roots, &target, &error)) {
+    if (!ResolvePort(row.port, map, roots, &target, &error)) {
       errors.push_back({row.line, error});
       continue;
     }

@@ -17,6 +17,24 @@ const char kPortListUsage[] =
     "  -h, --help       この説明\n"
     "  --version        版数\n";
 
-std::string IdentityLines(const PortDiagnosis& d) {
+PortListing DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
+  PortListing listing;
+  for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
+    listing.ports.push_back({DiagnoseComPort(n, map, roots.sys, roots.dev), {}, false});
+  }
+  return listing;
+}
+
+std::string NumbersProblem(const DeviceRoots&) { return {}; }
+
+bool ForgetComNumber(int, std::string* message) {
+  *message = "Windows では COM番号はシステムが決めます (--forget はありません)";
+  return false;
+}
+
+std::string NumbersFileLine(const PortListing&) { return {}; }
+
+std::string IdentityLines(const ListedPort& p) {
+  const PortDiagnosis& d = p.diagnosis;
   return d.product.empty() ? std::string() : "      名前: " + d.product + "\n";
 }
