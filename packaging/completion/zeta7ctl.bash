@@ -13,12 +13,23 @@ _zeta7ctl_devices() {
   done
 }
 
-# COM1.. for each device present, at least COM1 to COM4.
+# The COM numbers remembered for devices (Linux), as the tools keep them.
+_zeta7ctl_remembered() {
+  local file=${XDG_CONFIG_HOME:-$HOME/.config}/Quillbeck/ZETA-7/com-numbers.conf
+  [ -r "$file" ] && sed -n 's/^[[:blank:]]*\([Cc][Oo][Mm][1-9][0-9]*\)[[:blank:]].*/\1/p' "$file" |
+    tr '[:lower:]' '[:upper:]'
+}
+
+# COM1.. for each device present, at least COM1 to COM4, and every
+# remembered number.
 _zeta7ctl_com_names() {
   local n count
   count=$(_zeta7ctl_devices | grep -c -v /serial/by-id/)
   ((count < 4)) && count=4
-  for ((n = 1; n <= count; n++)); do printf 'COM%d\n' "$n"; done
+  {
+    for ((n = 1; n <= count; n++)); do printf 'COM%d\n' "$n"; done
+    _zeta7ctl_remembered
+  } | sort -u -V
 }
 
 # Profiles: *.ini files and folders to descend into.
@@ -107,8 +118,11 @@ _zeta7_ports() {
   COMPREPLY=()
   if [ "$prev" = --settings ]; then
     _zeta7ctl_profiles "$cur"
+  elif [ "$prev" = --forget ]; then
+    local IFS=$'\n'
+    COMPREPLY=($(compgen -W "$(_zeta7ctl_remembered)" -- "$cur"))
   else
-    COMPREPLY=($(compgen -W "--settings --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--settings --forget --help --version" -- "$cur"))
   fi
 }
 

@@ -13,6 +13,10 @@ mkdir -p "$root/dev/serial/by-id" "$root/work/site"
 touch "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
   "$root/work/notes.txt"
 ln -s ../../ttyUSB0 "$root/dev/serial/by-id/usb-Test-if00-port0"
+export XDG_CONFIG_HOME=$root/config
+mkdir -p "$XDG_CONFIG_HOME/Quillbeck/ZETA-7"
+printf '# remembered\nCOM12 usb-Test-if00-port0\ncom3 ttyS0\n' \
+  >"$XDG_CONFIG_HOME/Quillbeck/ZETA-7/com-numbers.conf"
 cd "$root/work" || exit 1
 
 failed=0
@@ -42,9 +46,9 @@ check "--channel --check" zeta7ctl write -p COM1 --ch
 check "--all" zeta7ctl info --a
 check "--plan" zeta7ctl apply --pl
 check "--help --settings" zeta7ctl ports --
-check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2 COM3 COM4" \
+check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM12 COM2 COM3 COM4" \
   zeta7ctl read -p ""
-check "COM1 COM2 COM3 COM4" zeta7ctl read --port C
+check "COM1 COM12 COM2 COM3 COM4" zeta7ctl read --port C
 check "$root/dev/ttyACM0" zeta7ctl read -p "$root/dev/ttyA"
 check "fast fixed" zeta7ctl read --pace f
 check "19200" zeta7ctl read -b 1
@@ -54,6 +58,8 @@ check "site/a.INI" zeta7ctl save -p COM1 site/
 check "b.ini site/" zeta7ctl read --settings ""
 check "" zeta7ctl write --channel ""
 check "--settings" zeta7-ports --s
+check "--forget" zeta7-ports --f
+check "COM12 COM3" zeta7-ports --forget ""
 check "b.ini site/" zeta7-ports --settings ""
 [ "$failed" -eq 0 ] && echo "bash completion: all checks passed"
 exit "$failed"
