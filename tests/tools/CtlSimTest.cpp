@@ -690,9 +690,9 @@ TEST_F(CtlSimTest, NumbersStayWithTheirUnitsAndPortsGoBySerial) {
   EXPECT_TRUE(Has(r.err, ById(1) + ": デバイスがありません (存在するデバイス: COM1=")) << r.err;
   r = Ctl({"read", "-p", "COM3", "--pace", "fast", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  std::vector<JsonValue> records = Records(r.out);
+  std::vector<json> records = Records(r.out);
   ASSERT_EQ(records.size(), 1u) << r.out;
-  EXPECT_EQ(records[0]["device"].text, root_ / "dev/ttyUSB2");
+  EXPECT_EQ(records[0]["device"], root_ / "dev/ttyUSB2");
   EXPECT_EQ(sims_[0]->ReceivedBytes().size(), heard[0]);
   EXPECT_EQ(sims_[1]->ReceivedBytes().size(), heard[1]);
 
@@ -700,8 +700,8 @@ TEST_F(CtlSimTest, NumbersStayWithTheirUnitsAndPortsGoBySerial) {
            "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   records = Records(r.out);
-  EXPECT_EQ(RecordOf(records, Serial(2))["device"].text, ById(2)) << r.out;
-  EXPECT_EQ(RecordOf(records, "usb-Test_Adapter_TS000-if00-port0")["outcome"].text, "ok") << r.out;
+  EXPECT_EQ(RecordOf(records, Serial(2))["device"], ById(2)) << r.out;
+  EXPECT_EQ(RecordOf(records, "usb-Test_Adapter_TS000-if00-port0")["outcome"], "ok") << r.out;
   // A second interface with the same serial number: which one is not said.
   std::filesystem::create_symlink("../../ttyUSB0",
                                   root_ / "dev/serial/by-id/usb-Test_Adapter_TS002-if01-port0");
