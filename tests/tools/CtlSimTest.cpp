@@ -715,6 +715,45 @@ TEST_F(CtlSimTest, NumbersStayWithTheirUnitsAndPortsGoBySerial) {
   }
 }
 
+// zeta7-ports lists a remembered number whose unit is away, says which
+// numbers are remembered, forgets one on request, and says a damaged file.
+TEST_F(CtlSimTest, PortListShowsRememberedNumbersAndForgetsOne) {
+  ASSERT_TRUE(StartUnits({{}, {}}));
+  WriteFile(settings(), "");
+  AddListedDevice(0, sims_[0]->DevicePath());
+  AddListedDevice(1, sims_[1]->DevicePath());
+  const std::string numbers = dir_ / "config/Quillbeck/ZETA-7/com-numbers.conf";
+  auto ports = [&](const Lines& args) {
+    return CToolProcess("zeta7-ports").Run(args.empty() ? Lines{"--settings", settings()} : args);
+  };
+  EXPECT_EQ(ports({}).exitCode, 0);
+  std::filesystem::remove(root_ / "dev/ttyUSB0");
+  std::filesystem::remove(ById(0));
+  ToolResult r = ports({});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& part :
+       {"COM番号の記憶: " + numbers + "\nCOM1  " + ById(0) +
+            "\n      番号: usb-Test_Adapter_TS000-if00-port0 に記憶されています\n      "
+            "デバイスがありません",
+        "COM2  " + (root_ / "dev/ttyUSB1") + "\n      by-id: " + ById(1)}) {
+    EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
+  }
+  r = ports({"--forget", "com1"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "COM1 の記憶を消しました (usb-Test_Adapter_TS000-if00-port0)\n");
+  EXPECT_FALSE(Has(ReadFile(numbers), "TS000")) << ReadFile(numbers);
+  r = ports({"--forget", "COM1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "COM1 は記憶されていません")) << r.err;
+  EXPECT_EQ(ports({"--forget", "COM0"}).exitCode, 2);
+
+  WriteFile(numbers, ReadFile(numbers) + "COM9\n");
+  r = ports({});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "COM番号の記憶ファイルが壊れています: " + numbers)) << r.err;
+  EXPECT_TRUE(Has(r.out, "番号なし  " + (root_ / "dev/ttyUSB1"))) << r.out;
+}
+
 // A plan gives each unit its own values, the port by COM name, device path
 // or the adapter's serial number; a plan with faults is refused whole, each
 // bad row named by its line, before anything is sent.
