@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "ComResolver.h"
 #include "MainDialogTemplate.h"
@@ -41,6 +42,17 @@ constexpr FieldLimits kChannelLimits{kChannelRange, 3};
 constexpr FieldLimits kIdLimits{kIdRange, 3};
 constexpr FieldLimits kRetryCountLimits{kRetryCountRange, 6};
 constexpr FieldLimits kRetryIntervalLimits{kRetryIntervalRange, 6};
+
+// Which label names each field and list for a screen reader, and which
+// label describes it.
+constexpr AFX_CONTROL_LABEL kControlLabels[] = {
+    {IDC_COMBO_COMPORT, "COMポート", nullptr},
+    {IDC_COMBO_BAUDRATE, "ボーレート", nullptr},
+    {IDC_EDIT_CHANNEL, "チャネル", "(7～46)"},
+    {IDC_EDIT_ID, "ID", "(0～15)"},
+    {IDC_EDIT_RETRY_COUNT, "リトライ回数", "(0～10000)"},
+    {IDC_EDIT_RETRY_INTERVAL, "リトライ間隔[msec]", "(0～32767)"},
+};
 
 void ApplyLimits(CEditValue& field, const FieldLimits& limits) {
   field.m_nMin = limits.range.low;
@@ -145,6 +157,7 @@ BOOL CZeta7Dlg::OnInitDialog() {
   ApplyLimits(m_editId, kIdLimits);
   ApplyLimits(m_editRetryCount, kRetryCountLimits);
   ApplyLimits(m_editRetryInterval, kRetryIntervalLimits);
+  SetControlLabels(kControlLabels, std::size(kControlLabels));
 
   m_btnDisconnect.EnableWindow(FALSE);
   m_btnRead.EnableWindow(FALSE);

@@ -20,6 +20,9 @@ packages+=(icoutils nsis xvfb)
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
+# What a screen reader hears of the window: the accessibility bus, its
+# client library, and a private session bus to run them on.
+packages+=(at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-daemon)
 # The configuration-engine collection's tests (ansible/): Debian's own engine,
 # and the tools its sanity test runs offline (ansible-test's validate-modules,
 # runtime-metadata, pylint, pep8 and yamllint).
