@@ -14,6 +14,8 @@
 
 #include "AppFolderNames.h"
 #include "ComNumbers.h"
+#include "ScopedFdPosix.h"
+#include "SysCallPosix.h"
 #include "UserDirKit/UserDirKit.h"
 
 namespace fs = std::filesystem;
@@ -25,54 +27,16 @@ constexpr char kLockName[] = "com-numbers.lock";
 // Far above 256 lines of by-id names; a bigger file is not ours.
 constexpr size_t kMaxFileBytes = 256 * 1024;
 
-std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
+using posix::CScopedFd;
+using posix::RetryInterrupted;
 
-template <class Call>
-auto RetryInterrupted(Call call) {
-  auto r = call();
-  while (r == -1 && errno == EINTR) r = call();
-  return r;
-}
-
-class CScopedFd {
- public:
-  explicit CScopedFd(int fd) : m_nFd(fd) {}
-  ~CScopedFd() {
-    if (m_nFd >= 0) close(m_nFd);
-  }
-  CScopedFd(const CScopedFd&) = delete;
-  CScopedFd& operator=(const CScopedFd&) = delete;
-  int Get() const { return m_nFd; }
-  // The close's own result: a write may only fail there.
-  int Release() {
-    const int rc = close(m_nFd);
-    m_nFd = -1;
-    return rc;
-  }
-
- private:
-  int m_nFd;
-};
+std::string SystemText(int err) { return posix::ErrnoText(err); }
 
 std::string CannotRead(const std::string& path, const std::string& reason) {
   return "COM番号の記憶ファイルを読めません: " + path + ": " + reason;
 }
 std::string CannotWrite(const std::string& path, const std::string& reason) {
   return "COM番号の記憶ファイルに書けません: " + path + ": " + reason;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Writes text beside path and renames it over path: a reader sees the old
@@ -86,10 +50,12 @@ bool ReplaceFile(const std::string& path, const std::string& text, std::string* 
   }
   struct stat old;
   const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  const bool written = fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), text) &&
+  const bool written = fchmod(fd.Get(), mode) == 0 &&
+                       posix::WriteAll(fd.Get(), text.data(), text.size()) &&
                        RetryInterrupted([&] { return fsync(fd.Get()); }) == 0;
   const int err = errno;
-  if (fd.Release() != 0 || !written || rename(temp.c_str(), path.c_str()) != 0) {
+  // A write may only fail at the close.
+  if (!fd.Close() || !written || rename(temp.c_str(), path.c_str()) != 0) {
     *error = CannotWrite(path, SystemText(written ? errno : err));
     unlink(temp.c_str());
     return false;

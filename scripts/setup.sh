@@ -18,6 +18,9 @@ packages+=(icoutils nsis xvfb)
 # The window's placement tests: real window managers on Xvfb, and the tools
 # that measure and close the window from outside; the frame request's xcb.
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
+# The tools' Japanese catalogue (po/ja.po): msgfmt at build time, xgettext
+# and msgcmp in its completeness test.
+packages+=(gettext)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
 # What a screen reader hears of the window: the accessibility bus, its

@@ -24,6 +24,7 @@
 #include "CEditValue.h"
 #include "FieldDialog.h"
 #include "MainDialogTemplate.h"
+#include "WindowFrameX11.h"
 
 namespace {
 
@@ -110,6 +111,25 @@ TEST_F(QtBackendTest, CompositionPassesAndDroppedCommitsLeaveNoTrace) {
   }
   EXPECT_EQ(Text(), "15");
   EXPECT_EQ(m_pEdit->cursorPosition(), 2);
+}
+
+// The window says itself that it has nowhere to appear, before Qt lists
+// its plugins; a platform the user chose, or a Wayland session, is Qt's.
+TEST(DisplayCheck, MissingOnlyWithoutPlatformWaylandOrAnsweringX) {
+  const struct {
+    const char *qpa, *wayland, *display;
+    bool reachable, missing;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, false, true},      {"", "", "", false, true},
+      {nullptr, nullptr, ":0", false, true},         {nullptr, nullptr, ":0", true, false},
+      {"offscreen", nullptr, nullptr, false, false}, {nullptr, "wayland-0", nullptr, false, false},
+      {"xcb", "wayland-0", nullptr, false, true},    {"xcb", nullptr, ":1", true, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DisplayMissing(c.qpa, c.wayland, c.display, c.reachable), c.missing)
+        << (c.qpa ? c.qpa : "-") << " " << (c.wayland ? c.wayland : "-") << " "
+        << (c.display ? c.display : "-") << " " << c.reachable;
+  }
 }
 
 }  // namespace

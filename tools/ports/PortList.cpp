@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "CliText.h"
 #include "ComResolver.h"
 
 std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDevice>& present) {
@@ -14,22 +15,26 @@ std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDev
 }
 
 std::string FormatPortList(const ProgramSettings& settings, const PortListing& listing) {
-  std::string out = "設定ファイル: ";
+  std::string out = Tr("Settings file: ");
   if (settings.path.empty()) {
-    out += "(場所が分かりません)\n";
+    out += std::string(Tr("(its place is unknown)")) + "\n";
   } else {
-    out += settings.path + (settings.exists ? "\n" : " (まだありません)\n");
+    out +=
+        settings.path + (settings.exists ? "\n" : std::string(" ") + Tr("(not there yet)") + "\n");
   }
   out += NumbersFileLine(listing);
-  if (listing.ports.empty()) out += "シリアルデバイスが見つかりません。\n";
+  if (listing.ports.empty()) out += std::string(Tr("No serial devices were found.")) + "\n";
   for (const ListedPort& p : listing.ports) {
     const PortDiagnosis& d = p.diagnosis;
-    out += (d.comNumber == 0 ? std::string("番号なし") : "COM" + std::to_string(d.comNumber)) +
+    out += (d.comNumber == 0 ? std::string(Tr("no number")) : "COM" + std::to_string(d.comNumber)) +
            "  " + DescribeDevice(d) + "\n";
     out += IdentityLines(p);
     out += "      " + DescribeProblem(d) + "\n";
   }
-  out += std::string("\n設定ファイルの [ports] セクションの comN=デバイス (例: ") +
-         kPortMapExample + ") は、\nその番号についてこの一覧の並びより優先されます。\n";
+  out += "\n" +
+         TrF("An entry comN=DEVICE in the settings file's [ports] section (such as %s)\n"
+             "comes before the order of this list for that number.",
+             {kPortMapExample}) +
+         "\n";
   return out;
 }

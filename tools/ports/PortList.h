@@ -56,6 +56,15 @@ std::string IdentityLines(const ListedPort& p);
 std::string NumbersFileLine(const PortListing& listing);
 // An example [ports] entry for the closing note.
 extern const char kPortMapExample[];
-// zeta7-ports --help, and the summary line of "zeta7ctl ports --help".
-extern const char kPortListUsage[];
-extern const char kPortListSummary[];
+// The paragraph of zeta7-ports --help and "zeta7ctl ports --help", and its
+// one-line summary; English, translated through the catalogue.
+extern const char* const kPortListDescription;
+extern const char* const kPortListSummary;
+// The usage line(s) of zeta7-ports after its name, and the help of
+// --forget ("" on Windows, which numbers its ports itself: it is hidden).
+extern const char* const kPortListSynopsis;
+extern const char* const kPortListForgetHelp;
+
+// The COM numbers remembered for devices, for the completion; none on
+// Windows, and none when the numbers file cannot be read.
+std::vector<int> RememberedComNumbers();

@@ -1,27 +1,36 @@
 #include <set>
 
+#include "CliText.h"
 #include "ComNumbers.h"
 #include "PortList.h"
 
 const char kPortMapExample[] = "com1=/dev/ttyUSB1";
 
-const char kPortListSummary[] =
-    "COM番号ごとのデバイス、by-id の名前、USB の製品名、記憶された番号か、オープンできるか。\n";
+const char* const kPortListSummary =
+    N_("The device of each COM name, its by-id name, its USB product, whether it opens.");
 
-const char kPortListUsage[] =
-    "使い方: zeta7-ports [--settings FILE]\n"
-    "       zeta7-ports --forget COMn\n"
-    "\n"
-    "COM番号ごとに、つながるデバイス、その /dev/serial/by-id の名前、USB の製品名、\n"
-    "番号がそのデバイスに記憶されているか、このユーザがオープンできるか (できないときは\n"
-    "その理由) を表示します。設定ファイルはZETA-7設定ユーティリティと同じものを読みます\n"
-    "([ports] が優先)。by-id の名前のあるデバイスは最初に付いた番号を抜き差しや再起動の\n"
-    "後も保ちます (記憶はユーザ設定フォルダの com-numbers.conf)。\n"
-    "\n"
-    "  --settings FILE  この設定ファイルを読む\n"
-    "  --forget COMn    COMn の記憶を消す (つながっていれば次に空いている最小の番号になる)\n"
-    "  -h, --help       この説明\n"
-    "  --version        版数\n";
+const char* const kPortListDescription =
+    N_("Shows for each COM name the device it leads to, its /dev/serial/by-id name, its\n"
+       "USB product, whether the number is remembered for that device and whether this\n"
+       "user can open it (and if not, why). The settings file is the one the ZETA-7\n"
+       "settings utility reads ([ports] comes first). A device with a by-id name keeps\n"
+       "the number it got first across replugging and restarts (they are remembered in\n"
+       "com-numbers.conf in the user's settings folder).");
+
+const char* const kPortListSynopsis = N_("[--settings FILE]\n       zeta7-ports --forget COMn");
+
+const char* const kPortListForgetHelp =
+    N_("forget the number remembered for COMn\n(a unit plugged in gets the lowest free one)");
+
+std::vector<int> RememberedComNumbers() {
+  std::string error;
+  const std::string file = ComNumbersFilePath(&error);
+  ComNumberMap numbers;
+  if (file.empty() || !ReadComNumbers(file, &numbers, &error)) return {};
+  std::vector<int> out;
+  for (const auto& entry : numbers) out.push_back(entry.first);
+  return out;
+}
 
 PortListing DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
   const ComNumbering numbering = NumberSerialDevices(roots.sys, roots.dev);
@@ -72,16 +81,17 @@ bool ForgetComNumber(int n, std::string* message) {
   if (!updated) return false;
   const std::string com = "COM" + std::to_string(n);
   if (identity.empty()) {
-    *message = com + " は記憶されていません (" + file + ")";
+    *message = TrF("%s is not remembered (%s)", {com, file});
     return false;
   }
-  *message = com + " の記憶を消しました (" + identity + ")";
+  *message = TrF("%s is forgotten (it was remembered for %s)", {com, identity});
   return true;
 }
 
 std::string NumbersFileLine(const PortListing& listing) {
-  std::string line = "COM番号の記憶: " +
-                     (listing.numbersFile.empty() ? std::string("(なし)") : listing.numbersFile);
+  std::string line =
+      Tr("COM numbers file: ") +
+      (listing.numbersFile.empty() ? std::string(Tr("(none)")) : listing.numbersFile);
   if (!listing.numbersError.empty()) line += "\n  " + listing.numbersError;
   return line + "\n";
 }
@@ -90,14 +100,15 @@ std::string IdentityLines(const ListedPort& p) {
   const PortDiagnosis& d = p.diagnosis;
   std::string lines;
   if (!d.byId.empty()) lines += "      by-id: " + d.byId + "\n";
-  if (!d.product.empty()) lines += "      製品: " + d.product + "\n";
+  if (!d.product.empty()) lines += std::string("      ") + Tr("Product: ") + d.product + "\n";
   if (!d.mapKey.empty()) return lines;
+  lines += std::string("      ") + Tr("Number: ");
   if (p.remembered) {
-    lines += "      番号: " + p.identity + " に記憶されています\n";
+    lines += TrF("remembered for %s", {p.identity}) + "\n";
   } else if (d.comNumber == 0) {
-    lines += "      番号: まだ付いていません (記憶できません)\n";
+    lines += std::string(Tr("none yet (it cannot be remembered)")) + "\n";
   } else {
-    lines += "      番号: 記憶されていません (by-id の名前がないので並び順)\n";
+    lines += std::string(Tr("not remembered (no by-id name, so the order counts)")) + "\n";
   }
   return lines;
 }

@@ -1,21 +1,23 @@
+#include "CliText.h"
 #include "PortList.h"
 
 // A driver that names its ports otherwise (a virtual port pair, for one).
 const char kPortMapExample[] = "com3=\\\\.\\CNCA0";
 
-const char kPortListSummary[] =
-    "COM番号ごとのデバイス、デバイス マネージャーでの名前、オープンできるか。\n";
+const char* const kPortListSummary =
+    N_("The device of each COM name, its name in Device Manager, whether it opens.");
 
-const char kPortListUsage[] =
-    "使い方: zeta7-ports [--settings FILE]\n"
-    "\n"
-    "COM番号ごとに、つながるデバイス、デバイス マネージャーでの名前、\n"
-    "オープンできるか (できないときはその理由) を表示します。\n"
-    "設定ファイルはZETA-7設定ユーティリティと同じものを読みます ([ports] が優先)。\n"
-    "\n"
-    "  --settings FILE  この設定ファイルを読む\n"
-    "  -h, --help       この説明\n"
-    "  --version        版数\n";
+const char* const kPortListDescription =
+    N_("Shows for each COM name the device it leads to, its name in Device Manager and\n"
+       "whether it can be opened (and if not, why). The settings file is the one the\n"
+       "ZETA-7 settings utility reads ([ports] comes first).");
+
+const char* const kPortListSynopsis = N_("[--settings FILE]");
+
+// Windows numbers its ports itself: --forget is refused and left out of --help.
+const char* const kPortListForgetHelp = "";
+
+std::vector<int> RememberedComNumbers() { return {}; }
 
 PortListing DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
   PortListing listing;
@@ -28,7 +30,7 @@ PortListing DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
 std::string NumbersProblem(const DeviceRoots&) { return {}; }
 
 bool ForgetComNumber(int, std::string* message) {
-  *message = "Windows では COM番号はシステムが決めます (--forget はありません)";
+  *message = Tr("Windows numbers the COM ports itself (there is no --forget)");
   return false;
 }
 
@@ -36,5 +38,6 @@ std::string NumbersFileLine(const PortListing&) { return {}; }
 
 std::string IdentityLines(const ListedPort& p) {
   const PortDiagnosis& d = p.diagnosis;
-  return d.product.empty() ? std::string() : "      名前: " + d.product + "\n";
+  return d.product.empty() ? std::string()
+                           : std::string("      ") + Tr("Name: ") + d.product + "\n";
 }
