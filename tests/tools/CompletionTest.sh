@@ -18,6 +18,10 @@ mkdir -p "$root/dev/serial/by-id" "$root/work/site" "$root/sys/class/tty/ttyUSB0
 touch "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
   "$root/work/notes.txt" "$root/work/units.csv"
 ln -s ../../ttyUSB0 "$root/dev/serial/by-id/usb-Test-if00-port0"
+export XDG_CONFIG_HOME=$root/config
+mkdir -p "$XDG_CONFIG_HOME/Quillbeck/ZETA-7"
+printf '# remembered\nCOM12 usb-Test-if00-port0\ncom3 ttyS0\n' \
+  >"$XDG_CONFIG_HOME/Quillbeck/ZETA-7/com-numbers.conf"
 cd "$root/work" || exit 1
 
 failed=0
@@ -50,9 +54,9 @@ check "--all" zeta7ctl info --a
 check "--json=false --json=true" zeta7ctl read --json=
 check "--plan" zeta7ctl apply --pl
 check "--help --settings --version" zeta7ctl ports --
-check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2" \
+check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM12 COM3" \
   zeta7ctl read -p ""
-check "COM1 COM2" zeta7ctl read --port C
+check "COM1 COM12 COM3" zeta7ctl read --port C
 check "$root/dev/ttyACM0" zeta7ctl read -p "$root/dev/ttyA"
 check "fast fixed" zeta7ctl read --pace f
 check "19200" zeta7ctl read -b 1
@@ -63,6 +67,8 @@ check "b.ini site/" zeta7ctl read --settings ""
 check "site/ units.csv" zeta7ctl apply --plan ""
 check "" zeta7ctl write --channel ""
 check "--settings" zeta7-ports --s
+check "--forget" zeta7-ports --f
+check "COM12 COM3" zeta7-ports --forget ""
 check "b.ini site/" zeta7-ports --settings ""
 
 # Every option of the table is offered somewhere, and named in the man

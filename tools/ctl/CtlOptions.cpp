@@ -99,7 +99,9 @@ CliProgram MakeProgram() {
   };
   p.options = {
       {kOptPort, "port", 'p', CliArg::kValue, N_("PORT"), kUnits,
-       N_("a COM name such as COM3 or a device path (repeatable)"), "port"},
+       N_("a COM number such as COM3, a device path,\na USB serial number or a by-id name "
+          "(repeatable)"),
+       "port"},
       {kOptAll, "all", 0, CliArg::kFlag, nullptr, "info read write apply",
        N_("every port where a unit answers the prompt")},
       {kOptBaud, "baud", 'b', CliArg::kValue, N_("N"), kSessions,

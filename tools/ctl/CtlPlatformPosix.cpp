@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "ComNumbers.h"
 #include "ComResolver.h"
 #include "CtlPlatform.h"
 #include "CtlText.h"
@@ -84,10 +85,7 @@ bool IsDevicePathName(const std::string& name) { return name.find('/') != std::s
 std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots) {
   const auto it = map.find(n);
   if (it != map.end() && !it->second.empty()) return it->second;
-  if (n < 1) return {};
-  const std::vector<SerialDevice> devices = ListSerialDevices(roots.sys, roots.dev);
-  return static_cast<size_t>(n) <= devices.size() ? devices[static_cast<size_t>(n) - 1].path
-                                                  : std::string();
+  return FindComNumber(n, roots.sys, roots.dev).device;
 }
 
 bool DevicePresent(const std::string& device) {
