@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "CtlText.h"
+#include "DeviceWatcher.h"
 #include "ToolConsole.h"
+#include "version.h"
 
 namespace {
 
@@ -114,6 +116,33 @@ class CBatchSink {
 
 }  // namespace
 
+RecordStamp StampOfRun(const std::string& operatorName, const DeviceRoots& roots) {
+  RecordStamp s;
+  s.toolVersion = ZETA7_VERSION_STRING;
+  s.host = HostName();
+  s.operatorName = operatorName.empty() ? LoginName() : operatorName;
+  s.roots = roots;
+  return s;
+}
+
+void StampRecord(UnitRecord* r, const RecordStamp& s, int planRow) {
+  r->endTime = UtcNow();
+  r->toolVersion = s.toolVersion;
+  r->host = s.host;
+  r->operatorName = s.operatorName;
+  if (r->command == "apply" || r->command == "station") {
+    r->plan = s.plan;
+    r->planSha256 = s.planSha256;
+    r->planRow = planRow;
+  }
+  if (r->usbSerial.empty() && !r->device.empty()) {
+    const std::string identity = DeviceIdentity(r->device);
+    for (const PresentDevice& d : ListPresentDevices(s.roots)) {
+      if (!d.serial.empty() && DeviceIdentity(d.device) == identity) r->usbSerial = d.serial;
+    }
+  }
+}
+
 std::string SummaryLine(const BatchCounts& c) {
   std::string line = "完了 " + std::to_string(c.ok) + ", 失敗 " + std::to_string(c.failed) +
                      ", 対象外 " + std::to_string(c.skipped);
@@ -172,6 +201,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       const bool ok = job(session);
       session.Finish(ok);
       UnitRecord& record = session.Record();
+      if (output.stamp != nullptr) StampRecord(&record, *output.stamp, target.planRow);
       if (!ok && skipAbsent && session.NothingAnswered() &&
           record.outcome == UnitOutcome::kFailed) {
         record.outcome = UnitOutcome::kSkipped;
@@ -188,6 +218,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       session.Finish(false);
       session.Record().error = std::string(kTextThreadFailed) + " " + target.name + ": " + e.what();
       session.Record().errorCode = error_code::kThreadFailed;
+      if (output.stamp != nullptr) StampRecord(&session.Record(), *output.stamp, target.planRow);
       sink.Unit(session.Record());
       unitEnded();
     }

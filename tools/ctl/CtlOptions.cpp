@@ -16,10 +16,10 @@ struct VerbEntry {
   const char* name;
   CtlVerb verb;
 };
-constexpr VerbEntry kVerbs[] = {{"ports", CtlVerb::kPorts}, {"scan", CtlVerb::kScan},
-                                {"info", CtlVerb::kInfo},   {"read", CtlVerb::kRead},
-                                {"write", CtlVerb::kWrite}, {"save", CtlVerb::kSave},
-                                {"apply", CtlVerb::kApply}};
+constexpr VerbEntry kVerbs[] = {
+    {"ports", CtlVerb::kPorts}, {"scan", CtlVerb::kScan},       {"info", CtlVerb::kInfo},
+    {"read", CtlVerb::kRead},   {"write", CtlVerb::kWrite},     {"save", CtlVerb::kSave},
+    {"apply", CtlVerb::kApply}, {"station", CtlVerb::kStation}, {"report", CtlVerb::kReport}};
 
 const char kCommon[] =
     "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
@@ -30,6 +30,7 @@ const char kCommon[] =
     "      --json         各ユニットの記録を JSON 行で標準出力に\n"
     "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
     "      --trace FILE|DIR/  各ポートの送受信の全バイトを時刻つきで記録\n"
+    "      --operator NAME  記録に残す作業者 (既定: ログイン名)\n"
     "  -h, --help         この説明\n";
 
 const char kChange[] =
@@ -71,6 +72,9 @@ std::string CtlUsage(CtlVerb verb) {
              "  apply FILE -p PORT... | --all\n"
              "                              プロファイルを各ユニットに書き込んで確かめる\n"
              "  apply --plan UNITS.csv      ユニットごとの値を書き込んで確かめる\n"
+             "  station FILE | --plan UNITS.csv\n"
+             "                              挿されたユニットを次々に設定する (製造ライン)\n"
+             "  report RECORDS.jsonl        記録ファイルをユニットごとにまとめる\n"
              "\n"
              "終了コード: 0 全ユニット完了, 1 失敗したユニットか書けなかった出力あり,\n"
              "2 使い方の誤り (何も送信せず), 128+シグナルで中断 (Ctrl+C 130, SIGTERM 143,\n"
@@ -119,6 +123,28 @@ std::string CtlUsage(CtlVerb verb) {
                  "1台のパラメータを読み、プロファイル FILE ([parameters] の channel, id,\n"
                  "retry_count, retry_interval) に保存します。\n\n") +
              kCommon;
+    case CtlVerb::kStation:
+      return std::string(
+                 "使い方: zeta7ctl station FILE [オプション]\n"
+                 "        zeta7ctl station --plan UNITS.csv [オプション]\n\n"
+                 "挿されたユニットを USB のシリアル番号で見分け、プロファイル FILE か計画の\n"
+                 "そのシリアル番号の行の値を apply と同じ手順で書き込んで確かめます。複数の\n"
+                 "ユニットを同時に設定します。計画に行のないユニット、シリアル番号が同じ\n"
+                 "2台は書き込みません。同じ値を設定済みのユニット (この実行か --record の\n"
+                 "記録で) は \"設定済み\" として書き込みません。途中で抜けたユニットは\n"
+                 "挿し直すと最初から設定します。端末では1台1行の表示 (緑 完了, 赤 失敗,\n"
+                 "黄 設定済み) と結果ごとのベル。Ctrl+C, SIGTERM, SIGHUP で終了します\n"
+                 "(設定中のユニットはやり取りを終えて記録; もう一度で待ちを打ち切り)。\n\n"
+                 "      --plan UNITS.csv  シリアル番号ごとの値 (port 列は USB のシリアル番号)\n"
+                 "      --again        設定済みのユニットも設定する\n"
+                 "      --quiet        ベルを鳴らさない\n") +
+             kChange + std::string(kCommon).substr(std::string(kCommon).find('\n') + 1);
+    case CtlVerb::kReport:
+      return "使い方: zeta7ctl report RECORDS.jsonl [--csv]\n\n"
+             "記録ファイルをまとめ、1台1行 (USB のシリアル番号, なければポート) で最後の\n"
+             "結果, 値, 時刻を表示します。\n\n"
+             "      --csv          表計算ソフト向けの CSV (見出しの行つき)\n"
+             "  -h, --help         この説明\n";
     case CtlVerb::kApply:
       return std::string(
                  "使い方: zeta7ctl apply FILE -p PORT... | --all [オプション]\n"
@@ -252,6 +278,19 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       c->check = true;
     } else if (arg == "--diff") {
       c->diff = true;
+    } else if (arg == "--again") {
+      c->again = true;
+    } else if (arg == "--quiet") {
+      c->quiet = true;
+    } else if (arg == "--csv") {
+      c->csv = true;
+    } else if (arg == "--operator") {
+      ok = take();
+      c->operatorName = value;
+      if (ok && value.empty()) {
+        *error = "--operator の名前が空です";
+        ok = false;
+      }
     } else if (arg == "--plan" || arg == "--trace") {
       ok = take();
       (arg == "--plan" ? c->planPath : c->tracePath) = value;
@@ -289,7 +328,16 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     return false;
   }
 
-  const bool changes = c->verb == CtlVerb::kWrite || c->verb == CtlVerb::kApply;
+  const bool station = c->verb == CtlVerb::kStation;
+  if ((c->again || c->quiet) && !station) {
+    *error = "--again, --quiet は station だけのオプションです";
+    return false;
+  }
+  if (c->csv && c->verb != CtlVerb::kReport) {
+    *error = "--csv は report だけのオプションです";
+    return false;
+  }
+  const bool changes = c->verb == CtlVerb::kWrite || c->verb == CtlVerb::kApply || station;
   if (!changes && (c->force || c->check || c->diff)) {
     *error = "--force, --check, --diff は write と apply だけのオプションです";
     return false;
@@ -298,11 +346,25 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     *error = "--force と --check は一緒に使えません";
     return false;
   }
-  if (!c->planPath.empty() && c->verb != CtlVerb::kApply) {
-    *error = "--plan は apply だけのオプションです";
+  if (!c->planPath.empty() && c->verb != CtlVerb::kApply && !station) {
+    *error = "--plan は apply と station だけのオプションです";
     return false;
   }
   if (c->verb == CtlVerb::kScan && !timeoutGiven) c->timeoutMs = kDefaultScanWaitMs;
+  if (station && c->all) {
+    *error = "station は挿されたユニットを順に設定します (--all も -p も取りません)";
+    return false;
+  }
+  if (c->verb == CtlVerb::kReport) {
+    if (positional.size() != 1 || !c->ports.empty() || c->all || c->json ||
+        !c->recordPath.empty() || !c->tracePath.empty()) {
+      *error = positional.size() != 1 ? "report には記録ファイルが1つ必要です"
+                                      : "report は記録ファイルと --csv だけを取ります";
+      return false;
+    }
+    c->file = positional[0];
+    return true;
+  }
   if (!c->planPath.empty()) {
     if (!positional.empty() || !c->ports.empty() || c->all) {
       *error = "--plan はプロファイルも -p も --all も取りません (ポートは計画の port 列)";
@@ -310,7 +372,11 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     }
     return true;
   }
-  const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply;
+  if (station && !c->ports.empty()) {
+    *error = "station は挿されたユニットを順に設定します (--all も -p も取りません)";
+    return false;
+  }
+  const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply || station;
   if (positional.size() > (takesFile ? 1u : 0u)) {
     *error = "余分な引数です: " + positional.back();
     return false;
@@ -346,6 +412,8 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
         *error = "scan は4つの速度を応答が揃い次第試します (-b も --pace も取りません)";
         return false;
       }
+      return true;
+    case CtlVerb::kStation:
       return true;
     case CtlVerb::kSave:
       if (c->ports.size() != 1 || c->all) {

@@ -70,6 +70,15 @@ struct UnitRecord {
   std::string errorCode;  // one of error_code, empty on success
   std::string error;      // why, with the port; empty on success
   long long elapsedMs = 0;
+  // Who, where and with what, for an audit; appended after elapsed_ms so
+  // that the fields before it keep their bytes.
+  std::string endTime;       // UTC, ISO 8601
+  std::string toolVersion;   // zeta7ctl's own
+  std::string host;          // the computer's name
+  std::string operatorName;  // --operator, else the login name
+  std::string plan;          // apply, station: the profile's or plan's file name as given
+  std::string planSha256;    // of its bytes
+  int planRow = 0;           // --plan: the line of the row the unit got (0: a profile)
 };
 
 bool SameParams(const UnitParams& a, const UnitParams& b);
