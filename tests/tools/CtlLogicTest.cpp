@@ -64,7 +64,7 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
       {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "一緒に使えません"},
       {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan はプロファイルも -p も"},
       {{"apply", "a.ini", "--plan", "u.csv"}, "--plan はプロファイルも -p も"},
-      {{"write", "--plan", "u.csv"}, "apply だけ"},
+      {{"write", "--plan", "u.csv"}, "apply と station だけ"},
       {{"scan", "--all"}, "--all は不要"},
       {{"scan", "-b", "9600"}, "-b も --pace も取りません"},
       {{"scan", "--pace", "fixed"}, "-b も --pace も取りません"},
