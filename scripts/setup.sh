@@ -19,6 +19,8 @@ packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 packages+=(imagemagick)
 # The configuration-engine collection's tests (ansible/): Debian's own engine.
 packages+=(ansible-core)
+# zeta7ctl report and the station read record files (JSON lines).
+packages+=(nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

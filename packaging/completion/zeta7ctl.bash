@@ -29,13 +29,13 @@ _zeta7ctl_profiles() {
 
 _zeta7ctl() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="ports scan info read write save apply"
-  local common="--port --baud --pace --timeout --record --json --settings --trace --help"
+  local commands="ports scan info read write save apply station report"
+  local common="--port --baud --pace --timeout --record --json --settings --trace --operator --help"
   local verb="" i IFS=$'\n'
   COMPREPLY=()
   for ((i = 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
-      ports | scan | info | read | write | save | apply) verb=${COMP_WORDS[i]} && break ;;
+      ports | scan | info | read | write | save | apply | station | report) verb=${COMP_WORDS[i]} && break ;;
     esac
   done
 
@@ -74,7 +74,7 @@ _zeta7ctl() {
       COMPREPLY=($(compgen -d -S / -- "$cur") $(compgen -f -X '!*.[cC][sS][vV]' -- "$cur"))
       return
       ;;
-    --timeout | -c | --channel | -i | --id | -t | --interval)
+    --timeout | -c | --channel | -i | --id | -t | --interval | --operator)
       return
       ;;
   esac
@@ -90,6 +90,11 @@ _zeta7ctl() {
       ports) options="--settings --help" ;;
       write) options="$options --channel --id --retry --interval --check --diff --force" ;;
       apply) options="$options --plan --check --diff --force" ;;
+      station)
+        options="--plan --check --diff --force --again --quiet --baud --pace --timeout --record"
+        options="$options --json --settings --trace --operator --help"
+        ;;
+      report) options="--csv --help" ;;
       scan) options="--port --timeout --record --json --settings --trace --help" ;;
       save) options=$common ;;
     esac
@@ -98,7 +103,10 @@ _zeta7ctl() {
     return
   fi
   case $verb in
-    save | apply) _zeta7ctl_profiles "$cur" ;;
+    save | apply | station) _zeta7ctl_profiles "$cur" ;;
+    report)
+      COMPREPLY=($(compgen -d -S / -- "$cur") $(compgen -f -X '!*.[jJ][sS][oO][nN]*' -- "$cur"))
+      ;;
   esac
 }
 

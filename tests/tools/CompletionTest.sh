@@ -10,7 +10,7 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export ZETA7_DEVICE_ROOT=$root
 mkdir -p "$root/dev/serial/by-id" "$root/work/site"
-touch "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
+touch "$root/work/r.jsonl" "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
   "$root/work/notes.txt"
 ln -s ../../ttyUSB0 "$root/dev/serial/by-id/usb-Test-if00-port0"
 cd "$root/work" || exit 1
@@ -36,11 +36,14 @@ check() {
   fi
 }
 
-check "--help --version apply info ports read save scan write" zeta7ctl ""
-check "read" zeta7ctl re
+check "--help --version apply info ports read report save scan station write" zeta7ctl ""
+check "read report" zeta7ctl re
 check "--channel --check" zeta7ctl write -p COM1 --ch
 check "--all" zeta7ctl info --a
 check "--plan" zeta7ctl apply --pl
+check "--again" zeta7ctl station --ag
+check "b.ini site/" zeta7ctl station ""
+check "--csv --help" zeta7ctl report --
 check "--help --settings" zeta7ctl ports --
 check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2 COM3 COM4" \
   zeta7ctl read -p ""
@@ -53,6 +56,7 @@ check "b.ini site/" zeta7ctl apply ""
 check "site/a.INI" zeta7ctl save -p COM1 site/
 check "b.ini site/" zeta7ctl read --settings ""
 check "" zeta7ctl write --channel ""
+check "r.jsonl site/" zeta7ctl report ""
 check "--settings" zeta7-ports --s
 check "b.ini site/" zeta7-ports --settings ""
 [ "$failed" -eq 0 ] && echo "bash completion: all checks passed"

@@ -477,7 +477,7 @@ std::vector<std::vector<PresentDevice>> SharedSerials(const std::vector<PresentD
 }
 
 int RunStation(const CtlCommand& c, const ProgramSettings& settings, const DeviceRoots& roots,
-               InterruptState* interrupted) {
+               InterruptState* interrupted, bool closeStdout) {
   SessionOptions options;
   options.baud = c.baud != 0 ? c.baud : BaudRateOfIndex(settings.baudIndex);
   options.pace = c.pace;
@@ -546,7 +546,7 @@ int RunStation(const CtlCommand& c, const ProgramSettings& settings, const Devic
     lost = true;
   }
   if (station.Record().IsOpen() && !station.Record().Close()) lost = true;
-  if (!CloseStdout()) lost = true;
+  if (closeStdout && !CloseStdout()) lost = true;
   if (lost) WriteStderr("zeta7ctl: 記録か出力に書けなかったものがあります\n");
   InterruptHandled();
   WriteStderr(std::string("zeta7ctl: ") + kTextInterrupted + " (" + station.Totals() + ")\n");

@@ -19,8 +19,11 @@
 #include "DeviceWatcher.h"
 #include "ProgramSettings.h"
 
+// Returns 128 + the signal that ended it, or a usage or failure code at
+// the start. closeStdout: standard output is closed at the end (checked,
+// as the other subcommands do); a test running it in-process keeps it.
 int RunStation(const CtlCommand& c, const ProgramSettings& settings, const DeviceRoots& roots,
-               InterruptState* interrupted);
+               InterruptState* interrupted, bool closeStdout = true);
 
 // One line of the board, as drawn.
 struct BoardLine {
