@@ -5,6 +5,9 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           fonts-ipafont-gothic qt6-translations-l10n clang libclang-rt-14-dev clang-format
           xvfb xauth)
+# The tests read the tools' JSON lines with nlohmann's parser, and so do
+# zeta7ctl report and station (header-only, also for the Windows build).
+packages+=(nlohmann-json3-dev)
 # scripts/package-test.sh: the .deb's dependency list and checks of what gets installed
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 # The Windows build (mingw-w64) and its tests under Wine.
@@ -19,8 +22,6 @@ packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 packages+=(imagemagick)
 # The configuration-engine collection's tests (ansible/): Debian's own engine.
 packages+=(ansible-core)
-# zeta7ctl report and the station read record files (JSON lines).
-packages+=(nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
