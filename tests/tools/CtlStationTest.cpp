@@ -19,6 +19,7 @@
 #include "FakeUnit.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "TestTerminal.h"
 #include "ToolProcess.h"
 
 namespace {
@@ -303,6 +304,57 @@ TEST_F(CtlStationTest, ASignalLetsTheUnitInFlightEndAndWritesItsRecord) {
     EXPECT_EQ(lines[0]["outcome"], "interrupted");
     EXPECT_EQ(lines[0]["ok_received"], true);
     Unplug(0, "TS001");
+  }
+}
+
+// On a terminal the board is drawn in place, green for a unit done, with
+// a bell; NO_COLOR leaves the colours out, --quiet the bell, TERM=dumb the
+// drawing in place (a plain line a result instead).
+TEST_F(CtlStationTest, TheBoardFollowsTheTerminal) {
+  const struct {
+    const char* term;
+    const char* noColor;
+    bool quiet;
+    bool inPlace, colour, bell;
+  } cases[] = {
+      {"xterm", nullptr, false, true, true, true},
+      {"xterm", "1", true, true, false, false},
+      {"dumb", nullptr, false, false, false, false},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.term) + (c.noColor ? " NO_COLOR" : "") + (c.quiet ? " quiet" : ""));
+    CScopedEnv term("TERM", std::string(c.term));
+    CScopedEnv noColor("NO_COLOR",
+                       c.noColor ? std::optional<std::string>(c.noColor) : std::nullopt);
+    CTerminal tty;
+    ASSERT_TRUE(tty.Ok());
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    Lines args = {"station", profile(), "--settings", settings(),
+                  "--pace",  "fast",    "--record",   record()};
+    if (c.quiet) args.push_back("--quiet");
+    CToolProcess ctl("zeta7ctl");
+    ASSERT_TRUE(ctl.Start(args, out(), "", tty.Device()));
+    ASSERT_TRUE(WaitFor([&] { return Has(tty.Text(), "ユニットを挿してください"); }));
+    const std::string serial = "TB" + std::to_string(n);
+    Plug(n, serial, sim.DevicePath());
+    ASSERT_TRUE(WaitFor([&] { return JsonLines(ReadFile(record())).size() > size_t(n); }));
+    ctl.Signal(SIGINT);
+    EXPECT_EQ(ctl.Wait().exitCode, 130);
+    ASSERT_TRUE(WaitFor([&] { return Has(tty.Text(), "中断しました"); })) << tty.Text();
+    const std::string text = tty.Text();
+    EXPECT_EQ(Has(text, "\033[32m"), c.colour) << text;
+    EXPECT_EQ(Has(text, "\a"), c.bell) << text;
+    EXPECT_EQ(Has(text, "\033["), c.inPlace) << text;
+    // The unit's line: its node, serial number and result; without a board
+    // a plain line on standard output.
+    const std::string line = c.inPlace ? text : ReadFile(out());
+    EXPECT_TRUE(Has(line, "ttyUSB" + std::to_string(n))) << line;
+    EXPECT_TRUE(Has(line, serial)) << line;
+    EXPECT_TRUE(Has(text, "完了 1, 失敗 0, 設定済み 0")) << text;
+    Unplug(n, serial);
+    ++n;
   }
 }
 
