@@ -9,6 +9,7 @@
 #include "PortDiagnosis.h"
 #include "SettingsKeys.h"
 #include "Transact.h"
+#include "UnitLimits.h"
 #include "iniacs.h"
 
 namespace {
@@ -33,16 +34,17 @@ constexpr const char* kMsgWriteFailed = "書き込みに失敗しました";
 constexpr int kComPortCount = 255;
 
 struct FieldLimits {
-  int min, max, maxChars;
+  ParamRange range;
+  int maxChars;
 };
-constexpr FieldLimits kChannelLimits{7, 46, 3};
-constexpr FieldLimits kIdLimits{0, 15, 3};
-constexpr FieldLimits kRetryCountLimits{0, 10000, 6};
-constexpr FieldLimits kRetryIntervalLimits{0, 32767, 6};
+constexpr FieldLimits kChannelLimits{kChannelRange, 3};
+constexpr FieldLimits kIdLimits{kIdRange, 3};
+constexpr FieldLimits kRetryCountLimits{kRetryCountRange, 6};
+constexpr FieldLimits kRetryIntervalLimits{kRetryIntervalRange, 6};
 
 void ApplyLimits(CEditValue& field, const FieldLimits& limits) {
-  field.m_nMin = limits.min;
-  field.m_nMax = limits.max;
+  field.m_nMin = limits.range.low;
+  field.m_nMax = limits.range.high;
   field.m_nMaxChars = limits.maxChars;
 }
 

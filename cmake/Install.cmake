@@ -127,6 +127,26 @@ add_custom_command(OUTPUT ${_zeta7_icons}
   COMMENT "Making the hicolor icons from mainframe.xpm"
   VERBATIM)
 add_custom_target(zeta7_icons ALL DEPENDS ${_zeta7_icons})
+# The Windows icon (res/zeta7.ico, committed) from the same PNGs with
+# icoutils, and a test that the committed one is this one; after a change of
+# the picture: cmake --build build --target windows_icon, then copy
+# build/windows-icon/zeta7.ico to res/.
+find_program(ZETA7_ICOTOOL icotool)
+if(ZETA7_ICOTOOL)
+  set(_zeta7_ico ${CMAKE_BINARY_DIR}/windows-icon/zeta7.ico)
+  add_custom_command(OUTPUT ${_zeta7_ico}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/windows-icon
+    COMMAND ${ZETA7_ICOTOOL} -c -o ${_zeta7_ico}
+            -b 4 ${_zeta7_icon_dir}/32x32/apps/zeta7.png
+            -b 32 ${_zeta7_icon_dir}/16x16/apps/zeta7.png ${_zeta7_icon_dir}/48x48/apps/zeta7.png
+            -r ${_zeta7_icon_dir}/256x256/apps/zeta7.png
+    DEPENDS ${_zeta7_icons}
+    COMMENT "Making the Windows icon from the hicolor icons"
+    VERBATIM)
+  add_custom_target(windows_icon ALL DEPENDS ${_zeta7_ico})
+  add_test(NAME windows_icon_current
+           COMMAND ${CMAKE_COMMAND} -E compare_files ${_zeta7_ico} ${PROJECT_SOURCE_DIR}/res/zeta7.ico)
+endif()
 install(DIRECTORY ${_zeta7_icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
         COMPONENT zeta7)
 

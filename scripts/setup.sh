@@ -12,16 +12,18 @@ packages+=(nlohmann-json3-dev)
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)
 # The Windows build (mingw-w64) and its tests under Wine.
 packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64)
-# The Windows icon generator (zlib for its PNG entry), the installer, and the
+# The Windows icon from the hicolor PNGs (icotool), the installer, and the
 # package test's virtual display.
-packages+=(zlib1g-dev nsis xvfb)
+packages+=(icoutils nsis xvfb)
 # The window's placement tests: real window managers on Xvfb, and the tools
 # that measure and close the window from outside; the frame request's xcb.
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
-# The configuration-engine collection's tests (ansible/): Debian's own engine.
-packages+=(ansible-core)
+# The configuration-engine collection's tests (ansible/): Debian's own engine,
+# and the tools its sanity test runs offline (ansible-test's validate-modules,
+# runtime-metadata, pylint, pep8 and yamllint).
+packages+=(ansible-core python3-voluptuous pylint pycodestyle yamllint)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

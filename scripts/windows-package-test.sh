@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # The Windows installer and portable zip, end to end under Wine.
 #
-#   scripts/windows-package-test.sh [WINDOWS_BUILD]      (build-win)
+#   scripts/windows-package-test.sh [WINDOWS_BUILD [LINUX_BUILD]]  (build-win, build)
 #
 # Builds both into WINDOWS_BUILD/dist (the cross build test.sh made), then in
 # a fresh Wine prefix on a virtual X display: installs silently, checks the
-# files, the Start-menu shortcut and the uninstall entry, starts the program
+# files, the Start-menu shortcut and the uninstall entry, runs the installed
+# zeta7ctl.exe against a simulated unit (LINUX_BUILD's zeta7-sim on a
+# pseudo-terminal that Wine's port map makes COM5), starts the program
 # through the shortcut, waits for its window and closes it (it stores its
 # settings in %APPDATA%), uninstalls silently and checks that only those
-# settings are left. Then unpacks the zip, starts the program there with a
-# settings file beside it, and checks that this file is the one written.
+# settings are left. Then installs with /ADDTOPATH: the folder is on the
+# user's PATH and a command prompt finds zeta7ctl.exe; the uninstaller takes
+# that entry, and nothing else, out of PATH. Then unpacks the zip, runs its
+# tools, starts the program there with a settings file beside it, and checks
+# that this file is the one written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 began=$SECONDS
 win=$(realpath -m "${1:-build-win}")
+linux=$(realpath -m "${2:-build}")
+sim=$linux/bin/zeta7-sim
 export LC_ALL=C.UTF-8  # Japanese file names and arguments pass to Wine as UTF-8
 
 if [ ! -f "$win/build.ninja" ]; then
@@ -24,10 +31,10 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$win/CMakeCache.txt")
 setup=$win/dist/zeta7-$version-setup.exe
 zip=$win/dist/zeta7-$version-portable.zip
 payload=$win/packaging/windows/payload
-program=$(cd "$payload" && ls -- *.exe)
+program=$(cd "$payload" && ls -- *.exe | grep -vxF -e zeta7ctl.exe -e zeta7-ports.exe)
 name=${program%.exe}
 probe=$win/bin/window-probe.exe
-for f in "$setup" "$zip" "$probe"; do
+for f in "$setup" "$zip" "$probe" "$sim"; do
   [ -f "$f" ] || { echo "windows-package-test: missing $f" >&2; exit 2; }
 done
 stat -c '%8s bytes  %n' "$setup" "$zip"
@@ -40,8 +47,10 @@ rm -rf "$WINEPREFIX" "$run"
 mkdir -p "$run"
 
 xvfb_pid=""
+sim_pid=""
 cleanup() {
   wineserver -k 2>/dev/null || true
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -74,6 +83,14 @@ timeout 120 wineboot -i >"$run/wineboot.log" 2>&1 || { echo "windows-package-tes
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
 } | iconv -f UTF-8 -t UTF-16 >"$run/prefix.reg"
 wine regedit /S "$(winepath -w "$run/prefix.reg")"
+# A simulated unit as COM5, for the installed zeta7ctl.exe; the port map is
+# read when the wineserver starts.
+"$sim" --link "$run/unit" --log "$run/unit.log" >"$run/unit.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 50); do [ -e "$run/unit" ] && break; sleep 0.1; done
+wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$run/unit" /f >/dev/null 2>&1
+wineserver -k
+wineserver -w
 echo "== Wine prefix ready after $((SECONDS - began)) s"
 
 c=$WINEPREFIX/drive_c
@@ -91,6 +108,13 @@ uninstall_entry() {  # the key's values as UTF-8 lines, or nothing
 has_value() {  # line
   grep -qxF -- "$1" "$run/entry.txt"
 }
+user_path() {  # the user's PATH as the registry holds it, or nothing
+  wine reg query 'HKCU\Environment' /v Path 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Path *REG_[A-Z_]*SZ *//p'
+}
+set_user_path() {
+  wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$1" /f >/dev/null 2>&1
+}
 settings_file() {
   (cd "$c" && compgen -G "$settings_glob" | head -1) || true
 }
@@ -106,6 +130,14 @@ check "installer is a 64-bit program" grep -q 'PE32+' <<<"$(file -b "$setup")"
 check "installer ends with 0" timeout 120 wine "$setup" /S
 check "program installed as built" cmp -s "$payload/$program" "$installed/$program"
 check "UserDirKit.dll installed" cmp -s "$payload/UserDirKit.dll" "$installed/UserDirKit.dll"
+check "zeta7ctl.exe installed" cmp -s "$payload/zeta7ctl.exe" "$installed/zeta7ctl.exe"
+check "zeta7-ports.exe installed" cmp -s "$payload/zeta7-ports.exe" "$installed/zeta7-ports.exe"
+if [ -f packaging/completion/zeta7ctl.ps1 ]; then
+  check "PowerShell completion installed" cmp -s packaging/completion/zeta7ctl.ps1 "$installed/zeta7ctl.ps1"
+fi
+check "PATH left alone without /ADDTOPATH" test -z "$(user_path)"
+check "so a command prompt does not find zeta7ctl.exe" bash -c \
+  "! timeout 60 wine cmd /c 'zeta7ctl.exe --version' 2>/dev/null | grep -q '^zeta7ctl '"
 check "uninstaller installed" test -f "$installed/uninstall.exe"
 check "Start-menu shortcut" test -f "$shortcut"
 uninstall_entry >"$run/entry.txt"
@@ -119,6 +151,23 @@ check "entry: QuietUninstallString" has_value "\"QuietUninstallString\"=\"\\\"$e
 check "entry: NoModify" has_value '"NoModify"=dword:00000001'
 check "entry: NoRepair" has_value '"NoRepair"=dword:00000001'
 check "entry: EstimatedSize in KB" grep -qE '^"EstimatedSize"=dword:0000(0[1-9a-f]|[1-9a-f][0-9a-f])[0-9a-f]{2}$' "$run/entry.txt"
+
+echo "== the installed zeta7ctl.exe against the unit on COM5"
+ctl_run() {  # log args...: C:\Program Files\Quillbeck\ZETA-7\zeta7ctl.exe args
+  local log=$1
+  shift
+  timeout 60 wine "$win_installed\\zeta7ctl.exe" "$@" >"$run/$log.out" 2>"$run/$log.err"
+}
+check "zeta7ctl.exe read ends with 0" ctl_run read read -p COM5 --pace fast
+check "read: the unit's values, in Japanese" grep -qF \
+  'チャネル 12, ID 3, リトライ回数 5, リトライ間隔[msec] 1000' "$run/read.out"
+check "zeta7ctl.exe write ends with 0" ctl_run write write -p COM5 -c 30 -i 4 -r 0 -t 500 --pace fast
+check "write: read back" grep -qF 'チャネル 30, ID 4, リトライ回数 0, リトライ間隔[msec] 500' "$run/write.out"
+check "the unit got the write" grep -q '^S 30 4 0 500' "$run/unit.log"
+check "zeta7ctl.exe info --json ends with 0" ctl_run info info -p COM5 --json
+check "info: a JSON line with the version" grep -q '"port":"COM5".*"version":"V1.02.03".*"outcome":"ok"' \
+  "$run/info.out"
+check "a missing port is an error" test "$(ctl_run missing read -p COM30; echo $?)" -ne 0
 
 echo "== the installed program, started through its shortcut"
 check "window shown and closed" start_and_close \
@@ -147,6 +196,37 @@ check "only that file is left in the program folder" test "$(ls -A "$installed")
 check "uninstall entry removed" test -z "$(uninstall_entry)"
 rm -rf "$c/Program Files/Quillbeck"
 
+echo "== with /ADDTOPATH: the folder on the user's PATH, and taken back"
+set_user_path 'C:\before;C:\other'
+check "installer /ADDTOPATH ends with 0" timeout 120 wine "$setup" /S /ADDTOPATH
+check "PATH: the folder appended" test "$(user_path)" = "C:\\before;C:\\other;$win_installed"
+wineserver -w
+# A command prompt started afresh takes the user's PATH from the registry.
+check "a command prompt finds zeta7ctl.exe" bash -c \
+  "timeout 60 wine cmd /c 'zeta7ctl.exe --version' 2>/dev/null | grep -q '^zeta7ctl '"
+# The user adds an entry of their own afterwards; it stays.
+set_user_path "C:\\before;C:\\other;$win_installed;C:\\after"
+check "uninstaller ends with 0" timeout 120 wine "$installed/uninstall.exe" /S
+timeout 120 wineserver -w
+check "PATH: only the folder taken out" test "$(user_path)" = 'C:\before;C:\other;C:\after'
+
+echo "== with /ADDTOPATH, the folder on PATH already: left there"
+set_user_path "$win_installed"
+check "installer /ADDTOPATH ends with 0" timeout 120 wine "$setup" /S /ADDTOPATH
+check "PATH: not added twice" test "$(user_path)" = "$win_installed"
+check "uninstaller ends with 0" timeout 120 wine "$installed/uninstall.exe" /S
+timeout 120 wineserver -w
+check "PATH: the user's own entry kept" test "$(user_path)" = "$win_installed"
+
+echo "== with /ADDTOPATH and no PATH of the user's: the value goes again"
+wine reg delete 'HKCU\Environment' /v Path /f >/dev/null 2>&1 || true
+check "installer /ADDTOPATH ends with 0" timeout 120 wine "$setup" /S /ADDTOPATH
+check "PATH: the folder alone" test "$(user_path)" = "$win_installed"
+check "uninstaller ends with 0" timeout 120 wine "$installed/uninstall.exe" /S
+timeout 120 wineserver -w
+check "PATH: no value left" test -z "$(user_path)"
+rm -rf "$c/Program Files/Quillbeck"
+
 echo "== the portable copy, with a settings file beside it"
 portable=$c/portable
 mkdir -p "$portable"
@@ -154,6 +234,13 @@ mkdir -p "$portable"
 beside="$portable/ZETA-7/$name.ini"
 check "zip holds the program, the DLL and the readme" test -f "$portable/ZETA-7/$program" -a \
   -f "$portable/ZETA-7/UserDirKit.dll" -a -f "$portable/ZETA-7/README.txt"
+check "zip holds zeta7ctl.exe and zeta7-ports.exe" test -f "$portable/ZETA-7/zeta7ctl.exe" -a \
+  -f "$portable/ZETA-7/zeta7-ports.exe"
+check "zip's readme says how to put them on PATH" grep -q 'PATH' "$portable/ZETA-7/README.txt"
+check "zip's zeta7-ports.exe lists COM5" bash -c \
+  "timeout 60 wine 'C:\\portable\\ZETA-7\\zeta7-ports.exe' 2>/dev/null | grep -q '^COM5 '"
+check "zip's zeta7ctl.exe reads the unit" bash -c \
+  "timeout 60 wine 'C:\\portable\\ZETA-7\\zeta7ctl.exe' read -p COM5 --pace fast 2>/dev/null | grep -qF 'チャネル 30'"
 printf '[com]\r\ncom=3\r\n[notes]\r\nkept=yes\r\n' >"$beside"
 check "window shown and closed" start_and_close "C:\\portable\\ZETA-7\\$program" "$run/portable.txt"
 check "position written to the file beside the program" grep -q '^left=' "$beside"

@@ -7,9 +7,11 @@
 #
 #   FleetPlaybookTest.sh SOURCE_DIR BIN_DIR [--hosts N] [--units N] [--timing]
 #
-# Checks: check mode reports changes and sends no "S"; the first run changes
-# every unit; the second changes none and sends no "S"; a failing unit fails
-# its bench with its error code while the other benches finish. --timing
+# Checks: check mode reports changes and sends no "S", and its reports say
+# they are a check run; the first run changes every unit; the second changes
+# none and sends no "S"; a failing unit fails its bench with its error code
+# while the other benches finish, and its report keeps zeta7ctl's Japanese
+# text as it is (no \u escapes). --timing
 # prints the wall time of the runs instead of checking the fault. Exit 77
 # (skipped) without ansible-playbook.
 set -euo pipefail
@@ -147,6 +149,8 @@ play check --check --diff
 (($(sent) == 0)) || fail "check mode sent S"
 for ((h = 1; h <= hosts; h++)); do
   (($(units_changed check "bench$h") == units)) || fail "check run: bench$h would not change $units units"
+  (($(grep -c '"check": true' "$work/check.bench$h.report") == units)) ||
+    fail "check run: bench$h's report does not say so: $(cat "$work/check.bench$h.report")"
 done
 
 play first
@@ -155,6 +159,7 @@ first=$elapsed
 (($(sent) == hosts * units)) || fail "first run: $(sent) S sent, not $((hosts * units))"
 for ((h = 1; h <= hosts; h++)); do
   (($(units_changed first "bench$h") == units)) || fail "first run: bench$h did not change every unit"
+  ! grep -q '"check": true' "$work/first.bench$h.report" || fail "first run: a report says check run"
 done
 
 play second
@@ -184,4 +189,7 @@ done
 grep -q '"failed": true, "error_code": "verify_mismatch"' "$work/faulty.bench$hosts.report" ||
   fail "the failing unit's error code: $(cat "$work/faulty.bench$hosts.report")"
 grep -q '"error_code":"verify_mismatch"' "$work/bench$hosts.jsonl" || fail "no record of the fault"
+message=$(grep verify_mismatch "$work/faulty.bench$hosts.report" | sed 's/.*"message": "\([^"]*\)".*/\1/')
+[[ $message == *[^[:ascii:]]* && $message != *'\u'* ]] ||
+  fail "the failing unit's message is not readable text: $message"
 echo "passed: check mode, first run, second run without S, a failing bench alone ($hosts hosts x $units units)"

@@ -11,32 +11,30 @@
 #include "ProfileText.h"
 #include "ProgramSettings.h"
 #include "ToolConsole.h"
+#include "UnitLimits.h"
 
 namespace {
 
 struct Key {
   const char* name;
   int UnitParams::*field;
-  int low;
-  int high;
+  ParamRange range;
 };
 
 constexpr Key kKeys[] = {
-    {"channel", &UnitParams::channel, 7, 46},
-    {"id", &UnitParams::id, 0, 15},
-    {"retry_count", &UnitParams::retryCount, 0, 10000},
-    {"retry_interval", &UnitParams::retryInterval, 0, 32767},
+    {"channel", &UnitParams::channel, kChannelRange},
+    {"id", &UnitParams::id, kIdRange},
+    {"retry_count", &UnitParams::retryCount, kRetryCountRange},
+    {"retry_interval", &UnitParams::retryInterval, kRetryIntervalRange},
 };
-
-constexpr int kInfiniteRetry = -1;
 
 bool InRange(const Key& key, int value) {
   if (key.field == &UnitParams::retryCount && value == kInfiniteRetry) return true;
-  return value >= key.low && value <= key.high;
+  return key.range.Holds(value);
 }
 
 std::string RangeText(const Key& key) {
-  std::string text = std::to_string(key.low) + "〜" + std::to_string(key.high);
+  std::string text = std::to_string(key.range.low) + "〜" + std::to_string(key.range.high);
   if (key.field == &UnitParams::retryCount) text += " または -1 (無限)";
   return text;
 }

@@ -5,10 +5,19 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ConsoleCallsWin32.h"
 #include "ToolConsole.h"
 #include "WideTextWin32.h"
 
 namespace {
+
+const ConsoleCalls kSystemCalls{GetStdHandle,
+                                GetConsoleMode,
+                                WriteConsoleW,
+                                GetConsoleScreenBufferInfo,
+                                FillConsoleOutputCharacterW,
+                                FillConsoleOutputAttribute};
+const ConsoleCalls* g_calls = &kSystemCalls;
 
 constexpr char kEraseToEnd[] = "\x1b[K";
 
@@ -20,7 +29,8 @@ bool WriteWide(HANDLE console, const std::wstring& text) {
     size_t n = std::min<size_t>(text.size() - at, 8192);
     if (at + n < text.size() && text[at + n] >= 0xDC00 && text[at + n] <= 0xDFFF) --n;
     DWORD written = 0;
-    if (!WriteConsoleW(console, text.data() + at, static_cast<DWORD>(n), &written, nullptr) ||
+    if (!g_calls->writeConsoleW(console, text.data() + at, static_cast<DWORD>(n), &written,
+                                nullptr) ||
         written == 0) {
       return false;
     }
@@ -33,13 +43,14 @@ bool WriteWide(HANDLE console, const std::wstring& text) {
 // row is blanked in place.
 void EraseToEnd(HANDLE console) {
   CONSOLE_SCREEN_BUFFER_INFO info;
-  if (!GetConsoleScreenBufferInfo(console, &info)) return;
+  if (!g_calls->getConsoleScreenBufferInfo(console, &info)) return;
   const SHORT width = info.dwSize.X;
   if (info.dwCursorPosition.X >= width) return;
   DWORD done = 0;
   const DWORD count = static_cast<DWORD>(width - info.dwCursorPosition.X);
-  FillConsoleOutputCharacterW(console, L' ', count, info.dwCursorPosition, &done);
-  FillConsoleOutputAttribute(console, info.wAttributes, count, info.dwCursorPosition, &done);
+  g_calls->fillConsoleOutputCharacterW(console, L' ', count, info.dwCursorPosition, &done);
+  g_calls->fillConsoleOutputAttribute(console, info.wAttributes, count, info.dwCursorPosition,
+                                      &done);
 }
 
 bool WriteConsoleText(HANDLE console, const std::string& text) {
@@ -53,10 +64,12 @@ bool WriteConsoleText(HANDLE console, const std::string& text) {
   }
 }
 
+// A console (a handle with a console mode) gets characters; a file, a pipe
+// or the null device gets the UTF-8 bytes through the C library.
 bool WriteTo(DWORD which, std::FILE* stream, const std::string& text) {
-  const HANDLE h = GetStdHandle(which);
+  const HANDLE h = g_calls->getStdHandle(which);
   DWORD mode = 0;
-  if (h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
+  if (h != nullptr && h != INVALID_HANDLE_VALUE && g_calls->getConsoleMode(h, &mode)) {
     const bool flushed = std::fflush(stream) == 0;  // what the C library holds goes first
     return WriteConsoleText(h, text) && flushed;
   }
@@ -65,6 +78,10 @@ bool WriteTo(DWORD which, std::FILE* stream, const std::string& text) {
 }
 
 }  // namespace
+
+const ConsoleCalls& SystemConsoleCalls() { return kSystemCalls; }
+
+void UseConsoleCalls(const ConsoleCalls* calls) { g_calls = calls ? calls : &kSystemCalls; }
 
 std::vector<std::string> ToolArguments(int argc, char** argv) {
   int n = 0;

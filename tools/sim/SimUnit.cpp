@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "UnitLimits.h"
+
 namespace {
 
 // A whole decimal number with an optional minus sign, nothing around it.
@@ -217,10 +219,9 @@ bool CSimUnit::Store(const std::string& line) {
   for (int k = 0; k < 4; ++k) {
     if (!ParseStrictInt(fields[static_cast<size_t>(k) + 1], v[k])) return false;
   }
-  if (v[0] < 7 || v[0] > 46) return false;
-  if (v[1] < 0 || v[1] > 15) return false;
-  if (v[2] < -1 || v[2] > 10000) return false;
-  if (v[3] < 0 || v[3] > 32767) return false;
+  if (!kChannelRange.Holds(v[0]) || !kIdRange.Holds(v[1])) return false;
+  if (!kRetryCountRange.Holds(v[2]) && v[2] != kInfiniteRetry) return false;
+  if (!kRetryIntervalRange.Holds(v[3])) return false;
   // A unit whose parameter memory has failed still acknowledges the line.
   if (m_options.noStore) return true;
   m_nChannel = v[0];

@@ -1,6 +1,6 @@
 #!/usr/bin/python
 # Copyright (c) 2026 the ZETA-7 settings utility developers
-# MIT License (see LICENSE in the repository)
+# MIT License (see LICENSE in the collection)
 """Lists the ZETA-7 units a managed host sees, through zeta7ctl scan."""
 
 from __future__ import absolute_import, division, print_function
@@ -28,16 +28,28 @@ options:
     description: The settings file zeta7ctl reads for C([ports]) and the first speed.
     type: path
   timeout:
-    description: How long each speed is given to answer, in ms (default 150).
+    description: How long each speed is given to answer, in ms (1 to 60000; default 150).
     type: int
   zeta7ctl:
     description: The zeta7ctl program on the managed host.
     type: path
     default: zeta7ctl
+attributes:
+  check_mode:
+    description: Read-only; check mode runs it as usual.
+    support: full
+  diff_mode:
+    description: Changes nothing, so it has no diff.
+    support: none
+  platform:
+    description: Runs zeta7ctl on the managed host.
+    support: full
+    platforms: posix
 notes:
-  - Read-only, so check mode runs it as usual.
+  - Any failure of zeta7ctl (a port that leads to no device, output that could
+    not be written) fails the task with zeta7ctl's message.
 author:
-  - ZETA-7 settings utility developers
+  - ZETA-7 settings utility developers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
@@ -69,11 +81,19 @@ ansible_facts:
   description: C(zeta7_units), the same list as I(units).
   returned: always
   type: dict
+error_code:
+  description:
+    - On failure, C(usage) (an argument is wrong or zeta7ctl refused it),
+      C(zeta7ctl_missing) or C(no_record) (zeta7ctl's output was not its records).
+  returned: on failure
+  type: str
 """
 
-import json
+import os
 
 from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.quillbeck.zeta7.plugins.module_utils.zeta7ctl import (
+    fail, find_zeta7ctl, json_records, port_problem, stderr_text)
 
 
 def main():
@@ -87,7 +107,16 @@ def main():
         supports_check_mode=True,
     )
     p = module.params
-    cmd = [p["zeta7ctl"], "scan", "--json"]
+    result = dict(changed=False, units=[], unavailable=[])
+    problems = [port_problem("ports", port) for port in p["ports"] or []]
+    if p["timeout"] is not None and not 1 <= p["timeout"] <= 60000:
+        problems.append("timeout must be 1 to 60000, not %d" % p["timeout"])
+    if p["settings"] is not None and not os.path.isfile(p["settings"]):
+        problems.append("settings %r: no such file" % p["settings"])
+    problems = [problem for problem in problems if problem]
+    if problems:
+        fail(module, result, "usage", problems[0])
+    cmd = [find_zeta7ctl(module, result), "scan", "--json"]
     for port in p["ports"] or []:
         cmd += ["-p", port]
     if p["settings"]:
@@ -95,11 +124,12 @@ def main():
     if p["timeout"] is not None:
         cmd += ["--timeout", str(p["timeout"])]
     rc, out, err = module.run_command(cmd)
+    records = json_records(module, out, rc, result)
     if rc != 0:
-        module.fail_json(msg=err.strip() or "zeta7ctl scan: exit %d" % rc, rc=rc, cmd=cmd)
+        fail(module, result, "usage" if rc == 2 else "no_record",
+             stderr_text(err) or "zeta7ctl scan: exit %d" % rc, rc=rc)
     units, unavailable = [], []
-    for line in out.splitlines():
-        rec = json.loads(line)
+    for rec in records:
         if rec.get("outcome") == "ok":
             units.append(dict((k, rec.get(k, "")) for k in
                               ("port", "device", "usb_serial", "baud", "version")))

@@ -1,6 +1,6 @@
 #!/usr/bin/python
 # Copyright (c) 2026 the ZETA-7 settings utility developers
-# MIT License (see LICENSE in the repository)
+# MIT License (see LICENSE in the collection)
 """Sets one ZETA-7 unit's four parameters through zeta7ctl on the managed host."""
 
 from __future__ import absolute_import, division, print_function
@@ -13,20 +13,26 @@ module: zeta7_unit
 short_description: Set a ZETA-7 unit's channel, ID and retry parameters
 version_added: "1.2.0"
 description:
-  - Runs C(zeta7ctl apply --plan) on the managed host for one unit, named by its
+  - Runs C(zeta7ctl apply) on the managed host for one unit, named by its
     port or by the serial number of its USB adapter.
+  - The arguments are checked first, against the ranges zeta7ctl and the
+    settings window enforce; a wrong one fails the task with I(error_code=usage),
+    naming the argument, and nothing is run.
   - The unit is read first. A unit that already holds the values is left alone
     (no C(S) command is sent) and the task reports C(changed=false); otherwise the
     values are written and verified by reading them back.
-  - In check mode the unit is read and compared only; nothing is written.
+  - In check mode the unit is read and compared only; nothing is written. With
+    I(force) the task reports a change, since a forced write always sends.
   - With C(--diff) the values before and after are shown as a diff.
   - A failure fails the task with the unit's stable I(error_code) (see
-    the zeta7ctl man page, section ERROR CODES) beside the text.
+    the zeta7ctl man page, section ERROR CODES) beside the text. Any failure of
+    zeta7ctl fails the task, also one where the unit was set but its record, its
+    trace or zeta7ctl's output could not be written.
 options:
   port:
     description:
-      - The unit's port as zeta7ctl names it, C(COM3) (through the settings file's
-        C([ports])) or a device path such as C(/dev/ttyUSB0).
+      - The unit's port as zeta7ctl names it, C(COM1) to C(COM256) (through the
+        settings file's C([ports])) or a device path such as C(/dev/ttyUSB0).
       - Exactly one of I(port) and I(serial) is required.
     type: str
   serial:
@@ -44,8 +50,8 @@ options:
     type: int
     required: true
   retry_count:
-    description: Retry count, 0 to 10000, or C(infinite).
-    type: str
+    description: Retry count, 0 to 10000, or C(infinite) (also written C(-1)).
+    type: raw
     required: true
   retry_interval:
     description: Retry interval in milliseconds, 0 to 32767.
@@ -73,7 +79,9 @@ options:
     description: The settings file zeta7ctl reads for C([ports]) and the speed.
     type: path
   record:
-    description: A file the unit's JSON record is appended to on the managed host.
+    description:
+      - A file the unit's JSON record is appended to on the managed host, in check
+        mode too. Its folder is made when it is missing.
     type: path
   trace:
     description: A file (or a folder, ending in C(/)) for every byte sent and received.
@@ -82,12 +90,22 @@ options:
     description: The zeta7ctl program on the managed host.
     type: path
     default: zeta7ctl
+attributes:
+  check_mode:
+    description: Reads the unit and reports whether it would change; sends no C(S).
+    support: full
+  diff_mode:
+    description: The four values before and after (in check mode, those asked for).
+    support: full
+  platform:
+    description: Runs zeta7ctl on the managed host.
+    support: full
+    platforms: posix
 notes:
   - Runs on Linux hosts. For Windows hosts see the collection's README
     (C(ansible.windows.win_command) with C(zeta7ctl.exe --json)).
-  - Supports check mode and diff mode.
 author:
-  - ZETA-7 settings utility developers
+  - ZETA-7 settings utility developers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
@@ -108,6 +126,7 @@ EXAMPLES = r"""
     retry_interval: 500
     force: true
   register: unit
+  ignore_errors: true
 
 - name: Show why it failed
   ansible.builtin.debug:
@@ -134,7 +153,7 @@ target:
   returned: always
   type: dict
 port:
-  description: The port as given.
+  description: The port or serial number as given.
   returned: always
   type: str
 device:
@@ -154,7 +173,13 @@ unit_state:
   returned: always
   type: str
 error_code:
-  description: The stable code of the failure (C(no_answer), C(verify_mismatch), ...), or null.
+  description:
+    - The stable code of the failure, or null. zeta7ctl's codes (C(open_missing) for
+      a unit that is not there, C(no_answer), C(verify_mismatch), ...), and the
+      module's own C(usage) (an argument is wrong; nothing was sent),
+      C(zeta7ctl_missing) (no zeta7ctl on the host), C(no_record) (zeta7ctl gave no
+      record of the unit) and C(output_lost) (the unit's work was done, but its
+      record, its trace or zeta7ctl's output could not be written).
   returned: always
   type: str
   sample: verify_mismatch
@@ -164,23 +189,140 @@ record:
   type: dict
 """
 
-import json
 import os
+import re
 import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
+from ansible.module_utils.common.text.converters import to_native
+from ansible.module_utils.six import integer_types, string_types
+from ansible_collections.quillbeck.zeta7.plugins.module_utils.zeta7ctl import (
+    com_number, fail, find_zeta7ctl, json_records, port_problem, stderr_text)
 
 PARAMS = ("channel", "id", "retry_count", "retry_interval")
+# The ranges zeta7ctl and the settings window enforce; retry_count -1 is infinite.
+RANGES = dict(channel=(7, 46), id=(0, 15), retry_count=(0, 10000), retry_interval=(0, 32767),
+              timeout=(1, 60000))
+SERIAL_CHARS = frozenset("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz#+-.:=@")
+
+
+def retry_count_of(value):
+    """retry_count as zeta7ctl takes it (-1 for infinite), or None when it is none."""
+    if isinstance(value, bool):
+        return None
+    if isinstance(value, integer_types):
+        return value
+    if isinstance(value, string_types):
+        text = value.strip()
+        if text.lower() == "infinite":
+            return -1
+        if re.match(r"^-?[0-9]+$", text):
+            return int(text)
+    return None
+
+
+def serial_problem(serial):
+    """Why SERIAL cannot be an adapter's serial number in a by-id name, or None."""
+    if not serial:
+        return "serial is empty"
+    if com_number(serial) or "/" in serial:
+        return "serial %s is a port; give it as port" % serial
+    if not set(serial) <= SERIAL_CHARS:
+        return ("serial %r: a USB serial number in a by-id name has letters, digits and"
+                " #+-.:=@ only" % serial)
+    return None
+
+
+def argument_problem(p):
+    """The first argument zeta7ctl or the unit would refuse, as a message; None when all hold."""
+    if p["port"] is not None:
+        problem = port_problem("port", p["port"])
+    else:
+        problem = serial_problem(p["serial"])
+    if problem:
+        return problem
+    if p["retry_count"] is None:
+        return "retry_count must be a whole number (0 to 10000) or infinite"
+    for key in PARAMS + ("timeout",):
+        low, high = RANGES[key]
+        value = p[key]
+        if value is None or (key == "retry_count" and value == -1):
+            continue
+        if not low <= value <= high:
+            extra = " or infinite" if key == "retry_count" else ""
+            return "%s must be %d to %d%s, not %d" % (key, low, high, extra, value)
+    if p["timeout"] is not None and p["pace"] != "fast":
+        return "timeout applies with pace=fast only (fixed keeps the window's waits)"
+    for key in ("settings", "record", "trace"):
+        path = p[key]
+        if path is not None and (not path or (key != "trace" and os.path.isdir(path))):
+            return "%s must name a file: %r" % (key, path)
+    if p["settings"] is not None and not os.path.isfile(p["settings"]):
+        return "settings %s: no such file" % p["settings"]
+    return None
 
 
 def describe(values):
     if not values:
         return ""
-    return "".join("%s: %s\n" % (key, values[key]) for key in PARAMS)
+    shown = dict(values)
+    if shown.get("retry_count") == -1:
+        shown["retry_count"] = "infinite"
+    return "".join("%s: %s\n" % (key, shown.get(key)) for key in PARAMS)
 
 
 def csv_field(text):
     return '"' + text.replace('"', '""') + '"'
+
+
+def write_plan(module, name, p, result):
+    """One row of a plan in the module's own temporary folder: zeta7ctl resolves a
+    port or a serial number there as it does for a whole bench."""
+    try:
+        fd, plan = tempfile.mkstemp(prefix="zeta7-unit-", suffix=".csv", dir=module.tmpdir)
+        with os.fdopen(fd, "w") as f:
+            f.write("port,channel,id,retry_count,retry_interval\n")
+            f.write("%s,%d,%d,%d,%d\n" % (csv_field(name), p["channel"], p["id"],
+                                          p["retry_count"], p["retry_interval"]))
+    except (IOError, OSError) as e:
+        fail(module, result, "no_record", "zeta7_unit could not hand the unit's values to"
+             " zeta7ctl: Ansible's temporary folder on this host is not writable (%s)"
+             % to_native(e))
+    return plan
+
+
+def make_record_folder(module, path, result):
+    folder = os.path.dirname(path)
+    if not folder or os.path.isdir(folder):
+        return
+    try:
+        os.makedirs(folder)
+    except (IOError, OSError) as e:
+        if not os.path.isdir(folder):
+            fail(module, result, "usage",
+                 "record %s: its folder cannot be made: %s" % (path, to_native(e)))
+
+
+def refusal(err, plan, argument, name):
+    """What zeta7ctl's refusal (exit 2) means for the user: (error_code, message).
+
+    Its messages about the plan carry the plan's name, and its line for a row;
+    the module checked the values itself, so a refusal of the unit's row that
+    names the port is about the unit: its port or serial number leads to no
+    device. The plan is the module's own: its name is never shown."""
+    prefix = "zeta7ctl: " + plan
+    lines = stderr_text(err).splitlines()
+    about_plan = [line[len(prefix):] for line in lines if line.startswith(prefix)]
+    for text in about_plan:
+        reason = text.split(": ", 1)[-1]
+        if text.startswith(" 2 ") and name in reason:
+            return "open_missing", "%s %s: %s (nothing was sent)" % (argument, name, reason)
+    for text in about_plan:
+        reason = text.split(": ", 1)[-1]
+        if text.startswith(" "):
+            return "usage", "zeta7ctl refused the unit's values (nothing was sent): " + reason
+        return "no_record", "zeta7_unit could not hand the unit's values to zeta7ctl: " + reason
+    return "usage", stderr_text(err) or "zeta7ctl refused the task's arguments"
 
 
 def main():
@@ -190,7 +332,7 @@ def main():
             serial=dict(type="str"),
             channel=dict(type="int", required=True),
             id=dict(type="int", required=True),
-            retry_count=dict(type="str", required=True),
+            retry_count=dict(type="raw", required=True),
             retry_interval=dict(type="int", required=True),
             baud=dict(type="int", choices=[38400, 19200, 9600, 4800]),
             pace=dict(type="str", choices=["fast", "fixed"], default="fast"),
@@ -206,66 +348,75 @@ def main():
         supports_check_mode=True,
     )
     p = module.params
-    name = p["port"] or p["serial"]
-    retry = p["retry_count"].strip()
-    if retry.lower() != "infinite" and not retry.lstrip("-").isdigit():
-        module.fail_json(msg="retry_count must be a number or infinite: %s" % retry,
-                         error_code="usage", changed=False)
+    p["retry_count"] = retry_count_of(p["retry_count"])
+    argument = "port" if p["port"] is not None else "serial"
+    name = p[argument]
+    result = dict(changed=False, before=None, after=None, target=None, port=name, device=None,
+                  version=None, write_sent=False, unit_state=None, error_code=None)
+    problem = argument_problem(p)
+    if problem:
+        fail(module, result, "usage", problem)
+    program = find_zeta7ctl(module, result)
+    if p["record"]:
+        make_record_folder(module, p["record"], result)
 
-    # One row of a plan: zeta7ctl checks the values and resolves the port or
-    # serial number as it does for a whole bench.
-    fd, plan = tempfile.mkstemp(prefix="zeta7-plan-", suffix=".csv", dir=module.tmpdir)
-    with os.fdopen(fd, "w") as f:
-        f.write("port,channel,id,retry_count,retry_interval\n")
-        f.write("%s,%d,%d,%s,%d\n" % (csv_field(name), p["channel"], p["id"], retry,
-                                      p["retry_interval"]))
-    cmd = [p["zeta7ctl"], "apply", "--plan", plan, "--json", "--pace", p["pace"]]
+    plan = write_plan(module, name, p, result)
+    cmd = [program, "apply", "--plan", plan, "--json", "--pace", p["pace"]]
     for option, key in (("--settings", "settings"), ("-b", "baud"), ("--timeout", "timeout"),
                         ("--record", "record"), ("--trace", "trace")):
         if p[key] is not None:
             cmd += [option, str(p[key])]
-    if p["force"]:
-        cmd.append("--force")
+    # zeta7ctl's --check refuses --force: a forced write would send whatever
+    # the unit holds, which the check run reports as a change.
     if module.check_mode:
         cmd.append("--check")
+    elif p["force"]:
+        cmd.append("--force")
 
     rc, out, err = module.run_command(cmd)
-    records = []
-    for line in out.splitlines():
-        try:
-            records.append(json.loads(line))
-        except ValueError:
-            pass
+    records = json_records(module, out, rc, result)
     if not records:
-        # A usage error (exit 2): nothing was sent.
-        module.fail_json(msg=err.strip() or "zeta7ctl gave no record (exit %d)" % rc, rc=rc,
-                         error_code="usage" if rc == 2 else "no_record", changed=False,
-                         cmd=cmd)
+        if rc == 2:
+            code, msg = refusal(err, plan, argument, name)
+        else:
+            code, msg = "no_record", stderr_text(err) or "zeta7ctl gave no record (exit %d)" % rc
+        fail(module, result, code, msg, rc=rc)
+    if len(records) != 1:
+        fail(module, result, "no_record", "zeta7ctl gave %d records for one unit" % len(records),
+             rc=rc)
     rec = records[0]
-    result = dict(
-        changed=bool(rec.get("changed")),
+    result.update(
+        changed=bool(rec.get("changed")) or (module.check_mode and p["force"] and
+                                             rec.get("outcome") == "ok"),
         before=rec.get("before"),
         after=rec.get("after"),
         target=rec.get("target"),
-        port=rec.get("port"),
         device=rec.get("device"),
         version=rec.get("version"),
-        write_sent=rec.get("write_sent"),
+        write_sent=bool(rec.get("write_sent")),
         unit_state=rec.get("unit_state"),
         error_code=rec.get("error_code"),
         record=rec,
     )
-    if module._diff and rec.get("before") and rec.get("target"):
-        result["diff"] = dict(
-            before_header="%s (before)" % name,
-            after_header="%s (after)" % name,
-            before=describe(rec["before"]),
-            after=describe(rec["target"] if module.check_mode or rec.get("changed")
-                           else rec.get("after") or rec["before"]),
-        )
+    if module._diff and rec.get("before"):
+        if module.check_mode:
+            after = describe(rec.get("target"))
+        elif rec.get("after"):
+            after = describe(rec["after"])
+        elif rec.get("write_sent"):
+            after = "unknown: S went out and the unit was not read back\n"
+        else:
+            after = describe(rec["before"])
+        result["diff"] = dict(before_header="%s (before)" % name,
+                              after_header="%s (after)" % name,
+                              before=describe(rec["before"]), after=after)
     if rec.get("outcome") != "ok":
-        module.fail_json(msg=rec.get("error") or "zeta7ctl: %s" % rec.get("outcome"), rc=rc,
-                         **result)
+        fail(module, result, rec.get("error_code") or "no_record",
+             rec.get("error") or "zeta7ctl: %s" % rec.get("outcome"), rc=rc)
+    if rc != 0:
+        # The unit's work was done, but what proves it was lost.
+        fail(module, result, "output_lost",
+             stderr_text(err) or "zeta7ctl ended with exit %d" % rc, rc=rc)
     module.exit_json(**result)
 
 
