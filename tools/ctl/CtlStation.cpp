@@ -464,18 +464,6 @@ std::vector<std::string> BoardText(const std::vector<BoardLine>& lines, const st
   return out;
 }
 
-std::vector<std::vector<PresentDevice>> SharedSerials(const std::vector<PresentDevice>& devices) {
-  std::map<std::string, std::vector<PresentDevice>> bySerial;
-  for (const PresentDevice& d : devices) {
-    if (!d.serial.empty()) bySerial[d.serial].push_back(d);
-  }
-  std::vector<std::vector<PresentDevice>> shared;
-  for (auto& [serial, list] : bySerial) {
-    if (list.size() > 1) shared.push_back(list);
-  }
-  return shared;
-}
-
 int RunStation(const CtlCommand& c, const ProgramSettings& settings, const DeviceRoots& roots,
                InterruptState* interrupted, bool closeStdout) {
   SessionOptions options;

@@ -39,7 +39,3 @@ struct BoardLine {
 // (0: not cut), coloured with ANSI escapes when colour.
 std::vector<std::string> BoardText(const std::vector<BoardLine>& lines, const std::string& totals,
                                    bool colour, int columns);
-
-// Serial numbers that appear on more than one device: each with its
-// devices, for the refusal.
-std::vector<std::vector<PresentDevice>> SharedSerials(const std::vector<PresentDevice>& devices);
