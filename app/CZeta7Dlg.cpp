@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "ComResolver.h"
 #include "MainDialogTemplate.h"
@@ -10,6 +11,7 @@
 #include "SettingsKeys.h"
 #include "Transact.h"
 #include "UnitLimits.h"
+#include "UnitMessages.h"
 #include "iniacs.h"
 
 namespace {
@@ -20,16 +22,7 @@ constexpr int kTitleBuffer = 256;
 constexpr int kWritePauseMs = 10;
 
 constexpr const char* kMsgQuit = "終了しますか？";
-constexpr const char* kMsgOpenFailed = "COM%dがオープンできません。";
-constexpr const char* kMsgNoComm = "ZETA-7と通信できません";
-constexpr const char* kMsgBadComm = "ZETA-7との通信が不正です";
-constexpr const char* kMsgVersionLine = "ファームウェアバージョン %s";
-constexpr const char* kMsgBadData = "受信データが不正です";
 constexpr const char* kMsgConfirmWrite = "パラメータをZETA-7に書き込みます";
-constexpr const char* kMsgEnterParams = "パラメータを入力してください";
-constexpr const char* kMsgOutOfRange = "値が有効範囲を超えています";
-constexpr const char* kMsgWriteDone = "書き込み終了";
-constexpr const char* kMsgWriteFailed = "書き込みに失敗しました";
 
 constexpr int kComPortCount = 255;
 
@@ -41,6 +34,17 @@ constexpr FieldLimits kChannelLimits{kChannelRange, 3};
 constexpr FieldLimits kIdLimits{kIdRange, 3};
 constexpr FieldLimits kRetryCountLimits{kRetryCountRange, 6};
 constexpr FieldLimits kRetryIntervalLimits{kRetryIntervalRange, 6};
+
+// Which label names each field and list for a screen reader, and which
+// label describes it.
+constexpr AFX_CONTROL_LABEL kControlLabels[] = {
+    {IDC_COMBO_COMPORT, "COMポート", nullptr},
+    {IDC_COMBO_BAUDRATE, "ボーレート", nullptr},
+    {IDC_EDIT_CHANNEL, "チャネル", "(7～46)"},
+    {IDC_EDIT_ID, "ID", "(0～15)"},
+    {IDC_EDIT_RETRY_COUNT, "リトライ回数", "(0～10000)"},
+    {IDC_EDIT_RETRY_INTERVAL, "リトライ間隔[msec]", "(0～32767)"},
+};
 
 void ApplyLimits(CEditValue& field, const FieldLimits& limits) {
   field.m_nMin = limits.range.low;
@@ -145,6 +149,7 @@ BOOL CZeta7Dlg::OnInitDialog() {
   ApplyLimits(m_editId, kIdLimits);
   ApplyLimits(m_editRetryCount, kRetryCountLimits);
   ApplyLimits(m_editRetryInterval, kRetryIntervalLimits);
+  SetControlLabels(kControlLabels, std::size(kControlLabels));
 
   m_btnDisconnect.EnableWindow(FALSE);
   m_btnRead.EnableWindow(FALSE);
@@ -294,10 +299,13 @@ std::string CZeta7Dlg::ExchangeDetail() const {
 }
 
 std::string CZeta7Dlg::OpenFailureDetail() const {
-  PortDiagnosis d = DiagnoseComPort(m_nComPort, m_port.GetComMap());
-  // The port keeps a device whose time-outs could not be set until the next
-  // Connect; only a device that is not a serial line does that.
-  if (m_port.IsOpen()) d.problem = PortProblem::kNotTerminal;
+  // Why the open failed, as the open decided it; the diagnosis only names
+  // the device, its holder and its group (it does not open it again).
+  const ComMap& map = m_port.GetComMap();
+  PortDiagnosis d = DiagnoseOpenError(ResolveComDevice(m_nComPort, map), m_port.LastOpenError());
+  d.comNumber = m_nComPort;
+  const auto entry = map.find(m_nComPort);
+  if (entry != map.end() && !entry->second.empty()) d.mapKey = "com" + std::to_string(m_nComPort);
   return "デバイス: " + DescribeDevice(d) + "\n理由: " + DescribeProblem(d);
 }
 
@@ -315,7 +323,8 @@ void CZeta7Dlg::OnConnect() {
   const int baud = BaudRateOfIndex(m_nBaudIndex);
   m_nLineSpeed = baud;
   if (!m_port.Reopen(m_nComPort, baud, 8, 0, 0)) {
-    ResetToDisconnected(Format(kMsgOpenFailed, m_nComPort).c_str(), OpenFailureDetail());
+    ResetToDisconnected(Format(WindowText(kTextOpenFailed), m_nComPort).c_str(),
+                        OpenFailureDetail());
     return;
   }
   m_port.SetLineControl(1, 0);
@@ -328,16 +337,16 @@ void CZeta7Dlg::OnConnect() {
   char reply[kReplyCap];
   Transact("", reply, kReplyCap);
   if (std::strcmp(reply, "ZETA7>") != 0) {
-    ResetToDisconnected(kMsgNoComm, ExchangeDetail());
+    ResetToDisconnected(WindowText(kTextNoComm), ExchangeDetail());
     return;
   }
   Transact("V", reply, kReplyCap);
   if (reply[0] != 'V') {
-    ResetToDisconnected(kMsgBadComm, ExchangeDetail());
+    ResetToDisconnected(WindowText(kTextBadComm), ExchangeDetail());
     return;
   }
   char line[kReplyCap + 64];
-  std::snprintf(line, sizeof line, kMsgVersionLine, reply);
+  std::snprintf(line, sizeof line, WindowText(kTextVersionLine), reply);
   m_staticVersion.SetWindowText(line);
   m_btnDisconnect.SetFocus();
 }
@@ -373,12 +382,12 @@ void CZeta7Dlg::OnReadParams() {
   char reply[kReplyCap];
   const int count = Transact("R", reply, kReplyCap);
   if (count == 0) {
-    ResetToDisconnected(kMsgNoComm, ExchangeDetail());
+    ResetToDisconnected(WindowText(kTextNoComm), ExchangeDetail());
     return;
   }
   UnitParams params{};
   if (ParseReadReply(reply, count, &params) != ReadReplyResult::kOk) {
-    ResetToDisconnected(kMsgBadData, ExchangeDetail());
+    ResetToDisconnected(WindowText(kTextBadData), ExchangeDetail());
     return;
   }
   m_editChannel.SetWindowText(Format("%d", params.channel).c_str());
@@ -409,21 +418,22 @@ void CZeta7Dlg::OnWriteParams() {
   }
   if (result == 0) result = m_editRetryInterval.GetValue(&params.retryInterval);
   if (result != 0) {
-    AppMessageBox(result == -2 ? kMsgEnterParams : kMsgOutOfRange, MB_OK | MB_ICONSTOP);
+    AppMessageBox(result == -2 ? WindowText(kTextEnterParams) : WindowText(kTextOutOfRange),
+                  MB_OK | MB_ICONSTOP);
     return;
   }
 
   const std::string command = FormatWriteCommand(params);
   char reply[kReplyCap];
   if (Transact(command.c_str(), reply, kReplyCap) == 0) {
-    ResetToDisconnected(kMsgNoComm, ExchangeDetail());
+    ResetToDisconnected(WindowText(kTextNoComm), ExchangeDetail());
     return;
   }
   m_services.pClock->Sleep(kWritePauseMs);
   if (std::strcmp(reply, "OK") == 0) {
-    AppMessageBox(kMsgWriteDone, MB_OK);
+    AppMessageBox(WindowText(kTextWriteDone), MB_OK);
   } else {
-    AppMessageBox(kMsgWriteFailed, MB_OK | MB_ICONSTOP, ExchangeDetail());
+    AppMessageBox(WindowText(kTextWriteFailed), MB_OK | MB_ICONSTOP, ExchangeDetail());
   }
 }
 

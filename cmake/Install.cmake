@@ -5,7 +5,8 @@
 #   bin/zeta7                               a link to the program, the command to type
 #   bin/zeta7ctl, zeta7-ports               the command-line tools
 #   bin/zeta7-sim, zeta7-snapshot           development tools
-#   share/applications, share/icons/hicolor, share/metainfo, share/man/man1, share/doc/zeta7,
+#   share/applications, share/icons/hicolor, share/metainfo, share/man/man1 (and
+#   share/man/ja/man1), share/doc/zeta7,
 #   share/bash-completion/completions
 #
 # Two install components make two packages: "zeta7", what a user needs, and
@@ -151,23 +152,30 @@ install(DIRECTORY ${_zeta7_icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
         COMPONENT zeta7)
 
 # Man pages, compressed as Debian wants them; man reads them either way.
-# Each page goes with its program's package.
-file(GLOB _zeta7_man_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/*.1)
+# Each page goes with its program's package; the Japanese ones (doc/man/ja)
+# go to man/ja/man1, where man finds them under a Japanese locale.
+file(GLOB _zeta7_man_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/*.1
+     ${PROJECT_SOURCE_DIR}/doc/man/ja/*.1)
 set(_zeta7_man_pages)
 foreach(page IN LISTS _zeta7_man_sources)
   get_filename_component(name ${page} NAME)
-  set(out ${CMAKE_BINARY_DIR}/man/${name}.gz)
+  get_filename_component(folder ${page} DIRECTORY)
+  set(language "")
+  if(folder MATCHES "/ja$")
+    set(language "ja/")
+  endif()
+  set(out ${CMAKE_BINARY_DIR}/man/${language}${name}.gz)
   add_custom_command(OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/${language}
     COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${page} ${out}
     DEPENDS ${page}
     VERBATIM)
   list(APPEND _zeta7_man_pages ${out})
   get_filename_component(program ${page} NAME_WE)
   if(program IN_LIST _zeta7_dev_tools)
-    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT devtools)
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/${language}man1 COMPONENT devtools)
   else()
-    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT zeta7)
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/${language}man1 COMPONENT zeta7)
   endif()
 endforeach()
 add_custom_target(zeta7_man ALL DEPENDS ${_zeta7_man_pages})

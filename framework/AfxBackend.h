@@ -63,6 +63,10 @@ void EndModalLoop(HWND dialog, int result);
 // it acted on it.
 bool HandleDialogKey(CDialog* dialog, MSG* msg);
 
+// Screen readers: label (or nullptr) names control and description (or
+// nullptr) describes it, both controls of the same dialog.
+void LabelControl(HWND control, HWND label, HWND description);
+
 // The rest of what the framework's classes need.
 HICON LoadIconResource(int id);
 void BeginWaitCursor();

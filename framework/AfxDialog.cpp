@@ -1,6 +1,8 @@
 #include "AfxDialog.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "AfxBackend.h"
 #include "AfxServices.h"
@@ -73,6 +75,7 @@ BOOL CDialog::Create() {
 }
 
 void CDialog::CreateControlObjects(const std::vector<HWND>& controls) {
+  m_controlHandles = controls;
   for (size_t i = 0; i < controls.size() && i < m_template.itemCount; ++i) {
     std::unique_ptr<CWnd> object = ControlObjectFor(m_template.items[i].kind);
     object->Attach(controls[i]);
@@ -111,6 +114,34 @@ void CDialog::EndDialog(int nResult) {
   m_nResult = m_bFailed ? IDABORT : nResult;
   m_bEnded = TRUE;
   if (m_hWnd) afxbackend::EndModalLoop(m_hWnd, nResult);
+}
+
+BOOL CDialog::SetControlLabels(const AFX_CONTROL_LABEL* pLabels, size_t nCount) {
+  if (!m_hWnd) return FALSE;
+  const size_t known = std::min(m_controlHandles.size(), m_template.itemCount);
+  // A label found by caption: only texts and group boxes label anything.
+  auto labelWithCaption = [&](const char* caption) -> HWND {
+    if (caption == nullptr) return nullptr;
+    for (size_t i = 0; i < known; ++i) {
+      const DialogItem& item = m_template.items[i];
+      const bool labels = item.kind == ControlKind::kLabel || item.kind == ControlKind::kGroupBox;
+      if (labels && item.caption && std::strcmp(item.caption, caption) == 0)
+        return m_controlHandles[i];
+    }
+    return nullptr;
+  };
+  BOOL all = TRUE;
+  for (size_t i = 0; i < nCount; ++i) {
+    HWND control = afxbackend::ChildById(m_hWnd, pLabels[i].nIDC);
+    HWND label = labelWithCaption(pLabels[i].pszLabel);
+    HWND description = labelWithCaption(pLabels[i].pszDescription);
+    if (!control || !label || (pLabels[i].pszDescription && !description)) {
+      all = FALSE;
+      if (!control) continue;
+    }
+    afxbackend::LabelControl(control, label, description);
+  }
+  return all;
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {

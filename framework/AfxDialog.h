@@ -37,6 +37,15 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // Exchanges a check box's state with value (BST_UNCHECKED / BST_CHECKED).
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value);
 
+// Which of the template's labels names a control for a screen reader and
+// which describes it (its range, its unit): each label is the template item
+// with that caption, a text or a group box.
+struct AFX_CONTROL_LABEL {
+  int nIDC;
+  const char* pszLabel;
+  const char* pszDescription;  // nullptr: none
+};
+
 class CDialog : public CWnd {
  public:
   CDialog(int nIDTemplate, CWnd* pParentWnd = nullptr);
@@ -59,6 +68,11 @@ class CDialog : public CWnd {
   virtual BOOL PreTranslateMessage(MSG* pMsg);
 
   const DialogTemplate& Template() const { return m_template; }
+
+  // Ties each control to its label and description for screen readers, as
+  // the template's control order alone cannot say it. FALSE when a control
+  // or a caption is not in the template (the others are still tied).
+  BOOL SetControlLabels(const AFX_CONTROL_LABEL* pLabels, size_t nCount);
 
   // A handler that the window system called has failed with an exception.
   // The dialog ends as IDABORT and, once its loop is out, DoModal says what
@@ -84,6 +98,7 @@ class CDialog : public CWnd {
   const DialogTemplate& m_template;
   CWnd* m_pParentWnd;
   std::vector<std::unique_ptr<CWnd>> m_controlObjects;  // for unbound controls
+  std::vector<HWND> m_controlHandles;                   // template order
   BOOL m_bEnded = FALSE;
   INT_PTR m_nResult = IDCANCEL;
   BOOL m_bFailed = FALSE;

@@ -11,7 +11,7 @@ enum class ControlKind {
   kEdit,
   kCheckBox,
   kLabel,
-  kSunkenLabel,
+  kSunkenLabel,  // a status line: screen readers are told when its text changes
   kGroupBox
 };
 

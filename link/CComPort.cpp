@@ -19,16 +19,21 @@ CComPort::CComPort()
 CComPort::~CComPort() { Close(); }
 
 int CComPort::Open(int n) {
-  if (n < kMinPort || n > kMaxPort) return 0;
+  if (n < kMinPort || n > kMaxPort) {
+    m_openError = {PortProblem::kNoDevice, {}};
+    return 0;
+  }
   // Reopen closes first; a direct second Open must not leak the first device.
   Close();
-  PortHandle h = portsys::OpenDevice(n, m_comMap);
+  PortHandle h = portsys::OpenDevice(n, m_comMap, &m_openError);
   if (h == kNoPort) return 0;
   m_handle = h;
   portsys::ApplyLineFormat(m_handle, LineFormat{m_nBaud, m_nByteSize, m_nParity, m_nStopBits});
   // A device that takes no time-outs stays held until Close: the callers
   // treat the 0 like any failed open and close or reopen later.
-  return portsys::SetNonBlockingTimeouts(m_handle) ? 1 : 0;
+  if (portsys::SetNonBlockingTimeouts(m_handle)) return 1;
+  m_openError = {PortProblem::kNotTerminal, {}};
+  return 0;
 }
 
 int CComPort::Reopen(int n, int baud, int byteSize, int parity, int stopBits) {

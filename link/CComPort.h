@@ -58,6 +58,9 @@ class CComPort {
   const std::string& FlowControlAtFailure() const { return m_strFlowControl; }
 
   bool IsOpen() const { return m_handle != kNoPort; }
+  // Why the last Open returned 0, as the failing call decided it
+  // (kNotTerminal: the device is held but takes no line settings).
+  const PortOpenError& LastOpenError() const { return m_openError; }
 
   // Where COM numbers lead instead of the system's own naming (the [ports]
   // section); used from the next Open on.
@@ -75,4 +78,5 @@ class CComPort {
   ComMap m_comMap;
   bool m_bWriteFailed = false;
   std::string m_strFlowControl;
+  PortOpenError m_openError;
 };

@@ -21,16 +21,6 @@
 #include "ComResolver.h"
 #include "PortSystem.h"
 
-enum class PortProblem {
-  kNone,         // opens: this user can use it now
-  kNoDevice,     // the number leads to no device (no [ports] entry, too few devices)
-  kMissing,      // the device path does not exist (unplugged, a stale [ports] entry)
-  kPermission,   // the system refuses this user; see group and inGroup
-  kBusy,         // another program holds it; see holderPid and holderCommand
-  kNotTerminal,  // it opens but is not a serial line
-  kOther         // any other refusal; see systemError
-};
-
 struct PortDiagnosis {
   int comNumber = 0;    // 0 when a device path was diagnosed directly
   std::string device;   // the path the number leads to; empty for kNoDevice
@@ -55,6 +45,14 @@ PortDiagnosis DiagnoseComPort(int n, const ComMap& map, const std::string& sysRo
 // The same for a device named by its path.
 PortDiagnosis DiagnoseDevice(const std::string& path, const std::string& sysRoot = "/sys",
                              const std::string& devRoot = "/dev");
+
+// The diagnosis of a device whose open failed (CComPort::LastOpenError):
+// the failure as the open decided it, with the device's by-id name and
+// product, the holder of a busy port and the group of a refused one. The
+// device is not opened again. The caller fills in comNumber and mapKey.
+PortDiagnosis DiagnoseOpenError(const std::string& path, const PortOpenError& error,
+                                const std::string& sysRoot = "/sys",
+                                const std::string& devRoot = "/dev");
 
 // "/dev/ttyUSB0 ([ports] com3)", "/dev/ttyUSB0", or "(デバイスなし)".
 std::string DescribeDevice(const PortDiagnosis& d);

@@ -18,37 +18,11 @@
 
 #include "ComResolver.h"
 #include "PortDiagnosis.h"
+#include "SysCallPosix.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-template <class Call>
-auto RetryInterrupted(Call call) {
-  auto r = call();
-  while (r == -1 && errno == EINTR) r = call();
-  return r;
-}
-
-// The one place where errno from opening the device becomes a problem.
-PortProblem ProblemOfErrno(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENXIO:  // a ttyS entry with no UART behind it
-    case ENODEV:
-      return PortProblem::kMissing;
-    case EACCES:
-    case EPERM:
-      return PortProblem::kPermission;
-    case EBUSY:  // TIOCEXCL held by another opener
-    case EWOULDBLOCK:
-      return PortProblem::kBusy;
-    case ENOTTY:
-      return PortProblem::kNotTerminal;
-    default:
-      return PortProblem::kOther;
-  }
-}
 
 std::string Canonical(const std::string& path) {
   std::error_code ec;
@@ -141,8 +115,6 @@ std::string GroupName(gid_t gid) {
   return found->gr_name;
 }
 
-std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
-
 void FindHolder(PortDiagnosis& d, const struct stat& st) {
   const std::string canonical = Canonical(d.device);
   d.holderPid = FlockHolder(st);
@@ -150,41 +122,34 @@ void FindHolder(PortDiagnosis& d, const struct stat& st) {
   if (d.holderPid != 0) d.holderCommand = ReadCommand(d.holderPid);
 }
 
-// Opens as CComPort does, then closes; fills in the problem.
-void Probe(PortDiagnosis& d) {
+// What the failed open decided, with what the system says of the device
+// beside it: who holds it, which group may use it. Nothing is opened.
+void Complete(PortDiagnosis& d, const PortOpenError& error) {
+  d.problem = error.problem;
+  if (d.problem == PortProblem::kOther) d.systemError = error.systemError;
   struct stat st;
-  if (stat(d.device.c_str(), &st) != 0) {
-    d.problem = ProblemOfErrno(errno);
-    if (d.problem != PortProblem::kMissing) d.systemError = SystemText(errno);
-    return;
+  if (d.problem == PortProblem::kPermission && stat(d.device.c_str(), &st) == 0) {
+    d.group = GroupName(st.st_gid);
+    d.inGroup = HasGroup(st.st_gid);
+    d.groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
   }
-  const int fd = RetryInterrupted(
-      [&] { return open(d.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-  if (fd == -1) {
-    const int err = errno;
-    d.problem = ProblemOfErrno(err);
-    if (d.problem == PortProblem::kNotTerminal) d.problem = PortProblem::kOther;
-    if (d.problem == PortProblem::kOther) d.systemError = SystemText(err);
-    if (d.problem == PortProblem::kPermission) {
-      d.group = GroupName(st.st_gid);
-      d.inGroup = HasGroup(st.st_gid);
-      d.groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
-    }
-    if (d.problem == PortProblem::kBusy) FindHolder(d, st);
-    return;
-  }
-  if (RetryInterrupted([&] { return flock(fd, LOCK_EX | LOCK_NB); }) == -1) {
-    d.problem = PortProblem::kBusy;
-    FindHolder(d, st);
-  } else {
+  if (d.problem == PortProblem::kBusy && stat(d.device.c_str(), &st) == 0) FindHolder(d, st);
+}
+
+// Opens as CComPort does, asks for the line settings, then closes.
+void Probe(PortDiagnosis& d) {
+  PortOpenError error;
+  const PortHandle h = portsys::OpenDevicePath(d.device, &error);
+  if (h != kNoPort) {
     termios t;
-    if (RetryInterrupted([&] { return tcgetattr(fd, &t); }) == -1) {
-      d.problem = ProblemOfErrno(errno) == PortProblem::kNotTerminal ? PortProblem::kNotTerminal
-                                                                     : PortProblem::kOther;
-      if (d.problem == PortProblem::kOther) d.systemError = SystemText(errno);
+    if (posix::RetryInterrupted([&] { return tcgetattr(h, &t); }) == -1) {
+      const int err = errno;
+      error = {err == ENOTTY ? PortProblem::kNotTerminal : PortProblem::kOther,
+               posix::ErrnoText(err)};
     }
+    portsys::CloseDevice(h);
   }
-  close(fd);
+  Complete(d, error);
 }
 
 void FillPresent(PortDiagnosis& d, const std::vector<SerialDevice>& devices) {
@@ -220,6 +185,22 @@ PortDiagnosis DiagnoseComPort(int n, const ComMap& map, const std::string& sysRo
   }
   FillIdentity(d, devices, devRoot);
   Probe(d);
+  if (d.problem == PortProblem::kMissing) FillPresent(d, devices);
+  return d;
+}
+
+PortDiagnosis DiagnoseOpenError(const std::string& path, const PortOpenError& error,
+                                const std::string& sysRoot, const std::string& devRoot) {
+  const std::vector<SerialDevice> devices = ListSerialDevices(sysRoot, devRoot);
+  PortDiagnosis d;
+  d.device = path;
+  if (error.problem == PortProblem::kNoDevice) {
+    d.problem = PortProblem::kNoDevice;
+    d.present = devices;
+    return d;
+  }
+  FillIdentity(d, devices, devRoot);
+  Complete(d, error);
   if (d.problem == PortProblem::kMissing) FillPresent(d, devices);
   return d;
 }

@@ -32,11 +32,32 @@ struct LineFormat {
   int stopBits;
 };
 
+// Why a device does not open, decided at the call that failed.
+enum class PortProblem {
+  kNone,         // opens: this user can use it now
+  kNoDevice,     // the number leads to no device (no [ports] entry, too few devices)
+  kMissing,      // the device path does not exist (unplugged, a stale [ports] entry)
+  kPermission,   // the system refuses this user
+  kBusy,         // another program holds it (a lock, or its exclusive mode)
+  kNotTerminal,  // it opens but is not a serial line
+  kOther         // any other refusal; see systemError
+};
+
+struct PortOpenError {
+  PortProblem problem = PortProblem::kNone;
+  std::string systemError;  // the system's words for the failed call
+};
+
 namespace portsys {
 
 // Opens COM port n for reading and writing, held exclusively (no other
-// process, root included, may open it meanwhile); kNoPort on failure.
-PortHandle OpenDevice(int n, const ComMap& map);
+// process, root included, may open it meanwhile); kNoPort on failure, with
+// the failure in *error. A port that another program holds in exclusive
+// mode (TIOCEXCL, which root could open through) is refused as kBusy and
+// left as it was: nothing is sent and its mode stays set.
+PortHandle OpenDevice(int n, const ComMap& map, PortOpenError* error = nullptr);
+// The same for a device named by its path.
+PortHandle OpenDevicePath(const std::string& path, PortOpenError* error = nullptr);
 // Raw 8-bit line, receiver on, modem status lines ignored, no flow control,
 // parity checking off, DTR and RTS dropped, then the given format. Failures
 // are not reported: a speed or format the driver refuses must not stop the
@@ -62,6 +83,7 @@ bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs)
 // that can hold the output back, in words for a failure's detail, or empty.
 // The port does not change them: it sets only speed and format.
 std::string FlowControlLeftOn(PortHandle h);
+// Closes a handle OpenDevice gave; the exclusive mode it set is dropped.
 void CloseDevice(PortHandle h);
 
 }  // namespace portsys

@@ -14,6 +14,8 @@
 
 #include "ComResolver.h"
 #include "PortSystem.h"
+#include "ScopedFdPosix.h"
+#include "SysCallPosix.h"
 
 namespace {
 
@@ -27,11 +29,29 @@ SysOutcome ClassifyErrno(int err) {
   return SysOutcome::kFailed;
 }
 
-template <class Call>
-auto RetryInterrupted(Call call) {
-  auto r = call();
-  while (r == -1 && ClassifyErrno(errno) == SysOutcome::kRetry) r = call();
-  return r;
+using posix::RetryInterrupted;
+
+// The one place where errno from opening a device becomes a problem.
+PortProblem ProblemOfOpenErrno(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENXIO:  // a ttyS entry with no UART behind it
+    case ENODEV:
+      return PortProblem::kMissing;
+    case EACCES:
+    case EPERM:
+      return PortProblem::kPermission;
+    case EBUSY:  // TIOCEXCL held by another opener
+    case EWOULDBLOCK:
+      return PortProblem::kBusy;
+    default:
+      return PortProblem::kOther;
+  }
+}
+
+PortHandle Refused(PortOpenError* error, PortProblem problem, int err) {
+  if (error != nullptr) *error = {problem, posix::ErrnoText(err)};
+  return kNoPort;
 }
 
 struct SpeedCode {
@@ -103,25 +123,35 @@ int OutputQueued(PortHandle h) {
 
 namespace portsys {
 
-PortHandle OpenDevice(int n, const ComMap& map) {
+PortHandle OpenDevice(int n, const ComMap& map, PortOpenError* error) {
   const std::string path = ResolveComDevice(n, map);
-  if (path.empty()) return kNoPort;
-  int fd = RetryInterrupted(
-      [&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-  if (fd == -1) return kNoPort;
+  if (path.empty()) return Refused(error, PortProblem::kNoDevice, ENOENT);
+  return OpenDevicePath(path, error);
+}
+
+PortHandle OpenDevicePath(const std::string& path, PortOpenError* error) {
+  posix::CScopedFd fd(RetryInterrupted(
+      [&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
+  if (!fd.IsValid()) return Refused(error, ProblemOfOpenErrno(errno), errno);
+  // Root opens a port that another program holds in exclusive mode (a
+  // terminal program sets it): it is that program's, so it is let go at
+  // once, its mode as it was (the plain close below never clears it).
+  int exclusive = 0;
+  if (ioctl(fd.Get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    return Refused(error, PortProblem::kBusy, EBUSY);
+  }
   // flock keeps out every cooperating program, root included; TIOCEXCL
   // keeps out the rest, except root.
-  if (RetryInterrupted([&] { return flock(fd, LOCK_EX | LOCK_NB); }) == -1) {
-    close(fd);
-    return kNoPort;
+  if (RetryInterrupted([&] { return flock(fd.Get(), LOCK_EX | LOCK_NB); }) == -1) {
+    return Refused(error, ProblemOfOpenErrno(errno), errno);
   }
   // A device that is not a terminal refuses TIOCEXCL with ENOTTY; the
   // time-outs step reports that, with the device held.
-  if (RetryInterrupted([&] { return ioctl(fd, TIOCEXCL); }) == -1 && errno != ENOTTY) {
-    close(fd);
-    return kNoPort;
+  if (RetryInterrupted([&] { return ioctl(fd.Get(), TIOCEXCL); }) == -1 && errno != ENOTTY) {
+    return Refused(error, ProblemOfOpenErrno(errno), errno);
   }
-  return fd;
+  if (error != nullptr) *error = {};
+  return fd.Release();
 }
 
 std::string FlowControlLeftOn(PortHandle h) {
@@ -237,6 +267,7 @@ void CloseDevice(PortHandle h) {
   tcflush(h, TCOFLUSH);
   // A real port drops its exclusive flag at the last close; a pseudo-terminal
   // whose other side stays open keeps it, and the next open would be refused.
+  // OpenDevice set it (it gives no handle to a port held so by another).
   ioctl(h, TIOCNXCL);
   close(h);
 }

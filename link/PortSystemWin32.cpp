@@ -46,6 +46,25 @@ DCB ReadDcb(PortHandle h) {
   return dcb;
 }
 
+// The one place where GetLastError from opening a device becomes a
+// problem. Windows opens a COM port for one handle at a time, so a refusal
+// of access is another program holding it (the error the system gives
+// whatever the holder is: a terminal program, a modem service, a second
+// zeta7ctl).
+PortProblem ProblemOfOpenError(DWORD err) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:  // unplugged while the name was still listed
+      return PortProblem::kMissing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return PortProblem::kBusy;
+    default:
+      return PortProblem::kOther;
+  }
+}
+
 }  // namespace
 
 const CommCalls& SystemCommCalls() { return kSystemCalls; }
@@ -70,15 +89,29 @@ namespace portsys {
 // device for its number, as elsewhere: a port driver that gives its ports
 // other names (\\.\CNCA0), or a path on zeta7ctl's command line. A name
 // that is not valid UTF-8 opens nothing rather than some other device.
-PortHandle OpenDevice(int n, const ComMap& map) {
-  std::wstring name = L"\\\\.\\COM" + std::to_wstring(n);
+PortHandle OpenDevice(int n, const ComMap& map, PortOpenError* error) {
   const auto entry = map.find(n);
-  if (entry != map.end() && !entry->second.empty() && !win32::ToWide(entry->second, &name)) {
+  if (entry != map.end() && !entry->second.empty()) return OpenDevicePath(entry->second, error);
+  return OpenDevicePath("\\\\.\\COM" + std::to_string(n), error);
+}
+
+PortHandle OpenDevicePath(const std::string& path, PortOpenError* error) {
+  std::wstring name;
+  if (!win32::ToWide(path, &name)) {
+    if (error != nullptr) {
+      *error = {PortProblem::kOther, win32::SystemErrorText(ERROR_NO_UNICODE_TRANSLATION)};
+    }
     return kNoPort;
   }
   HANDLE h = Calls().createFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? kNoPort : h;
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    if (error != nullptr) *error = {ProblemOfOpenError(err), win32::SystemErrorText(err)};
+    return kNoPort;
+  }
+  if (error != nullptr) *error = {};
+  return h;
 }
 
 void ApplyLineFormat(PortHandle h, const LineFormat& format) {

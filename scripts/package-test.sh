@@ -177,11 +177,15 @@ check_data() {
 # unpacking manuals and documentation.
 check_docs() {
   local share=$1 page
-  for page in "$share"/man/man1/*.1.gz; do
+  for page in "$share"/man/man1/*.1.gz "$share"/man/ja/man1/*.1.gz; do
     [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)" ] ||
       fail "$page: man warns"
   done
   [ -e "$share/man/man1/zeta7.1.gz" ] || fail "no man page for zeta7"
+  # Under a Japanese locale man finds the Japanese pages of the tools.
+  for page in zeta7ctl zeta7-ports; do
+    [ -e "$share/man/ja/man1/$page.1.gz" ] || fail "no Japanese man page for $page"
+  done
   [ -s "$share/doc/zeta7/copyright" ] || fail "no copyright file"
 }
 
@@ -218,7 +222,8 @@ done
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/share/man/man1/zeta7.1.gz ./usr/share/man/man1/zeta7ctl.1.gz \
   ./usr/share/doc/zeta7/copyright ./usr/share/doc/zeta7/changelog.gz ./usr/bin/zeta7ctl \
-  ./usr/bin/zeta7-ports ./usr/share/bash-completion/completions/zeta7ctl; do
+  ./usr/bin/zeta7-ports ./usr/share/bash-completion/completions/zeta7ctl \
+  ./usr/share/man/ja/man1/zeta7ctl.1.gz ./usr/share/man/ja/man1/zeta7-ports.1.gz; do
   grep -q " $path$" <<<"$contents" || fail "zeta7 lacks $path"
 done
 ! grep -Eq ' ./usr/bin/zeta7-(sim|snapshot)$' <<<"$contents" || fail "zeta7 holds a development tool"

@@ -2,8 +2,9 @@
 # Sets up, builds, and starts the utility against the simulated unit.
 #
 # The simulated unit runs on a pseudo-terminal reachable as build/sim-tty;
-# the settings file beside the program maps COM1 to it ([ports] com1=...),
-# leaving everything else in that file as it was. Without a display the
+# the settings file beside the program maps COM1 to it ([ports] com1=...)
+# for this run only: the file is put back as it was (or removed, if there
+# was none) when the script ends, however it ends. Without a display the
 # window is rendered to build/window.png instead.
 #
 # run.sh --windows [options]: the Windows build under Wine instead
@@ -25,7 +26,23 @@ link="$PWD/build/sim-tty"
 
 coproc SIM { exec "$bin/zeta7-sim" --link "$link" --quit-on-eof "$@"; }
 sim_pid=$SIM_PID
-trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+# The settings file as it was, put back at the end.
+saved=""
+if [ -e "$ini" ]; then
+  saved=$(mktemp)
+  cp -p "$ini" "$saved"
+fi
+restore() {
+  kill "$sim_pid" 2>/dev/null || true
+  if [ -n "$saved" ]; then
+    mv -f "$saved" "$ini"
+  else
+    rm -f "$ini"
+  fi
+}
+trap restore EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 read -r -t 5 device <&"${SIM[0]}" || { echo "the simulated unit did not start" >&2; exit 1; }
 echo "simulated unit on $device (as $link)"
 

@@ -18,8 +18,14 @@ packages+=(icoutils nsis xvfb)
 # The window's placement tests: real window managers on Xvfb, and the tools
 # that measure and close the window from outside; the frame request's xcb.
 packages+=(openbox icewm xdotool wmctrl x11-utils libxcb1-dev)
+# The tools' Japanese catalogue (po/ja.po): msgfmt at build time, xgettext
+# and msgcmp in its completeness test.
+packages+=(gettext)
 # run.sh --windows without a display: its screenshot.
 packages+=(imagemagick)
+# What a screen reader hears of the window: the accessibility bus, its
+# client library, and a private session bus to run them on.
+packages+=(at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-daemon)
 # The configuration-engine collection's tests (ansible/): Debian's own engine,
 # and the tools its sanity test runs offline (ansible-test's validate-modules,
 # runtime-metadata, pylint, pep8 and yamllint).

@@ -162,7 +162,7 @@ done
 # The port list runs and prints the listing's shape: the settings file, the
 # ports Wine's port map makes (COM5 opens), the closing note.
 log=$run/zeta7-ports.log
-if timeout -k 10 60 wine "$bin/zeta7-ports.exe" >"$log" 2>&1 &&
+if LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 wine "$bin/zeta7-ports.exe" >"$log" 2>&1 &&
   grep -q '^COM5  \\\\\.\\COM5' "$log" && grep -q 'より優先されます' "$log"; then
   note "zeta7-ports runs" 1 0
 else
@@ -233,7 +233,8 @@ ctl_run() {
   ctl_out=$run/ctl-$ctl_step.out
   ctl_err=$run/ctl-$ctl_step.err
   printf '%s\n' "$*" >"$run/ctl-$ctl_step.args"
-  timeout -k 10 60 wine "$ctl" "$@" >"$ctl_out" 2>"$ctl_err"
+  # The checks read the Japanese texts: the tools follow LANGUAGE as gettext does.
+  LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 wine "$ctl" "$@" >"$ctl_out" 2>"$ctl_err"
   ctl_rc=$?
 }
 # check WHAT COMMAND...: the command must succeed.
@@ -319,6 +320,13 @@ ctl_check "faults: silent" has "$ctl_err" 'ZETA-7と通信できません COM6 (
 ctl_check "faults: missing device" has "$ctl_err" 'COM8がオープンできません。 \\.\COM8: '
 ctl_check "faults: hang-up" has "$ctl_err" 'COM13 (\\.\COM13): '
 
+# A named port the system does not know (an unplugged adapter's name) is a
+# usage error, as on Linux: exit 2 and nothing sent to the other unit.
+ctl_run read -p COM10 -p COM30 --json
+ctl_check "missing port: exit 2" exits 2
+ctl_check "missing port: named" has "$ctl_err" 'COM30がオープンできません。'
+ctl_check "missing port: no record" lines "$ctl_out" 0
+
 # The [ports] map of the settings file names a device for a number.
 printf '[ports]\ncom20=\\\\.\\COM11\n' >"$run/ctl-settings.ini"
 ctl_run info -p COM20 --settings "$(win "$run/ctl-settings.ini")"
@@ -333,7 +341,7 @@ ctl_step=$((ctl_step + 1))
 ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "zeta7-ports beside the settings file" >"$run/ctl-$ctl_step.args"
-timeout -k 10 60 wine "$run/tools/zeta7-ports.exe" >"$ctl_out" 2>"$ctl_err"
+LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 wine "$run/tools/zeta7-ports.exe" >"$ctl_out" 2>"$ctl_err"
 ctl_rc=$?
 ctl_check "settings beside: the file" has "$ctl_out" "設定ファイル: $(win "$run/tools/ZETA-7設定ユーティリティ.ini")"
 ctl_check "settings beside: its map" has "$ctl_out" 'COM21  \\.\COM10 ([ports] com21)'
@@ -349,7 +357,7 @@ ctl_err=$run/ctl-$ctl_step.err
 echo "apply (Ctrl+C)" >"$run/ctl-$ctl_step.args"
 # --foreground: timeout passes the signal on to wine alone; without it, it
 # sends it to its process group as well, and wine sees two Ctrl+C.
-timeout --foreground -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
+LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout --foreground -k 10 60 wine "$ctl" apply "$profile" -p COM10 -p COM11 --record "$record" \
   --force >"$ctl_out" 2>"$ctl_err" &
 ctl_pid=$!
 for _ in $(seq 1000); do
@@ -373,11 +381,13 @@ ctl_out=$run/ctl-$ctl_step.out
 ctl_err=$run/ctl-$ctl_step.err
 echo "info on a console" >"$run/ctl-$ctl_step.args"
 : >"$ctl_err"
-timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM14" /dev/null >"$ctl_out" </dev/null
+# COM8's name is mapped and its device gone: a unit that fails (an unknown
+# name would be a usage error, as on Linux).
+LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 script -qec "wine '$ctl' info -p COM10 -p COM8" /dev/null >"$ctl_out" </dev/null
 ctl_rc=$?
 ctl_check "console: exit 1" exits 1
 ctl_check "console: the version line" has "$ctl_out" 'COM10 (\\.\COM10): ファームウェアバージョン V1.02.03'
-ctl_check "console: the failure" has "$ctl_out" 'COM14がオープンできません。'
+ctl_check "console: the failure" has "$ctl_out" 'COM8がオープンできません。'
 ctl_check "console: progress" has "$ctl_out" '1/2 台  完了 '
 note "zeta7ctl.exe" "$ctl_passed" "$ctl_failed"
 

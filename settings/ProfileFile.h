@@ -36,4 +36,12 @@ ProfileReadResult ReadProfileFile(const std::string& path, std::string* text);
 // link, the file it leads to is replaced and the link stays. On any failure
 // the temporary file is removed, the old file is left as it was and false is
 // returned.
+//
+// The temporary file is ".<name>.zeta7-save-XXXXXX" (and, on Windows, the
+// replaced file's copy the same with "~"): the mark keeps a user's own
+// ".<name>.backup" or ".<name>.202611" from being taken for a leftover of a
+// killed save, which a later save removes once it is a minute old.
 bool ReplaceProfileFile(const std::string& path, const std::string& text);
+
+inline constexpr char kSaveTemporaryMark[] = ".zeta7-save-";
+inline constexpr size_t kSaveTemporaryRandom = 6;  // the XXXXXX

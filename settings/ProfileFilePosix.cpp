@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "ProfileFile.h"
+#include "ScopedFdPosix.h"
+#include "SysCallPosix.h"
 
 const char kNewFileLineBreak[] = "\n";
 
@@ -27,32 +29,11 @@ ProfileReadResult ReadResultFromErrno(int err) {
 }
 
 int OpenRetrying(const char* path, int flags) {
-  int fd;
-  do {
-    fd = ::open(path, flags);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  return posix::RetryInterrupted([&] { return ::open(path, flags); });
 }
 
 bool FsyncRetrying(int fd) {
-  int rc;
-  do {
-    rc = ::fsync(fd);
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0;
+  return posix::RetryInterrupted([&] { return ::fsync(fd); }) == 0;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -117,21 +98,27 @@ mode_t CurrentUmask() {
 }
 
 // A save that was killed between creating its temporary file and renaming it
-// leaves that file behind. Ours are ".<name>.XXXXXX" beside the target; one
-// older than a minute belongs to no save still running (a save takes
-// milliseconds), so it is removed before the next one starts.
+// leaves that file behind. Ours are ".<name>.zeta7-save-XXXXXX" beside the
+// target, and only names of exactly that shape are ours: one older than a
+// minute belongs to no save still running (a save takes milliseconds), so it
+// is removed before the next one starts.
+bool IsOurTemporary(const std::string& entryName, const std::string& name) {
+  const std::string prefix = "." + name + kSaveTemporaryMark;
+  return entryName.size() == prefix.size() + kSaveTemporaryRandom &&
+         entryName.compare(0, prefix.size(), prefix) == 0 &&
+         entryName.find_first_not_of(
+             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", prefix.size()) ==
+             std::string::npos;
+}
+
 void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
   constexpr time_t kStaleSeconds = 60;
-  const std::string prefix = "." + name + ".";
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   const time_t now = ::time(nullptr);
   while (const dirent* entry = ::readdir(dir)) {
-    const std::string entryName = entry->d_name;
-    if (entryName.size() != prefix.size() + 6 || entryName.compare(0, prefix.size(), prefix) != 0) {
-      continue;
-    }
-    const std::string path = folder + "/" + entryName;
+    if (!IsOurTemporary(entry->d_name, name)) continue;
+    const std::string path = folder + "/" + entry->d_name;
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         now - st.st_mtime > kStaleSeconds) {
@@ -157,35 +144,27 @@ ProfileReadResult ReadProfileFile(const std::string& path, std::string* text) {
   text->clear();
   // O_NONBLOCK so that a FIFO at the path cannot stall the open; it is then
   // refused below as not a regular file.
-  const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return ReadResultFromErrno(errno);
+  const posix::CScopedFd fd(
+      OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.IsValid()) return ReadResultFromErrno(errno);
 
-  ProfileReadResult result = ProfileReadResult::kOk;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<unsigned long long>(st.st_size) > kMaxProfileBytes) {
-    result = ProfileReadResult::kFailed;
-  } else {
-    text->reserve(static_cast<size_t>(st.st_size));
-    char buf[64 * 1024];
-    for (;;) {
-      const ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        result = ProfileReadResult::kFailed;
-        break;
-      }
-      if (n == 0) break;
-      if (text->size() + static_cast<size_t>(n) > kMaxProfileBytes) {
-        result = ProfileReadResult::kFailed;  // grew past the bound while read
-        break;
-      }
-      text->append(buf, static_cast<size_t>(n));
-    }
+    return ProfileReadResult::kFailed;
   }
-  ::close(fd);
-  if (result != ProfileReadResult::kOk) text->clear();
-  return result;
+  text->reserve(static_cast<size_t>(st.st_size));
+  char buf[64 * 1024];
+  for (;;) {
+    const ssize_t n = posix::RetryInterrupted([&] { return ::read(fd.Get(), buf, sizeof buf); });
+    if (n == 0) return ProfileReadResult::kOk;
+    // A read error, or the file grew past the bound while read.
+    if (n < 0 || text->size() + static_cast<size_t>(n) > kMaxProfileBytes) {
+      text->clear();
+      return ProfileReadResult::kFailed;
+    }
+    text->append(buf, static_cast<size_t>(n));
+  }
 }
 
 bool ReplaceProfileFile(const std::string& path, const std::string& text) {
@@ -213,19 +192,19 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   }
 
   RemoveStaleTemporaries(FolderOf(target), NameOf(target));
-  std::string tmpl = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
-  const int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);
-  if (fd < 0) return false;
+  std::string tmpl = FolderOf(target) + "/." + NameOf(target) + kSaveTemporaryMark + "XXXXXX";
+  posix::CScopedFd fd(::mkostemp(&tmpl[0], O_CLOEXEC));
+  if (!fd.IsValid()) return false;
 
   // The new file takes the old one's owner, group and mode before any byte
   // is written, so that a save by another user (root through sudo, say)
   // leaves the file as usable by its owner as it was. Only root may give a
   // file away; a refused fchown leaves it ours, which is all anyone else
   // could have.
-  if (replacing) KeepOwner(fd, st);
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text.data(), text.size()) && FsyncRetrying(fd);
-  // close() is not retried on EINTR: on Linux the descriptor is gone anyway.
-  if (::close(fd) != 0) ok = false;
+  if (replacing) KeepOwner(fd.Get(), st);
+  bool ok = ::fchmod(fd.Get(), mode) == 0 && posix::WriteAll(fd.Get(), text.data(), text.size()) &&
+            FsyncRetrying(fd.Get());
+  if (!fd.Close()) ok = false;
   if (ok && ::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(tmpl.c_str());
@@ -234,10 +213,8 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
 
   // Make the rename itself durable; the new content is already on disk, so
   // a failure here changes nothing for the caller.
-  const int dirFd = OpenRetrying(FolderOf(target).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
-  if (dirFd >= 0) {
-    FsyncRetrying(dirFd);
-    ::close(dirFd);
-  }
+  const posix::CScopedFd dir(
+      OpenRetrying(FolderOf(target).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
+  if (dir.IsValid()) FsyncRetrying(dir.Get());
   return true;
 }

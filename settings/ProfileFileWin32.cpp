@@ -65,17 +65,37 @@ ULONGLONG AgeMs(const FILETIME& written) {
   return now > then ? (now - then) / 10000 : 0;  // FILETIME counts 100 ns
 }
 
-// Ours are ".<name>.XXXXXX" beside the target, as on POSIX, and the
-// replaced file's copy ".<name>.XXXXXX~" while a replace runs.
+// Ours are ".<name>.zeta7-save-XXXXXX" beside the target, as on POSIX, and
+// the replaced file's copy, the same with "~", while a replace runs. Only
+// names of exactly that shape are ours; a user's ".<name>.backup" is not.
+std::wstring TemporaryPrefix(const std::wstring& name) {
+  std::wstring mark;
+  for (const char* c = kSaveTemporaryMark; *c; ++c) mark += static_cast<wchar_t>(*c);
+  return L"." + name + mark;
+}
+
+bool IsOurTemporary(const std::wstring& file, const std::wstring& name, bool backup) {
+  const std::wstring prefix = TemporaryPrefix(name);
+  const size_t size = prefix.size() + kSaveTemporaryRandom + (backup ? 1 : 0);
+  if (file.size() != size || file.compare(0, prefix.size(), prefix) != 0) return false;
+  if (backup && file.back() != L'~') return false;
+  for (size_t i = prefix.size(); i < prefix.size() + kSaveTemporaryRandom; ++i) {
+    const wchar_t c = file[i];
+    if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name) {
-  const std::wstring pattern = folder + L"\\." + name + L".??????*";
+  const std::wstring pattern = folder + L"\\" + TemporaryPrefix(name) + L"*";
   WIN32_FIND_DATAW found;
   const win32::CScopedHandle search(FindFirstFileW(pattern.c_str(), &found), FindClose);
   if (!search.IsValid()) return;
   do {
     const std::wstring file = found.cFileName;
-    const bool ours =
-        file.size() == name.size() + 8 || (file.size() == name.size() + 9 && file.back() == L'~');
+    const bool ours = IsOurTemporary(file, name, false) || IsOurTemporary(file, name, true);
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ours &&
         AgeMs(found.ftLastWriteTime) > kStaleTemporaryMs) {
       DeleteFileW((folder + L"\\" + found.cFileName).c_str());
@@ -85,12 +105,12 @@ void RemoveStaleTemporaries(const std::wstring& folder, const std::wstring& name
 
 // A save killed between the two renames of ReplaceFileW leaves no file
 // under the target's name and the old one under its backup name
-// (".<name>.XXXXXX~"). The newest such backup is put back before the file
+// (".<name>.zeta7-save-XXXXXX~"). The newest such backup is put back before the file
 // is read or saved, so the settings are never lost with it (a file that took
 // the name meanwhile wins); the next save's clean-up removes the others.
 void RestoreCutReplace(const std::wstring& target) {
   const std::wstring folder = FolderOf(target), name = NameOf(target);
-  const std::wstring pattern = folder + L"\\." + name + L".??????~";
+  const std::wstring pattern = folder + L"\\" + TemporaryPrefix(name) + L"*~";
   WIN32_FIND_DATAW found;
   const win32::CScopedHandle search(FindFirstFileW(pattern.c_str(), &found), FindClose);
   if (!search.IsValid()) return;
@@ -99,7 +119,7 @@ void RestoreCutReplace(const std::wstring& target) {
   do {
     const std::wstring file = found.cFileName;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        file.size() == name.size() + 9 &&
+        IsOurTemporary(file, name, true) &&
         (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0)) {
       newest = file;
       newestTime = found.ftLastWriteTime;
@@ -120,7 +140,7 @@ HANDLE CreateTemporary(const std::wstring& folder, const std::wstring& name, std
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
     std::wstring suffix;
     for (int i = 0; i < 6; ++i) suffix += kDigits[(seed >> (10 + 6 * i)) % 62];
-    *path = folder + L"\\." + name + L"." + suffix;
+    *path = folder + L"\\" + TemporaryPrefix(name) + suffix;
     HANDLE h = g_calls->createFile(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;

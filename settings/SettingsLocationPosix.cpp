@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "SettingsLocation.h"
+#include "SysCallPosix.h"
 #include "UserDirKit/UserDirKit.h"
 
 const char kPathSeparator = '/';
@@ -20,15 +21,9 @@ bool PathExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadOwnPath() {
-  std::vector<char> buf(256);
-  for (;;) {
-    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-    if (n <= 0) return std::nullopt;
-    if (static_cast<size_t>(n) < buf.size()) {
-      return ProgramPathFromLink(std::string(buf.data(), static_cast<size_t>(n)), PathExists);
-    }
-    buf.resize(buf.size() * 2);  // no fixed bound: grow until it fits
-  }
+  const std::string path = posix::ProgramPath();
+  if (path.empty()) return std::nullopt;
+  return ProgramPathFromLink(path, PathExists);
 }
 
 }  // namespace
@@ -39,6 +34,6 @@ LocationServices SystemLocationServices() {
   services.fileExists = udk_FileExists;
   services.getUserAppFolder = udk_GetUserAppFolder;
   services.makeFolder = udk_MakeFolder;
-  services.lastErrorText = [] { return std::string(std::strerror(errno)); };
+  services.lastErrorText = [] { return posix::ErrnoText(errno); };
   return services;
 }

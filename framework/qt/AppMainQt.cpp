@@ -9,6 +9,7 @@
 #include "AfxDialog.h"
 #include "AfxQt.h"
 #include "AfxServices.h"
+#include "CliParser.h"
 #include "SettingsLocation.h"
 #include "WindowFrameX11.h"
 #include "version.h"
@@ -40,15 +41,25 @@ int main(int argc, char** argv) {
 
   // The only options are the ones that tell about the program; everything
   // else is the toolkit's.
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+  static const CliProgram options{app->m_strAppName.c_str(),
+                                  "[--help | --version]",
+                                  "",
+                                  "",
+                                  {},
+                                  {{0, "help", 'h', CliArg::kFlag, nullptr, "*", "this text"},
+                                   {1, "version", 0, CliArg::kFlag, nullptr, "*", "the version"}},
+                                  true};
+  CliParsed parsed;
+  std::string error;
+  CliParse(options, std::vector<std::string>(argv + 1, argv + argc), &parsed, &error);
+  for (const CliArgument& a : parsed.options) {
+    if (a.option->id == 0 && a.On()) {
       const std::string command = argv[0];
       std::printf("使い方: %s [--help | --version]\n\n%s",
                   command.substr(command.rfind('/') + 1).c_str(), app->m_strHelpText.c_str());
       return 0;
     }
-    if (arg == "--version") {
+    if (a.option->id == 1 && a.On()) {
       std::printf("%s %s\n", g_programName.c_str(), ZETA7_VERSION_STRING);
       return 0;
     }
@@ -58,6 +69,14 @@ int main(int argc, char** argv) {
   // lets it be placed as on any other desktop.
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* display = std::getenv("DISPLAY");
+  if (DisplayMissing(platform, wayland, display, display && *display && X11DisplayReachable())) {
+    std::fprintf(stderr, "%s: ディスプレイに接続できません。\n%s\n", g_programName.c_str(),
+                 display && *display
+                     ? ("DISPLAY=" + std::string(display) + " が応答しません").c_str()
+                     : "DISPLAY も WAYLAND_DISPLAY もありません");
+    return 1;
+  }
   const bool askX11 = !(platform && *platform) && wayland && *wayland;
   if (const auto forced = PlatformForSession(platform, wayland, askX11 && X11DisplayReachable())) {
     setenv("QT_QPA_PLATFORM", forced->c_str(), 1);

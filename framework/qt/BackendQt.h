@@ -14,6 +14,7 @@
 
 class QInputMethodEvent;
 class QKeyEvent;
+class QLabel;
 
 namespace afxqt {
 
@@ -60,5 +61,13 @@ bool FilterEditInputMethod(QWidget* widget, QInputMethodEvent* event);
 // True while a filtered commit is being sent on to the edit, whose pieces
 // must not be filtered again.
 bool IsInsertingFilteredInput();
+
+// DialogWindowQt.cpp: the label that shows a group box's caption, or
+// nullptr for any other widget.
+QLabel* GroupCaption(QWidget* widget);
+
+// AccessibilityQt.cpp: makes a label the dialog's status line, which screen
+// readers find as such and hear change.
+void MarkStatusLine(QLabel* label);
 
 }  // namespace afxqt

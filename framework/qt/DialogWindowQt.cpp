@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <map>
@@ -46,25 +47,54 @@ namespace {
 
 // A group box drawn as the dialog manager draws one: the frame's top line
 // runs through the middle of the caption, which interrupts it, so the
-// controls placed inside the template's rectangle sit inside the frame.
+// controls placed inside the template's rectangle sit inside the frame. The
+// caption is a label of its own beside the controls, so that it can label
+// one of them for screen readers (only a label among a control's siblings
+// can).
 class AfxQtGroupBox : public QGroupBox {
  public:
-  AfxQtGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+  AfxQtGroupBox(const QString& title, QWidget* parent)
+      : QGroupBox(title, parent), m_pCaption(new QLabel(title, parent)) {
+    m_pCaption->setTextFormat(Qt::PlainText);
+    m_pCaption->setAlignment(Qt::AlignCenter);
+    // Its background interrupts the frame line.
+    m_pCaption->setAutoFillBackground(true);
+  }
+
+  QLabel* Caption() const { return m_pCaption; }
+
+  void SetCaption(const QString& text) {
+    setTitle(text);
+    if (m_pCaption) m_pCaption->setText(text);
+    PlaceCaption();
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    const QFontMetrics metrics(font());
-    const int lineY = metrics.height() / 2;
+    const int lineY = QFontMetrics(font()).height() / 2;
     // An etched line, as the dialog manager's frame (the style's own group
     // frame leaves room for a caption above it).
     qDrawShadeRect(&painter, QRect(0, lineY, width(), height() - lineY), palette(), true, 1, 0);
-    const int indent = metrics.averageCharWidth();
-    const QRect caption(indent, 0, metrics.horizontalAdvance(title()) + indent, metrics.height());
-    painter.fillRect(caption, palette().window());
-    style()->drawItemText(&painter, caption, Qt::AlignCenter, palette(), isEnabled(), title(),
-                          QPalette::WindowText);
   }
+  void moveEvent(QMoveEvent*) override { PlaceCaption(); }
+  void resizeEvent(QResizeEvent*) override { PlaceCaption(); }
+  void changeEvent(QEvent* event) override {
+    if (m_pCaption && event->type() == QEvent::FontChange) m_pCaption->setFont(font());
+    if (m_pCaption && event->type() == QEvent::EnabledChange) m_pCaption->setEnabled(isEnabled());
+    QGroupBox::changeEvent(event);
+  }
+
+ private:
+  void PlaceCaption() {
+    if (!m_pCaption) return;
+    const QFontMetrics metrics(font());
+    const int indent = metrics.averageCharWidth();
+    m_pCaption->setGeometry(x() + indent, y(), metrics.horizontalAdvance(title()) + indent,
+                            metrics.height());
+  }
+
+  QPointer<QLabel> m_pCaption;  // the dialog's child, like the box
 };
 
 void SendCommand(QWidget* control, UINT code) {
@@ -127,13 +157,18 @@ QWidget* MakeControl(const DialogItem& item, QWidget* parent) {
       return new AfxQtGroupBox(caption, parent);
     case ControlKind::kLabel:
     case ControlKind::kSunkenLabel: {
-      auto* label = new QLabel(caption, parent);
+      auto* label = new QLabel(parent);
+      // Before the first text, whose change the screen reader's view of
+      // the label is made for.
+      if (item.kind == ControlKind::kSunkenLabel) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        MarkStatusLine(label);
+      }
       // Texts from the unit and the file system are shown as they are,
       // never as markup.
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      if (item.kind == ControlKind::kSunkenLabel)
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      label->setText(caption);
       return label;
     }
   }
@@ -141,6 +176,15 @@ QWidget* MakeControl(const DialogItem& item, QWidget* parent) {
 }
 
 }  // namespace
+
+namespace afxqt {
+
+QLabel* GroupCaption(QWidget* widget) {
+  auto* group = dynamic_cast<AfxQtGroupBox*>(widget);
+  return group ? group->Caption() : nullptr;
+}
+
+}  // namespace afxqt
 
 namespace afxbackend {
 
@@ -165,6 +209,8 @@ void SetText(HWND hWnd, const std::string& text) {
     button->setText(ToQString(text));
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     edit->setText(ToQString(text));
+  } else if (auto* framed = dynamic_cast<AfxQtGroupBox*>(w)) {
+    framed->SetCaption(ToQString(text));
   } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
     group->setTitle(ToQString(text));
   } else if (w->isWindow()) {

@@ -120,6 +120,15 @@ std::optional<FrameExtents> RequestFrameExtents(unsigned long windowId, int time
 
 bool X11DisplayReachable() { return Connect() != nullptr; }
 
+bool DisplayMissing(const char* qpaPlatform, const char* waylandDisplay, const char* display,
+                    bool x11Reachable) {
+  // A platform the user chose is Qt's to reach, X11 ("xcb") excepted.
+  const bool chosen = qpaPlatform && *qpaPlatform;
+  if (chosen && std::string(qpaPlatform) != "xcb") return false;
+  if (!chosen && waylandDisplay && *waylandDisplay) return false;
+  return !(display && *display) || !x11Reachable;
+}
+
 std::optional<std::string> PlatformForSession(const char* qpaPlatform, const char* waylandDisplay,
                                               bool x11Reachable) {
   if (qpaPlatform && *qpaPlatform) return std::nullopt;

@@ -27,6 +27,12 @@ std::optional<FrameExtents> RequestFrameExtents(unsigned long window, int timeou
 // Whether the X display named by DISPLAY accepts a connection.
 bool X11DisplayReachable();
 
+// Whether the window has nowhere to appear: X11 (chosen, or no platform
+// chosen and no Wayland session) without an X display that answers. Asked before Qt starts, so that
+// the user reads the program's own message rather than Qt's plugin list.
+bool DisplayMissing(const char* qpaPlatform, const char* waylandDisplay, const char* display,
+                    bool x11Reachable);
+
 // The Qt platform to force for this session, if any: a Wayland session lets
 // no client place its own window, so where an X server is reachable
 // (XWayland) the window runs through it, unless the user chose a platform.

@@ -29,7 +29,9 @@ struct DialogState {
   bool showWhenRun = false;                       // the template asks for a visible window
   std::map<HWND, std::vector<std::string>> tips;  // by drop-down list
   HWND tipWindow = nullptr;                       // the hint shown over an opened list's entry
-  int tipIndex = -1;                              // the entry it is shown for
+  std::vector<HWND> annotated;                    // controls told to screen readers
+  std::vector<HWND> statusLines;
+  int tipIndex = -1;  // the entry it is shown for
   PAINTSTRUCT paint{};
 };
 
@@ -65,5 +67,12 @@ LRESULT CALLBACK EditProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
 // hints; its reference data is the drop-down.
 LRESULT CALLBACK ListProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                           DWORD_PTR data);
+
+// AccessibilityWin32.cpp: a sunken label is the dialog's status line,
+// marked live for screen readers, which are told when its text changes;
+// the annotations go with the dialog.
+void MarkStatusLine(HWND control);
+void AnnounceIfStatusLine(HWND control);
+void ForgetAnnotations(const DialogState& state);
 
 }  // namespace afxwin32

@@ -47,6 +47,7 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
       object->Detach();
     RemovePropW(hWnd, kOwnerProp);
     if (state && state->tipWindow && IsWindow(state->tipWindow)) DestroyWindow(state->tipWindow);
+    if (state) ForgetAnnotations(*state);
     return FALSE;
   }
   CDialog* dialog = DialogOf(hWnd);
@@ -226,7 +227,10 @@ bool IsEnabled(HWND hWnd) { return ::IsWindowEnabled(hWnd) != FALSE; }
 bool IsVisible(HWND hWnd) { return ::IsWindowVisible(hWnd) != FALSE; }
 bool IsMinimized(HWND hWnd) { return ::IsIconic(hWnd) != FALSE; }
 
-void SetText(HWND hWnd, const std::string& text) { ::SetWindowTextW(hWnd, ToWide(text).c_str()); }
+void SetText(HWND hWnd, const std::string& text) {
+  ::SetWindowTextW(hWnd, ToWide(text).c_str());
+  AnnounceIfStatusLine(hWnd);
+}
 
 std::string Text(HWND hWnd) {
   const int length = ::GetWindowTextLengthW(hWnd);
@@ -315,6 +319,8 @@ HWND CreateDialogWindow(CDialog* dialog, const DialogTemplate& tmpl, HWND parent
     HWND control = (*controls)[i];
     if (tmpl.items[i].kind == ControlKind::kEdit) {
       SetWindowSubclass(control, EditProc, kEditSubclassId, 0);
+    } else if (tmpl.items[i].kind == ControlKind::kSunkenLabel) {
+      MarkStatusLine(control);
     } else if (tmpl.items[i].kind == ControlKind::kDropList) {
       COMBOBOXINFO info{};
       info.cbSize = sizeof info;

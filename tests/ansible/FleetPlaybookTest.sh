@@ -44,6 +44,10 @@ trap cleanup EXIT
 export HOME=$work/home ANSIBLE_LOCAL_TEMP=$work/home/tmp ANSIBLE_REMOTE_TEMP=$work/home/tmp
 export ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0 ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_DEPRECATION_WARNINGS=0 ANSIBLE_LOCALHOST_WARNING=0
+# zeta7ctl's messages in Japanese, as gettext would choose them: the fault
+# check below reads that a message beyond ASCII reaches the report as text.
+export LANGUAGE=ja
+[ -n "${LC_ALL:-}${LC_MESSAGES:-}${LANG:-}" ] || export LC_MESSAGES=C.UTF-8
 mkdir -p "$HOME/tmp" "$work/devroot/sys/class/tty" "$work/devroot/dev"
 
 fail() {

@@ -1,7 +1,8 @@
 // What the Qt backend must get right about Qt's own key events: the texts
 // platforms attach (or do not) to Delete, Backspace, keypad digits and
 // Ctrl+letter, the clipboard and undo shortcuts, and input-method
-// composition, all on a numeric field in a one-field dialog.
+// composition, all on a numeric field in a one-field dialog; and the main
+// window's texts under a dark palette.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -11,15 +12,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPalette>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "AfxDialog.h"
 #include "AfxQt.h"
 #include "AfxServices.h"
 #include "CEditValue.h"
 #include "FieldDialog.h"
+#include "MainDialogTemplate.h"
+#include "WindowFrameX11.h"
 
 namespace {
 
@@ -108,6 +113,25 @@ TEST_F(QtBackendTest, CompositionPassesAndDroppedCommitsLeaveNoTrace) {
   EXPECT_EQ(m_pEdit->cursorPosition(), 2);
 }
 
+// The window says itself that it has nowhere to appear, before Qt lists
+// its plugins; a platform the user chose, or a Wayland session, is Qt's.
+TEST(DisplayCheck, MissingOnlyWithoutPlatformWaylandOrAnsweringX) {
+  const struct {
+    const char *qpa, *wayland, *display;
+    bool reachable, missing;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, false, true},      {"", "", "", false, true},
+      {nullptr, nullptr, ":0", false, true},         {nullptr, nullptr, ":0", true, false},
+      {"offscreen", nullptr, nullptr, false, false}, {nullptr, "wayland-0", nullptr, false, false},
+      {"xcb", "wayland-0", nullptr, false, true},    {"xcb", nullptr, ":1", true, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DisplayMissing(c.qpa, c.wayland, c.display, c.reachable), c.missing)
+        << (c.qpa ? c.qpa : "-") << " " << (c.wayland ? c.wayland : "-") << " "
+        << (c.display ? c.display : "-") << " " << c.reachable;
+  }
+}
+
 }  // namespace
 
 // The real message box: Qt's own buttons in Japanese, the text as plain
@@ -184,4 +208,79 @@ TEST(QtLayout, CutLabelsUseTheSpaceUpToTheNextControl) {
   EXPECT_LE(labels[0]->geometry().right(), edit->x());
   EXPECT_EQ(labels[1]->x() + labels[1]->width(), right->x());  // stopped at the edit
   EXPECT_GT(labels[2]->width(), labels[2]->fontMetrics().horizontalAdvance(labels[2]->text()));
+}
+
+// ---- Dark palette ---------------------------------------------------------------
+
+// WCAG's relative luminance and contrast ratio.
+double Luminance(QRgb rgb) {
+  auto channel = [](int value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+}
+double Contrast(QRgb a, QRgb b) {
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The strongest contrast any pixel of a widget's picture has against the
+// colour of its middle left edge, where its background shows.
+double TextContrast(QWidget* widget) {
+  const QImage image = widget->grab().toImage();
+  const QRgb background = image.pixel(1, image.height() / 2);
+  double best = 1;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x)
+      best = std::max(best, Contrast(image.pixel(x, y), background));
+  }
+  return best;
+}
+
+class CPlainMainDlg : public CDialog {
+ public:
+  CPlainMainDlg() : CDialog(IDD_MAIN_DIALOG) {}
+};
+
+// Under a dark palette every caption, the group box's, the status line's
+// and those of disabled buttons stays readable: 3:1, the least for large
+// text, and 2:1 for disabled text, which needs only to be seen. ZETA7_SHOTS names a folder for a
+// picture of the window.
+TEST(QtPalette, EveryTextStaysReadableUnderADarkPalette) {
+  const QPalette before = QApplication::palette();
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+  dark.setColor(QPalette::Base, QColor(0x10, 0x10, 0x10));
+  dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+  dark.setColor(QPalette::Button, QColor(0x38, 0x38, 0x38));
+  dark.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
+  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x90, 0x90, 0x90));
+  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x90, 0x90, 0x90));
+  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x90, 0x90, 0x90));
+  QApplication::setPalette(dark);
+  {
+    CPlainMainDlg dialog;
+    ASSERT_TRUE(dialog.Create());
+    dialog.GetDlgItem(IDC_STATIC_VERSION)->SetWindowText("ファームウェアバージョン V1.02.03");
+    dialog.GetDlgItem(IDC_BUTTON_READ)->EnableWindow(FALSE);
+    auto* window = static_cast<QWidget*>(dialog.GetSafeHwnd());
+    window->show();
+    QApplication::processEvents();
+    int looked = 0;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+      const bool text = qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget);
+      if (!text || !widget->isVisible() || widget->width() < 3) continue;
+      SCOPED_TRACE(widget->objectName().toStdString() + " " +
+                   widget->property("text").toString().toStdString());
+      EXPECT_GE(TextContrast(widget), widget->isEnabled() ? 3.0 : 2.0);
+      ++looked;
+    }
+    EXPECT_EQ(looked, 16);  // 9 labels, the status line, the caption, 5 buttons
+    if (const QString shots = qEnvironmentVariable("ZETA7_SHOTS"); !shots.isEmpty())
+      window->grab().save(shots + "/qt-dark.png");
+  }
+  QApplication::setPalette(before);
 }

@@ -2,11 +2,12 @@
 // window the in-memory template makes (system classes, font, size in
 // dialog units), the modal loop's order (key filter before the dialog
 // manager), the restored rectangle of a minimised window in screen
-// coordinates, and the system message box.
+// coordinates, the system message box, and what screen readers are told.
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "AfxDialog.h"
 #include "AfxServices.h"
 #include "AfxWin32.h"
+#include "AnnotationCallsWin32.h"
 #include "CEditValue.h"
 #include "DialogDriver.h"
 #include "FieldDialog.h"
@@ -434,3 +436,144 @@ TEST(Win32List, OpenedListShowsTheHintOfTheEntryUnderThePointer) {
 }
 
 }  // namespace
+
+// ---- Screen readers -----------------------------------------------------------
+//
+// Wine's annotation service takes nothing, so what the backend asks of it is
+// read from a stand-in table; what Wine's own accessible objects answer is
+// read through oleacc.
+
+struct Annotated {
+  HWND hWnd;
+  std::string what;  // "name", "description", "live"
+  std::wstring text;
+  bool operator==(const Annotated& o) const {
+    return hWnd == o.hWnd && what == o.what && text == o.text;
+  }
+};
+std::vector<Annotated> g_annotated;
+std::vector<HWND> g_announced;
+std::vector<HWND> g_forgotten;
+
+std::string PropertyName(const GUID& property) {
+  if (IsEqualGUID(property, kAnnotationName)) return "name";
+  if (IsEqualGUID(property, kAnnotationDescription)) return "description";
+  if (IsEqualGUID(property, kAnnotationLiveSetting)) return "live";
+  return "?";
+}
+
+const AnnotationCalls kRecordingCalls = {
+    [](HWND hWnd, const GUID& property, const wchar_t* text) -> HRESULT {
+      g_annotated.push_back({hWnd, PropertyName(property), text});
+      return S_OK;
+    },
+    [](HWND hWnd, const GUID& property, int value) -> HRESULT {
+      g_annotated.push_back({hWnd, PropertyName(property), std::to_wstring(value)});
+      return S_OK;
+    },
+    [](HWND hWnd, const GUID*, int) -> HRESULT {
+      g_forgotten.push_back(hWnd);
+      return S_OK;
+    },
+    [](DWORD event, HWND hWnd, LONG idObject, LONG idChild) {
+      if (event == kEventLiveRegionChanged && idObject == OBJID_CLIENT && idChild == CHILDID_SELF)
+        g_announced.push_back(hWnd);
+    }};
+
+class CLabelledMainDlg : public CDialog {
+ public:
+  explicit CLabelledMainDlg(std::vector<AFX_CONTROL_LABEL> labels)
+      : CDialog(IDD_MAIN_DIALOG), m_labels(std::move(labels)) {}
+  BOOL m_bAllTied = FALSE;
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    m_bAllTied = SetControlLabels(m_labels.data(), m_labels.size());
+    return TRUE;
+  }
+
+ private:
+  std::vector<AFX_CONTROL_LABEL> m_labels;
+};
+
+class Win32Accessibility : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_annotated.clear();
+    g_announced.clear();
+    g_forgotten.clear();
+    UseAnnotationCalls(&kRecordingCalls);
+  }
+  void TearDown() override { UseAnnotationCalls(nullptr); }
+};
+
+TEST_F(Win32Accessibility, ControlsAreNamedAndDescribedByTheirLabelsAndForgottenWithTheWindow) {
+  std::vector<HWND> told;
+  {
+    // A group box's caption names the list inside it; a caption the
+    // template lacks ties nothing but leaves the others tied.
+    CLabelledMainDlg dialog({{IDC_COMBO_COMPORT, "COMポート", nullptr},
+                             {IDC_EDIT_CHANNEL, "チャネル", "(7～46)"},
+                             {IDC_EDIT_ID, "ID", "(0～99)"},
+                             {IDC_EDIT_RETRY_INTERVAL, "リトライ間隔[msec]", "(0～32767)"}});
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_FALSE(dialog.m_bAllTied);
+    auto item = [&](int id) { return ::GetDlgItem(dialog.GetSafeHwnd(), id); };
+    const std::vector<Annotated> expected = {
+        {item(IDC_STATIC_VERSION), "live", L"1"},
+        {item(IDC_COMBO_COMPORT), "name", L"COMポート"},
+        {item(IDC_EDIT_CHANNEL), "name", L"チャネル"},
+        {item(IDC_EDIT_CHANNEL), "description", L"(7～46)"},
+        {item(IDC_EDIT_ID), "name", L"ID"},
+        {item(IDC_EDIT_RETRY_INTERVAL), "name", L"リトライ間隔[msec]"},
+        {item(IDC_EDIT_RETRY_INTERVAL), "description", L"(0～32767)"},
+    };
+    EXPECT_EQ(g_annotated, expected);
+    told = {item(IDC_STATIC_VERSION), item(IDC_COMBO_COMPORT), item(IDC_EDIT_CHANNEL),
+            item(IDC_EDIT_ID), item(IDC_EDIT_RETRY_INTERVAL)};
+
+    // Only the status line's changes are announced, each of them.
+    dialog.GetDlgItem(IDC_EDIT_ID)->SetWindowText("3");
+    dialog.GetDlgItem(IDC_STATIC_VERSION)->SetWindowText("ファームウェアバージョン V1");
+    dialog.GetDlgItem(IDC_STATIC_VERSION)->SetWindowText("");
+    EXPECT_EQ(g_announced, std::vector<HWND>(2, item(IDC_STATIC_VERSION)));
+    EXPECT_TRUE(g_forgotten.empty());
+  }
+  std::sort(told.begin(), told.end());
+  std::sort(g_forgotten.begin(), g_forgotten.end());
+  EXPECT_EQ(g_forgotten, told);
+}
+
+// IAccessible's id, spelled out: the one the import library gives does not
+// match it.
+const IID kAccessibleInterface = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+// What Wine's own accessible objects say: a button and a check box by their
+// captions. An edit or a list has no name there (neither from the static
+// text before it nor from the annotation), and nothing has a description,
+// so those are read only from the table above.
+TEST_F(Win32Accessibility, ButtonsAreNamedByTheirCaptionsThroughOleacc) {
+  UseAnnotationCalls(nullptr);  // the system's service, which must take the calls quietly
+  CLabelledMainDlg dialog({{IDC_EDIT_CHANNEL, "チャネル", "(7～46)"}});
+  ASSERT_TRUE(dialog.Create());
+  EXPECT_TRUE(dialog.m_bAllTied);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  for (const auto& [id, caption] : {std::pair<int, std::wstring>{IDC_BUTTON_CONNECT, L"接続"},
+                                    {IDC_CHECK_INFINITE_RETRY, L"無限リトライ"}}) {
+    IAccessible* object = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(::GetDlgItem(dialog.GetSafeHwnd(), id), OBJID_CLIENT,
+                                         kAccessibleInterface, reinterpret_cast<void**>(&object)),
+              S_OK);
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(object->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name ? name : L""), caption);
+    SysFreeString(name);
+    object->Release();
+  }
+}

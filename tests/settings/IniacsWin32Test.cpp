@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "FileCallsWin32.h"
 #include "TestFiles.h"
@@ -76,26 +77,39 @@ TEST_F(IniacsWin32Test, FileThatCannotBeReadIsNotReplaced) {
 }
 
 // What a killed save leaves is cleared by a later save once it is clearly
-// abandoned; a fresh one may belong to a save still running.
-TEST_F(IniacsWin32Test, LaterSaveRemovesAbandonedTemporaryFiles) {
-  const std::string stale = m_dir / ".ZETA-7設定ユーティリティ.ini.AbC123";
-  const std::string fresh = m_dir / ".ZETA-7設定ユーティリティ.ini.XyZ789";
-  for (const std::string& path : {stale, fresh}) WriteFile(path, "[com]\ncom=");
-  HANDLE h = CreateFileW(FsPath(stale).wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+// abandoned; a fresh one may belong to a save still running. A user's own
+// files of a like shape are not ours, however old.
+TEST_F(IniacsWin32Test, LaterSaveRemovesOnlyItsOwnAbandonedTemporaryFiles) {
+  const std::string name = ".ZETA-7設定ユーティリティ.ini";
+  const std::string stale = m_dir / (name + ".zeta7-save-AbC123");
+  const std::string staleBackup = m_dir / (name + ".zeta7-save-AbC124~");
+  const std::string fresh = m_dir / (name + ".zeta7-save-XyZ789");
+  const std::vector<std::string> users = {m_dir / (name + ".backup"), m_dir / (name + ".202611"),
+                                          m_dir / (name + ".AbC123"), m_dir / (name + ".AbC123~")};
+  for (const std::string& path : {stale, staleBackup, fresh}) WriteFile(path, "[com]\ncom=");
+  for (const std::string& path : users) WriteFile(path, "[com]\ncom=");
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
-  t.QuadPart -= 3600ULL * 10000000;  // an hour ago
+  t.QuadPart -= 7200ULL * 10000000;  // two hours ago
   const FILETIME old{t.LowPart, t.HighPart};
-  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &old));
-  CloseHandle(h);
+  std::vector<std::string> aged = users;
+  aged.push_back(stale);
+  aged.push_back(staleBackup);
+  for (const std::string& path : aged) {
+    HANDLE h = CreateFileW(FsPath(path).wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &old));
+    CloseHandle(h);
+  }
 
   m_ini.WriteInt("com", "com", 4);
   EXPECT_EQ(ReadFile(stale), "");
+  EXPECT_EQ(ReadFile(staleBackup), "");
   EXPECT_EQ(ReadFile(fresh), "[com]\ncom=");
-  EXPECT_EQ(EntryCount(m_dir.Path()), 2);
+  for (const std::string& path : users) EXPECT_EQ(ReadFile(path), "[com]\ncom=") << path;
+  EXPECT_EQ(EntryCount(m_dir.Path()), 2 + users.size());
 }
 
 // A save killed between the replace's two renames left the old file only
@@ -103,7 +117,7 @@ TEST_F(IniacsWin32Test, LaterSaveRemovesAbandonedTemporaryFiles) {
 // rest of it.
 TEST_F(IniacsWin32Test, ReplaceCutBetweenItsRenamesIsPutBack) {
   const std::string text = "[com]\r\ncom=7\r\n[ports]\r\ncom1=\\\\.\\COM9\r\n";
-  WriteFile(m_dir / ".ZETA-7設定ユーティリティ.ini.AbC123~", text);
+  WriteFile(m_dir / ".ZETA-7設定ユーティリティ.ini.zeta7-save-AbC123~", text);
   EXPECT_EQ(m_ini.GetInt("com", "com"), 7);
   EXPECT_EQ(ReadFile(m_strIni), text);
   m_ini.WriteInt("com", "com", 4);

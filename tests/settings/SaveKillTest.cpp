@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "TestFiles.h"
 #include "iniacs.h"
@@ -80,20 +81,33 @@ TEST(SaveKillTest, KilledSavesLeaveOldOrNewContent) {
 }
 
 // What killed saves leave behind is cleared by a later save once it is
-// clearly abandoned; a fresh one may belong to a save still running.
-TEST(SaveKillTest, LaterSaveRemovesAbandonedTemporaryFiles) {
+// clearly abandoned; a fresh one may belong to a save still running. A
+// user's own files of a like shape (".zeta7.ini.backup", a dated copy) are
+// not ours, however old.
+TEST(SaveKillTest, LaterSaveRemovesOnlyItsOwnAbandonedTemporaryFiles) {
   CTempDir dir;
-  const std::string stale = dir / ".zeta7.ini.AbC123", fresh = dir / ".zeta7.ini.XyZ789";
-  const std::string other = dir / ".other.ini.AbC123";
-  for (const std::string& path : {stale, fresh, other}) WriteFile(path, "[com]\ncom=");
-  const timespec old[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
+  const std::string stale = dir / ".zeta7.ini.zeta7-save-AbC123";
+  const std::string fresh = dir / ".zeta7.ini.zeta7-save-XyZ789";
+  const std::vector<std::string> kept = {fresh,
+                                         dir / ".other.ini.zeta7-save-AbC123",
+                                         dir / ".zeta7.ini.backup",
+                                         dir / ".zeta7.ini.202611",
+                                         dir / ".zeta7.ini.AbC123",
+                                         dir / ".zeta7.ini.zeta7-save-AbC12.",
+                                         dir / ".zeta7.ini.zeta7-save-AbC1234"};
+  WriteFile(stale, "[com]\ncom=");
+  for (const std::string& path : kept) WriteFile(path, "[com]\ncom=");
+  const timespec old[2] = {{0, UTIME_OMIT}, {time(nullptr) - 7200, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), old, 0), 0);
-  ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), old, 0), 0);
+  for (const std::string& path : kept) {
+    if (path != fresh) {
+      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+    }
+  }
 
   iniacs settings;
   settings.SetPath(dir / "zeta7.ini");
   settings.WriteInt("com", "com", 4);
   EXPECT_NE(access(stale.c_str(), F_OK), 0);
-  EXPECT_EQ(access(fresh.c_str(), F_OK), 0);
-  EXPECT_EQ(access(other.c_str(), F_OK), 0);
+  for (const std::string& path : kept) EXPECT_EQ(ReadFile(path), "[com]\ncom=") << path;
 }

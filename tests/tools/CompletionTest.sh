@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Drives the bash completion of zeta7ctl and zeta7-ports as bash does on Tab:
 # the words of a command line in COMP_WORDS, the function the completion
-# registered, then COMPREPLY. The devices come from a tree of the test's own.
-# Usage: CompletionTest.sh packaging/completion/zeta7ctl.bash
+# registered, then COMPREPLY. The programs answer from their own table; the
+# devices come from a tree of the test's own.
+# Usage: CompletionTest.sh packaging/completion/zeta7ctl.bash BINDIR
 set -u
 # shellcheck source=/dev/null
 source "$1" || exit 1
+PATH=$(cd "$2" && pwd):$PATH
+man=$(cd "$(dirname "$1")/../../doc/man" && pwd)
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export ZETA7_DEVICE_ROOT=$root
-mkdir -p "$root/dev/serial/by-id" "$root/work/site"
-touch "$root/work/r.jsonl" "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
-  "$root/work/notes.txt"
+mkdir -p "$root/dev/serial/by-id" "$root/work/site" "$root/sys/class/tty/ttyUSB0/device" \
+  "$root/sys/class/tty/ttyACM0/device"
+touch "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
+  "$root/work/notes.txt" "$root/work/units.csv" "$root/work/r.jsonl"
 ln -s ../../ttyUSB0 "$root/dev/serial/by-id/usb-Test-if00-port0"
 cd "$root/work" || exit 1
 
@@ -36,18 +40,21 @@ check() {
   fi
 }
 
-check "--help --version apply info ports read report save scan station write" zeta7ctl ""
+check "apply help info ports read report save scan station write" zeta7ctl ""
+check "--help --version" zeta7ctl --
 check "read report" zeta7ctl re
+check "read report" zeta7ctl help r
 check "--channel --check" zeta7ctl write -p COM1 --ch
 check "--all" zeta7ctl info --a
+check "--json=false --json=true" zeta7ctl read --json=
 check "--plan" zeta7ctl apply --pl
 check "--again" zeta7ctl station --ag
 check "b.ini site/" zeta7ctl station ""
-check "--csv --help" zeta7ctl report --
-check "--help --settings" zeta7ctl ports --
-check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2 COM3 COM4" \
+check "--csv --help --version" zeta7ctl report --
+check "--help --settings --version" zeta7ctl ports --
+check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2" \
   zeta7ctl read -p ""
-check "COM1 COM2 COM3 COM4" zeta7ctl read --port C
+check "COM1 COM2" zeta7ctl read --port C
 check "$root/dev/ttyACM0" zeta7ctl read -p "$root/dev/ttyA"
 check "fast fixed" zeta7ctl read --pace f
 check "19200" zeta7ctl read -b 1
@@ -55,9 +62,27 @@ check "infinite" zeta7ctl write --retry i
 check "b.ini site/" zeta7ctl apply ""
 check "site/a.INI" zeta7ctl save -p COM1 site/
 check "b.ini site/" zeta7ctl read --settings ""
+check "site/ units.csv" zeta7ctl apply --plan ""
 check "" zeta7ctl write --channel ""
-check "r.jsonl site/" zeta7ctl report ""
+check "r.jsonl" zeta7ctl report r
 check "--settings" zeta7-ports --s
 check "b.ini site/" zeta7-ports --settings ""
+
+# Every option of the table is offered somewhere, and named in the man
+# page: the table, the completion and the manual cannot drift apart.
+for command in "" ports scan info read write save apply station report; do
+  # shellcheck disable=SC2086
+  zeta7ctl --complete -- $command --
+done | sort -u >"$root/options"
+[ "$(wc -l <"$root/options")" -ge 20 ] || { echo "FAILED: few options offered"; failed=1; }
+for page in "$man/zeta7ctl.1" "$man/ja/zeta7ctl.1"; do
+  [ -f "$page" ] || { echo "FAILED: no $page"; failed=1; continue; }
+  while read -r option; do
+    grep -q -- "${option//-/\\\\-}" "$page" || grep -q -- "$option" "$page" || {
+      echo "FAILED: $page does not name $option"
+      failed=1
+    }
+  done <"$root/options"
+done
 [ "$failed" -eq 0 ] && echo "bash completion: all checks passed"
 exit "$failed"

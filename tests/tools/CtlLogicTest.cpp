@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "CliText.h"
 #include "CtlBatch.h"
 #include "CtlMain.h"
 #include "CtlOptions.h"
@@ -21,6 +22,10 @@
 
 namespace {
 
+// The texts below are the Japanese ones, as a technician in Japan reads
+// them; the command line's own table of refusals reads the English.
+const bool g_japanese = (SetLanguage(CliLanguage::kJapanese), true);
+
 bool Parse(const std::vector<std::string>& args, CtlCommand* c, std::string* error) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
@@ -28,47 +33,65 @@ bool Parse(const std::vector<std::string>& args, CtlCommand* c, std::string* err
 }
 
 TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
+  SetLanguage(CliLanguage::kEnglish);
   const struct {
     std::vector<std::string> args;
     const char* message;  // part of the error
   } cases[] = {
-      {{}, "コマンドがありません"},
-      {{"frobnicate"}, "不明なコマンドです"},
-      {{"read", "--bogus"}, "不明なオプションです"},
-      {{"read"}, "ポートがありません"},
-      {{"read", "-p", "COM1", "--all"}, "一緒に使えません"},
-      {{"read", "-p"}, "値が必要です"},
-      {{"read", "-p", "COM1", "-b", "115200"}, "値が有効範囲を超えています"},
-      {{"read", "-p", "COM1", "--pace", "slow"}, "fixed か fast"},
-      {{"read", "-p", "COM1", "--channel", "12"}, "write だけ"},
-      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"}, "パラメータを入力してください"},
-      {{"write", "-p", "COM1", "-c", "12", "-c", "12", "-c", "12", "-c", "12"}, "4つが必要"},
+      {{}, "no command"},
+      {{"frobnicate"}, "unknown command: frobnicate"},
+      {{"raed", "-p", "COM1"}, "unknown command: raed (did you mean read?)"},
+      {{"read", "--bogus"}, "unknown option: --bogus"},
+      {{"read", "--chanel", "7"}, "(did you mean --channel?)"},
+      {{"read", "-p", "COM1", "--json=yes"}, "--json is true or false, not yes"},
+      {{"read", "-p", "COM1", "--json", "--check", "--exit-code"}, "read takes no --check"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "0", "-t", "0", "--exit-code"},
+       "--exit-code is only for --check"},
+      {{"read"}, "no port"},
+      {{"read", "-p", "COM1", "--all"}, "cannot go together"},
+      {{"read", "-p"}, "-p needs a value"},
+      {{"read", "-p", "COM1", "-b", "115200"}, "outside the valid range: --baud 115200"},
+      {{"read", "-p", "COM1", "--pace", "slow"}, "fixed or fast"},
+      {{"read", "-p", "COM1", "--channel", "12"}, "--channel is only for write"},
+      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"}, "Enter the parameters"},
+      {{"write", "-p", "COM1", "-c", "12", "-c", "12", "-c", "12", "-c", "12"}, "are all needed"},
       {{"write", "-p", "COM1", "-c", "6", "-i", "3", "-r", "5", "-t", "0"}, "channel = 6"},
       {{"write", "-p", "COM1", "-c", "46", "-i", "16", "-r", "5", "-t", "0"}, "id = 16"},
       {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "10001", "-t", "0"}, "retry_count"},
       {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "-2", "-t", "0"}, "retry_count"},
       {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "0", "-t", "32768"}, "retry_interval"},
-      {{"write", "-p", "COM1", "-c", "12x", "-i", "0", "-r", "0", "-t", "1"}, "数ではありません"},
-      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "many", "-t", "1"}, "infinite"},
-      {{"save", "-p", "COM1"}, "ファイル名が必要"},
-      {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "余分な引数"},
-      {{"ports", "-p", "COM1"}, "取りません"},
+      {{"write", "-p", "COM1", "-c", "12x", "-i", "0", "-r", "0", "-t", "1"}, "not a number"},
+      {{"write", "-p", "COM1", "-c", "7", "-i", "0", "-r", "many", "-t", "1"},
+       "a number or infinite"},
+      {{"save", "-p", "COM1"}, "needs the name of a profile file"},
+      {{"apply", "a.ini", "b.ini", "-p", "COM1"}, "extra argument: b.ini"},
+      {{"ports", "-p", "COM1"}, "ports takes no -p"},
       {{"read", "-p", "COM1", "--timeout", "0"}, "1〜60000"},
       {{"read", "-p", "COM1", "--timeout", "60001"}, "1〜60000"},
-      {{"save", "unit.ini"}, "ポートを1つだけ"},
-      {{"read", "-p", "COM1", "--timeout", "500"}, "--pace fast のときだけ"},
+      {{"save", "unit.ini"}, "one port only"},
+      {{"read", "-p", "COM1", "--timeout", "500"}, "only for --pace fast"},
       {{"read", "-p", "COM1", "--pace", "fast", "--timeout", "99999999999"},
-       "値が有効範囲を超えています"},
-      {{"read", "-x"}, "不明なオプションです"},
-      {{"read", "-p", "COM1", "--check"}, "write と apply だけ"},
-      {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "一緒に使えません"},
-      {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan はプロファイルも -p も"},
-      {{"apply", "a.ini", "--plan", "u.csv"}, "--plan はプロファイルも -p も"},
-      {{"write", "--plan", "u.csv"}, "apply と station だけ"},
-      {{"scan", "--all"}, "--all は不要"},
-      {{"scan", "-b", "9600"}, "-b も --pace も取りません"},
-      {{"scan", "--pace", "fixed"}, "-b も --pace も取りません"},
+       "outside the valid range"},
+      {{"read", "-x"}, "unknown option: -x"},
+      {{"apply", "a.ini", "-p", "COM1", "--check", "--force"}, "cannot go together"},
+      {{"apply", "--plan", "u.csv", "-p", "COM1"}, "--plan takes no profile"},
+      {{"apply", "a.ini", "--plan", "u.csv"}, "--plan takes no profile"},
+      {{"write", "--plan", "u.csv"}, "--plan is only for apply and station"},
+      {{"scan", "--all"}, "scan takes no --all"},
+      {{"scan", "-b", "9600"}, "scan takes no -b"},
+      {{"scan", "--pace", "fixed"}, "scan takes no --pace"},
       {{"scan", "--timeout", "0"}, "1〜60000"},
+      // Every file the user names: never empty (an unset variable must not
+      // mean the default settings file), no control character.
+      {{"read", "-p", "COM1", "--settings", ""}, "--settings のファイル名が空です"},
+      {{"read", "-p", "COM1", "--settings="}, "--settings のファイル名が空です"},
+      {{"read", "-p", "COM1", "--record", ""}, "--record のファイル名が空です"},
+      {{"read", "-p", "COM1", "--trace", ""}, "--trace のファイル名が空です"},
+      {{"apply", "--plan", ""}, "--plan のファイル名が空です"},
+      {{"apply", "", "-p", "COM1"}, "プロファイル のファイル名が空です"},
+      {{"read", "-p", "COM1", "--record", "a\nb.jsonl"}, "制御文字があります: \"a\\nb.jsonl\""},
+      {{"save", "-p", "COM1", "u\x1b[2J.ini"}, "制御文字があります"},
+      {{"apply", "--plan", "u\t.csv"}, "制御文字があります"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -77,6 +100,25 @@ TEST(CtlOptionsTest, UsageErrorsAreRefusedWithAReason) {
     EXPECT_NE(error.find(c.message), std::string::npos)
         << testing::PrintToString(c.args) << " -> " << error;
   }
+  // The same refusals in Japanese, from the catalogue.
+  SetLanguage(CliLanguage::kJapanese);
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } japanese[] = {
+      {{"raed"}, "不明なコマンドです: raed (read のことですか?)"},
+      {{"read", "-p", "COM1", "--channel", "12"}, "--channel は write だけのオプションです"},
+      {{"write", "-p", "COM1", "-c", "12", "-i", "3", "-r", "5"},
+       "パラメータを入力してください: --channel, --id, --retry, --interval の4つが必要です"},
+      {{"read", "-p", "COM1", "-b", "1"}, "値が有効範囲を超えています: --baud 1"},
+  };
+  for (const auto& c : japanese) {
+    CtlCommand command;
+    std::string error;
+    EXPECT_FALSE(Parse(c.args, &command, &error));
+    EXPECT_EQ(error.substr(0, std::string(c.message).size()), c.message) << error;
+  }
+  (void)g_japanese;
 }
 
 TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
@@ -109,6 +151,18 @@ TEST(CtlOptionsTest, AcceptedCommandsCarryTheirValues) {
   EXPECT_EQ(FormatWriteCommand(c.params), "S 46 15 -1 0");
   ASSERT_TRUE(Parse({"write", "--help"}, &c, &error)) << error;
   EXPECT_TRUE(c.help);
+  // "help read" is "read --help"; a flag says true or false outright.
+  ASSERT_TRUE(Parse({"help", "read"}, &c, &error)) << error;
+  EXPECT_TRUE(c.help);
+  EXPECT_EQ(c.verb, CtlVerb::kRead);
+  ASSERT_TRUE(Parse({"read", "-p", "COM1", "--json=true", "--json=false"}, &c, &error)) << error;
+  EXPECT_FALSE(c.json);
+  ASSERT_TRUE(Parse({"--json=true", "read", "-p", "COM1"}, &c, &error)) << error;
+  EXPECT_TRUE(c.json);
+  ASSERT_TRUE(Parse({"write", "-p", "COM1", "-c7", "-i0", "-r0", "-t0", "--check", "--exit-code"},
+                    &c, &error))
+      << error;
+  EXPECT_TRUE(c.check && c.exitCode);
 }
 
 // A plan as spreadsheets write it reads; each bad row is named by the line
@@ -147,6 +201,15 @@ TEST(CtlPlanTest, SpreadsheetHabitsReadAndEveryBadRowIsNamed) {
        {"u.csv 2 行目: 引用符 \" が閉じていません"}},
       {"port,channel,id,retry_count,retry_interval\r\n\r\n", {"u.csv: ユニットの行がありません"}},
       {"", {"u.csv: 見出しの行がありません (port,channel,id,retry_count,retry_interval)"}},
+      // A port cut at a NUL names another device than the reviewer sees; a
+      // note may hold line breaks, never a NUL.
+      {std::string("port,channel,id,retry_count,retry_interval,note\n"
+                   "/dev/ttyUSB1\0/dev/ttyUSB0,7,0,0,0,\n"
+                   "\"COM2\n\",7,0,0,0,\nCOM3,7,0,0,0,\"a\nb\"\nCOM4,7,0,0,0,a\x7f\n",
+                   135),
+       {"u.csv 2 行目: 列 port に制御文字があります: \"/dev/ttyUSB1\\x00/dev/ttyUSB0\"",
+        "u.csv 3 行目: 列 port に制御文字があります: \"COM2\\n\"",
+        "u.csv 7 行目: 列 note に制御文字があります: \"a\\x7f\""}},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(ParsePlan(c.text, &rows, &errors)) << c.text;
@@ -349,7 +412,7 @@ TEST(CtlBatchTest, AThreadThatCannotStartFailsOnlyItsUnit) {
     if (r.port != "COM2") continue;
     EXPECT_EQ(r.outcome, UnitOutcome::kFailed);
     EXPECT_NE(r.error.find("スレッドを起動できません COM2"), std::string::npos) << r.error;
-    EXPECT_EQ(r.errorCode, "thread_failed");
+    EXPECT_STREQ(ErrorCodeName(r.errorCode), "thread_failed");
   }
 }
 
@@ -365,7 +428,7 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
   r.before = UnitParams{12, 3, 5, 1000};
   r.outcome = UnitOutcome::kFailed;
   r.error = "書き込みに失敗しました COM3";
-  r.errorCode = "rejected";
+  r.errorCode = ErrorCode::kRejected;
   r.withDiff = true;
   r.target = UnitParams{20, 3, 5, 1000};
   r.elapsedMs = 42;
@@ -384,3 +447,143 @@ TEST(CtlRecordTest, JsonLineEscapesTheUnitsBytes) {
 }
 
 }  // namespace
+
+// The record's facts are a function of what was sent and what came back:
+// an "S" that never went out is no write, whatever came before it.
+TEST(CtlRecordTest, FactsFollowFromWhatWasSentAndWhatCameBack) {
+  using E = ErrorCode;
+  const std::string kS = "S 20 4 -1 500", kTarget = "20  4    -1   500", kOld = "12  3     5  1000";
+  const struct {
+    const char* name;
+    std::vector<StepResult> steps;  // command, sent, lost, reply, code
+    bool ok, interrupted, check;
+    bool writeSent, okReceived;
+    const char* state;
+    bool changed;
+    const char* code;  // nullptr: none
+  } cases[] = {
+      {"written and read back",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, kTarget, E::kNone}},
+       true,
+       false,
+       false,
+       true,
+       true,
+       "verified",
+       true,
+       nullptr},
+      {"interrupted after R: no S went out",
+       {{"R", true, false, kOld, E::kNone}},
+       false,
+       true,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "interrupted"},
+      {"check: would change, nothing sent",
+       {{"R", true, false, kOld, E::kNone}},
+       true,
+       false,
+       true,
+       false,
+       false,
+       "unchanged",
+       true,
+       nullptr},
+      {"line lost at R",
+       {{"R", true, true, "12", E::kHangup}},
+       false,
+       false,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "hangup"},
+      {"S not sent whole",
+       {{"R", true, false, kOld, E::kNone}, {kS, false, false, "", E::kHangup}},
+       false,
+       false,
+       false,
+       false,
+       false,
+       "unchanged",
+       false,
+       "hangup"},
+      {"line lost after S",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, true, "", E::kHangup}},
+       false,
+       false,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "state_unknown"},
+      {"silent after OK",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, "", E::kNoAnswer}},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "unknown",
+       true,
+       "state_unknown"},
+      {"interrupted after S",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, false, "", E::kNone}},
+       false,
+       true,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "interrupted"},
+      {"NG",
+       {{"R", true, false, kOld, E::kNone}, {kS, true, false, "NG", E::kRejected}},
+       false,
+       false,
+       false,
+       true,
+       false,
+       "unknown",
+       true,
+       "rejected"},
+      {"OK but kept its values",
+       {{"R", true, false, kOld, E::kNone},
+        {kS, true, false, "OK", E::kNone},
+        {"R", true, false, kOld, E::kVerifyMismatch}},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "differs",
+       false,
+       "verify_mismatch"},
+  };
+  for (const auto& c : cases) {
+    UnitRecord r;
+    r.check = c.check;
+    r.before = UnitParams{12, 3, 5, 1000};
+    r.target = UnitParams{20, 4, -1, 500};
+    JudgeSteps(c.steps, c.ok, c.interrupted, ErrorCode::kNone, &r);
+    EXPECT_EQ(r.writeSent, c.writeSent) << c.name;
+    EXPECT_EQ(r.okReceived, c.okReceived) << c.name;
+    EXPECT_STREQ(UnitStateName(r.state), c.state) << c.name;
+    EXPECT_EQ(r.changed, c.changed) << c.name;
+    const char* code = ErrorCodeName(r.errorCode);
+    EXPECT_EQ(code == nullptr ? "" : std::string(code), c.code == nullptr ? "" : c.code) << c.name;
+  }
+  UnitRecord open;
+  JudgeSteps({}, false, false, ErrorCode::kOpenBusy, &open);
+  EXPECT_STREQ(ErrorCodeName(open.errorCode), "open_busy");
+  EXPECT_EQ(open.state, UnitState::kUnchanged);
+}

@@ -84,6 +84,8 @@ class CtlSimTest : public ::testing::Test {
     std::filesystem::create_directories(root_ / "sys/class/tty");
     std::filesystem::create_directories(root_ / "dev/serial/by-id");
     rootEnv_ = std::make_unique<CScopedEnv>("ZETA7_DEVICE_ROOT", root_.Path());
+    // The texts below are the Japanese ones; English is the default.
+    languageEnv_ = std::make_unique<CScopedEnv>("LC_ALL", "ja_JP.UTF-8");
     WriteFile(profile(), "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n");
   }
 
@@ -124,6 +126,7 @@ class CtlSimTest : public ::testing::Test {
   CTempDir dir_;
   CTempDir root_;
   std::unique_ptr<CScopedEnv> rootEnv_;
+  std::unique_ptr<CScopedEnv> languageEnv_;
   std::vector<std::unique_ptr<CSimProcess>> sims_;
 };
 
@@ -167,7 +170,14 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
     EXPECT_EQ(RecordOf(records, "COM3")["error_code"], "no_answer");
     EXPECT_TRUE(Has(r.err, "ZETA-7と通信できません COM3 (" + sims_[2]->DevicePath() + ")"))
         << r.err;
-    EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 2, 失敗 3, 対象外 0\n")) << r.err;
+    // Forced, both units held the values already.
+    EXPECT_TRUE(Has(r.err, forced ? "zeta7ctl: 完了 2 (変更 0, 変更なし 2), 失敗 3, 対象外 0\n"
+                                  : "zeta7ctl: 完了 2 (変更 2, 変更なし 0), 失敗 3, 対象外 0\n"))
+        << r.err;
+    // In the order of the ports, though the silent COM3 ended last.
+    for (size_t i = 0; i < records.size(); ++i) {
+      EXPECT_EQ(records[i]["port"], "COM" + std::to_string(i + 1)) << r.out;
+    }
   }
   const int sent = CountSent(sims_[0]->ReceivedLines()) + CountSent(sims_[1]->ReceivedLines());
   ToolResult r = Ctl({"apply", profile(), "-p", "COM1", "-p", "COM2", "--pace", "fast", "--check",
@@ -183,6 +193,15 @@ TEST_F(CtlSimTest, ApplyRecordsEveryUnitWithItsOutcome) {
   EXPECT_EQ(would["diff"]["channel"]["before"], 12) << r.out;
   EXPECT_EQ(would["diff"]["channel"]["after"], 20) << r.out;
   EXPECT_EQ(would["diff"].size(), 4u) << r.out;
+  EXPECT_TRUE(Has(r.err, "(変更 1, 変更なし 1)")) << r.err;
+  // As git diff --exit-code: 3 while a change is pending, 0 once none is.
+  r = Ctl(
+      {"apply", profile(), "-p", "COM2", "-p", "COM1", "--pace", "fast", "--check", "--exit-code"});
+  EXPECT_EQ(r.exitCode, 3) << r.err;
+  EXPECT_LT(r.out.find("COM2"), r.out.find("COM1")) << r.out;
+  EXPECT_EQ(
+      Ctl({"apply", profile(), "-p", "COM1", "--pace", "fast", "--check", "--exit-code"}).exitCode,
+      0);
   r = Ctl({"apply", profile(), "-p", "COM1", "--pace", "fast", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   records = Records(r.out);
@@ -218,9 +237,12 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
       "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
       16);
   WriteFile(dir_ / "program", program);
+  WriteFile(dir_ / "ro.jsonl", "");
+  ASSERT_EQ(chmod((dir_ / "ro.jsonl").c_str(), 0444), 0);
+  std::filesystem::create_symlink(FsPath(dir_ / "ro.jsonl"), FsPath(dir_ / "ro-link.jsonl"));
   const struct {
     Lines args;
-    const char* error;
+    std::string error;
   } cases[] = {
       {{"write", "-p", "COM1", "-c", "47", "-i", "0", "-r", "0", "-t", "0"}, "channel = 47"},
       {{"apply", dir_ / "bad.ini", "-p", "COM1"}, "channel = 99"},
@@ -238,6 +260,17 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
       {{"save", "-p", "COM1", dir_ / "folder.ini"}, "ディレクトリです"},
       {{"save", "-p", "COM1", dir_ / "no/such/unit.ini"}, "フォルダがありません"},
       {{"apply", dir_ / "huge.ini", "-p", "COM1"}, "大きすぎます"},
+      // Files the user names for the output: a FIFO nobody reads would hang
+      // the batch; a file without a write bit stays unwritten, root or not,
+      // through a link too; each says the system's reason.
+      {{"read", "-p", "COM1", "--record", dir_ / "fifo.ini"},
+       "記録ファイルを開けません: " + dir_ / "fifo.ini" + " (読む側のいない FIFO です)"},
+      {{"read", "-p", "COM1", "--trace", dir_ / "fifo.ini"},
+       "トレースのファイルを開けません: " + dir_ / "fifo.ini" + " (読む側のいない FIFO です)"},
+      {{"read", "-p", "COM1", "--record", dir_ / "ro-link.jsonl"}, "Permission denied"},
+      {{"read", "-p", "COM1", "--record", dir_ / "folder.ini"}, "Is a directory"},
+      {{"read", "-p", "COM1", "--record", dir_ / "program/x.jsonl"}, "フォルダを作れません ("},
+      {{"read", "-p", "COM1", "--settings", ""}, "--settings のファイル名が空です"},
   };
   for (const auto& c : cases) {
     Lines args = c.args;
@@ -249,6 +282,16 @@ TEST_F(CtlSimTest, UsageErrorsSendNothing) {
   }
   EXPECT_EQ(sims_[0]->ReceivedBytes(), "");
   EXPECT_EQ(ReadFile(dir_ / "program"), program);
+  EXPECT_EQ(ReadFile(dir_ / "ro.jsonl"), "");
+}
+
+// A record in a folder not made yet is made there, as a trace's folder is.
+TEST_F(CtlSimTest, RecordMakesItsFolder) {
+  ASSERT_TRUE(StartUnits({{}}));
+  const std::string record = dir_ / "var/log/zeta7/units.jsonl";
+  const ToolResult r = Ctl({"info", "-p", "COM1", "--pace", "fast", "--record", record});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Records(ReadFile(record)).size(), 1u);
 }
 
 // save writes a new file or, for "-", standard output; apply reads "-" from
@@ -337,6 +380,42 @@ TEST_F(CtlSimTest, HeldPortNamesItsHolderAndTheRestAreDone) {
   EXPECT_EQ(ports.exitCode, 0);
   EXPECT_TRUE(Has(ports.out, heldBy)) << ports.out;
   EXPECT_EQ(CToolProcess("zeta7-ports").Run({"--settings", settings()}).out, ports.out);
+}
+
+// A port that another program holds in exclusive mode (as terminal
+// programs set it, with no lock) is reported and left alone, even by root,
+// who could open it: nothing is sent, and its exclusive mode stays set.
+TEST_F(CtlSimTest, ExclusivePortOfAnotherProgramIsLeftAsItWas) {
+  // A line of the test's own: the simulator clears the mode on its side.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+  const std::string device = ptsname(master);
+  WriteFile(settings(), "[ports]\n");
+  const int other = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+  const struct {
+    Lines args;
+    int exitCode;
+  } cases[] = {{{"info", "-p", device, "--json"}, 1},
+               {{"read", "-p", device, "--pace", "fast", "--json"}, 1},
+               {{"scan", "-p", device, "--json"}, 0}};
+  for (const auto& c : cases) {
+    const ToolResult r = Ctl(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args) << r.err;
+    const std::vector<json> records = Records(r.out);
+    ASSERT_EQ(records.size(), 1u) << r.out;
+    EXPECT_EQ(records[0]["error_code"], "open_busy") << r.out;
+    EXPECT_TRUE(Has(records[0]["error"], "他のプログラムが使用中です")) << r.out;
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << testing::PrintToString(c.args);
+  }
+  char byte;
+  EXPECT_EQ(read(master, &byte, 1), -1);  // nothing was sent
+  ioctl(other, TIOCNXCL);
+  close(other);
+  close(master);
 }
 
 // Ctrl+C, termination and hang-up in the middle, against the independent
@@ -490,7 +569,7 @@ TEST_F(CtlSimTest, ProgressOnlyOnATerminalAndAsTheSummaryCounts) {
     const std::string text = err();
     std::smatch summary;
     ASSERT_TRUE(std::regex_search(text, summary, summaryLine)) << text;
-    EXPECT_EQ(summary[1].str(), "完了 1, 失敗 1, 対象外 0, 中断 1");
+    EXPECT_EQ(summary[1].str(), "完了 1 (変更 1, 変更なし 0), 失敗 1, 対象外 0, 中断 1");
     const std::regex progress("\r\\d+/3 台  (.*?)  経過 [0-9.]+ 秒\x1b\\[K");
     std::string last;
     for (std::sregex_iterator it(text.begin(), text.end(), progress), end; it != end; ++it) {
@@ -516,7 +595,9 @@ TEST_F(CtlSimTest, LostOutputIsAnError) {
     std::string stdoutPath;
     const char* error;
   } cases[] = {
-      {{"--record", "/dev/full"}, "", "記録ファイルに書けません: /dev/full (2 台分"},
+      {{"--record", "/dev/full"},
+       "",
+       "記録ファイルに書けません: /dev/full (No space left on device; 2 台分"},
       {{"--json"}, "/dev/full", "標準出力に書けません"},
       {{}, "/dev/full", "標準出力に書けません"},
       {{"--json"}, "-", "標準出力に書けません"},
@@ -559,34 +640,73 @@ TEST(CtlRecordFileTest, ALineGoesInWholeOrNotAtAll) {
 // then hang-up before the read-back, and a refusal.
 TEST_F(CtlSimTest, TheRecordSaysWhatBecameOfTheWrite) {
   const struct {
+    char command;
     Fault fault;
+    bool writeSent;
     bool okReceived;
     const char* state;
     const char* error;
     const char* code;
   } cases[] = {
-      {Fault::kHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
-      {Fault::kStoreHangUp, false, "unknown", "\"OK\" の前", "state_unknown"},
-      {Fault::kHangUpAfterOk, true, "unknown", "読み戻しの前", "state_unknown"},
-      {Fault::kNg, false, "unknown", "\"NG\"", "rejected"},
+      {'S', Fault::kHangUp, true, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {'S', Fault::kStoreHangUp, true, false, "unknown", "\"OK\" の前", "state_unknown"},
+      {'S', Fault::kHangUpAfterOk, true, true, "unknown", "読み戻しの前", "state_unknown"},
+      {'S', Fault::kNg, true, false, "unknown", "\"NG\"", "rejected"},
+      // Unplugged before the "S": a lost line, not bad data nor a wrong
+      // speed, and nothing written.
+      {'R', Fault::kHangUp, false, false, "unchanged", "回線が切れました", "hangup"},
+      {'R', Fault::kCutReply, false, false, "unchanged", "回線が切れました", "hangup"},
   };
-  for (const auto& c : cases) {
-    CFakeUnit unit;
-    ASSERT_TRUE(unit.Ok());
-    unit.SetFault('S', c.fault);
-    WriteFile(settings(), "[ports]\ncom1=" + unit.Device() + "\n");
-    const ToolResult r =
-        Ctl({"apply", profile(), "-p", "COM1", "--json", "--pace", "fast", "--timeout", "300"});
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    std::vector<json> records = Records(r.out);
-    ASSERT_EQ(records.size(), 1u) << r.out;
-    EXPECT_EQ(records[0]["write_sent"], true) << r.out;
-    EXPECT_EQ(records[0]["ok_received"], c.okReceived) << r.out;
-    EXPECT_EQ(records[0]["unit_state"], c.state) << r.out;
-    EXPECT_TRUE(Has(records[0]["error"], c.error)) << records[0]["error"];
-    EXPECT_EQ(records[0]["error_code"], c.code) << r.out;
-    EXPECT_EQ(records[0]["changed"], true) << r.out;  // as far as anyone can tell
+  for (const char* pace : {"fast", "fixed"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(pace) + " " + c.command + " " + c.code);
+      CFakeUnit unit;
+      ASSERT_TRUE(unit.Ok());
+      unit.SetFault(c.command, c.fault);
+      WriteFile(settings(), "[ports]\ncom1=" + unit.Device() + "\n");
+      Lines args = {"apply", profile(), "-p", "COM1", "--json", "--pace", pace};
+      if (std::string(pace) == "fast") args.insert(args.end(), {"--timeout", "300"});
+      const ToolResult r = Ctl(args);
+      EXPECT_EQ(r.exitCode, 1) << r.err;
+      const std::vector<json> records = Records(r.out);
+      ASSERT_EQ(records.size(), 1u) << r.out;
+      EXPECT_EQ(records[0]["write_sent"], c.writeSent) << r.out;
+      EXPECT_EQ(records[0]["ok_received"], c.okReceived) << r.out;
+      EXPECT_EQ(records[0]["unit_state"], c.state) << r.out;
+      EXPECT_TRUE(Has(records[0]["error"], c.error)) << records[0]["error"];
+      EXPECT_FALSE(Has(records[0]["error"], "-b")) << records[0]["error"];
+      EXPECT_EQ(records[0]["error_code"], c.code) << r.out;
+      // As far as anyone can tell after an "S".
+      EXPECT_EQ(records[0]["changed"], c.writeSent) << r.out;
+    }
   }
+}
+
+// Ctrl+C while the units answer "R": nothing was written, and the records
+// say so (no "S" went out, nothing changed).
+TEST_F(CtlSimTest, InterruptBeforeTheWriteRecordsNoWrite) {
+  CFakeUnit held, other;
+  ASSERT_TRUE(held.Ok() && other.Ok());
+  held.SetFault('R', Fault::kHeld);
+  WriteFile(settings(), "[ports]\ncom1=" + held.Device() + "\ncom2=" + other.Device() + "\n");
+  const std::string record = dir_ / "rec.jsonl";
+  CToolProcess ctl("zeta7ctl");
+  ASSERT_TRUE(ctl.Start({"apply", "--settings", settings(), profile(), "-p", "COM1", "-p", "COM2",
+                         "--record", record, "--pace", "fast", "--timeout", "60000"}));
+  ASSERT_TRUE(held.WaitForLine("R"));
+  ctl.Signal(SIGINT);
+  ASSERT_TRUE(WaitFor([&] { return Has(ctl.Err(), "中断します"); }));
+  held.Release();
+  const ToolResult r = ctl.Wait();
+  EXPECT_EQ(r.exitCode, 130) << r.err;
+  const json first = RecordOf(Records(ReadFile(record)), "COM1");
+  EXPECT_EQ(first["outcome"], "interrupted") << ReadFile(record);
+  EXPECT_EQ(first["error_code"], "interrupted");
+  EXPECT_EQ(first["write_sent"], false);
+  EXPECT_EQ(first["changed"], false);
+  EXPECT_EQ(first["unit_state"], "unchanged");
+  EXPECT_FALSE(Has(first["error"], "\"S\" は送信済み")) << first["error"];
+  EXPECT_EQ(held.Lines(), (Lines{"", "V", "R"}));
 }
 
 // --all takes the devices listed and the [ports] map, a device once under
@@ -608,7 +728,7 @@ TEST_F(CtlSimTest, AllTakesEveryUnitAndSkipsOnlySilentPorts) {
   EXPECT_EQ(RecordOf(records, "COM2")["outcome"], "skipped") << r.out;
   EXPECT_EQ(RecordOf(records, "COM3")["outcome"], "failed") << r.out;
   EXPECT_EQ(RecordOf(records, "COM4")["outcome"], "failed") << r.out;
-  EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 1, 失敗 2, 対象外 1\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "zeta7ctl: 完了 1 (変更 1, 変更なし 0), 失敗 2, 対象外 1\n")) << r.err;
 
   // No unit that answers: that is no success.
   WriteFile(settings(), "[ports]\ncom7=" + ById(1) + "\n");
@@ -706,6 +826,20 @@ TEST_F(CtlSimTest, ScanFindsEachUnitAtItsSpeedAndLeavesHeldPortsAlone) {
   EXPECT_TRUE(Has(human.out,
                   "4800 bit/s, ファームウェアバージョン V1.02.03, USB シリアル番号 " + Serial(0)))
       << human.out;
+
+  // The same in English, where the locale says nothing of Japanese.
+  CScopedEnv english("LC_ALL", "C");
+  const ToolResult en = Ctl({"scan", "-p", "COM1"});
+  EXPECT_TRUE(Has(en.out, "4800 bit/s, Firmware version V1.02.03, USB serial number " + Serial(0)))
+      << en.out;
+  EXPECT_TRUE(Has(en.err, "zeta7ctl: done 1, failed 0, skipped 0\n")) << en.err;
+
+  // No serial device and no [ports] entry: it says so.
+  WriteFile(settings(), "");
+  std::filesystem::remove_all(root_ / "sys/class/tty");
+  const ToolResult none = Ctl({"scan"});
+  EXPECT_EQ(none.exitCode, 0) << none.err;
+  EXPECT_TRUE(Has(none.err, "no serial devices were found")) << none.err;
 }
 
 // A trace holds every byte each way with its time, enough to see why a

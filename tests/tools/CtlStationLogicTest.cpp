@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CliText.h"
 #include "CtlHash.h"
 #include "CtlOptions.h"
 #include "CtlRecord.h"
@@ -23,6 +24,7 @@ bool Parse(std::vector<std::string> args, CtlCommand* c, std::string* error) {
 }
 
 TEST(CtlStationOptionsTest, StationAndReportTakeTheirOwnOptionsOnly) {
+  SetLanguage(CliLanguage::kEnglish);
   const struct {
     std::vector<std::string> args;
     const char* message;  // "" when accepted
@@ -32,18 +34,18 @@ TEST(CtlStationOptionsTest, StationAndReportTakeTheirOwnOptionsOnly) {
       {{"station", "unit.ini", "--force", "--record", "r.jsonl", "-b", "9600"}, ""},
       {{"report", "r.jsonl", "--csv"}, ""},
       {{"read", "-p", "COM1", "--operator", "x"}, ""},
-      {{"station"}, "プロファイルのファイル名が必要"},
-      {{"station", "unit.ini", "-p", "COM1"}, "-p も取りません"},
-      {{"station", "unit.ini", "--all"}, "-p も取りません"},
-      {{"station", "unit.ini", "--plan", "u.csv"}, "--plan はプロファイルも"},
-      {{"station", "unit.ini", "--force", "--check"}, "一緒に使えません"},
-      {{"apply", "unit.ini", "-p", "COM1", "--again"}, "station だけ"},
-      {{"read", "-p", "COM1", "--quiet"}, "station だけ"},
-      {{"read", "-p", "COM1", "--csv"}, "report だけ"},
-      {{"read", "-p", "COM1", "--operator", ""}, "名前が空"},
-      {{"report"}, "記録ファイルが1つ必要"},
-      {{"report", "a.jsonl", "b.jsonl"}, "記録ファイルが1つ必要"},
-      {{"report", "a.jsonl", "--json"}, "--csv だけ"},
+      {{"station"}, "station needs the name of a profile file"},
+      {{"station", "unit.ini", "-p", "COM1"}, "station takes no -p"},
+      {{"station", "unit.ini", "--all"}, "station takes no --all"},
+      {{"station", "unit.ini", "--plan", "u.csv"}, "--plan takes no profile"},
+      {{"station", "unit.ini", "--force", "--check"}, "cannot go together"},
+      {{"apply", "unit.ini", "-p", "COM1", "--again"}, "--again is only for station"},
+      {{"read", "-p", "COM1", "--quiet"}, "--quiet is only for station"},
+      {{"read", "-p", "COM1", "--csv"}, "--csv is only for report"},
+      {{"read", "-p", "COM1", "--operator", ""}, "--operator: the name is empty"},
+      {{"report"}, "report needs one record file"},
+      {{"report", "a.jsonl", "b.jsonl"}, "report needs one record file"},
+      {{"report", "a.jsonl", "--json"}, "report takes no --json"},
   };
   for (const auto& c : cases) {
     CtlCommand command;
@@ -61,6 +63,7 @@ TEST(CtlStationOptionsTest, StationAndReportTakeTheirOwnOptionsOnly) {
   EXPECT_EQ(c.file, "unit.ini");
   EXPECT_TRUE(c.again);
   EXPECT_EQ(c.operatorName, "鈴木");
+  SetLanguage(CliLanguage::kJapanese);
 }
 
 TEST(CtlHashTest, Sha256OfKnownTexts) {

@@ -63,6 +63,8 @@ class CtlStationTest : public ::testing::Test {
     fs::create_directories(root_ / "sys/class/tty");
     fs::create_directories(root_ / "dev");
     rootEnv_ = std::make_unique<CScopedEnv>("ZETA7_DEVICE_ROOT", root_.Path());
+    // The texts below are the Japanese ones; English is the default.
+    languageEnv_ = std::make_unique<CScopedEnv>("LC_ALL", "ja_JP.UTF-8");
     WriteFile(profile(), "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n");
     WriteFile(settings(), "[ports]\n");
   }
@@ -120,6 +122,7 @@ class CtlStationTest : public ::testing::Test {
   CTempDir dir_;
   CTempDir root_;
   std::unique_ptr<CScopedEnv> rootEnv_;
+  std::unique_ptr<CScopedEnv> languageEnv_;
 };
 
 // Units plugged in after the start, three at once, each get their own plan

@@ -34,7 +34,8 @@ class CFakeUnit {
     kOkNoStore,       // "S": "OK", values unchanged
     kNg,              // "NG"
     kNoise,           // bytes of another speed instead of echo and answer
-    kHeld             // the echo, then the answer only once Release() is called
+    kHeld,            // the echo, then the answer only once Release() is called
+    kCutReply         // the echo and the answer's first bytes, then the line is closed
   };
 
   CFakeUnit() {
@@ -124,6 +125,10 @@ class CFakeUnit {
     }
     Send(line + "\r\n");
     if (fault == Fault::kStuckAfterEcho) return;
+    if (fault == Fault::kCutReply) {
+      Send("12  3");
+      return CloseLine();
+    }
     if (fault == Fault::kHeld) {
       std::unique_lock<std::mutex> lock(m_mutex);
       m_changed.wait(lock, [&] { return m_bReleased || m_bStop; });

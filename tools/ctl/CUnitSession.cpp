@@ -24,22 +24,22 @@ std::string Detail(const std::string& label, const std::string& reply, const std
   return label + EscapeBytes(reply) + (reason.empty() ? "" : ", " + reason);
 }
 
-const char* OpenErrorCode(PortProblem problem) {
+ErrorCode OpenErrorCode(PortProblem problem) {
   switch (problem) {
     case PortProblem::kMissing:
     case PortProblem::kNoDevice:
-      return error_code::kOpenMissing;
+      return ErrorCode::kOpenMissing;
     case PortProblem::kPermission:
-      return error_code::kOpenPermission;
+      return ErrorCode::kOpenPermission;
     case PortProblem::kBusy:
-      return error_code::kOpenBusy;
+      return ErrorCode::kOpenBusy;
     case PortProblem::kNotTerminal:
-      return error_code::kNotSerial;
+      return ErrorCode::kNotSerial;
     case PortProblem::kNone:
     case PortProblem::kOther:
       break;
   }
-  return error_code::kOpenFailed;
+  return ErrorCode::kOpenFailed;
 }
 
 std::string StateNote(const UnitRecord& r) {
@@ -49,28 +49,33 @@ std::string StateNote(const UnitRecord& r) {
 
 }  // namespace
 
-// The port as the exchanges see it: it counts the bytes that come, and once
-// the user has given up, its waits and sleeps end within a slice and it
-// reads and sends nothing more.
+// The port as the exchanges see it: it counts the bytes that come, notes a
+// write that failed and a line that is gone, and once the user has given
+// up, its waits and sleeps end within a slice and it reads and sends
+// nothing more.
 class CUnitSession::CPortView {
  public:
-  CPortView(CComPort& port, const InterruptState& interrupted, int* bytesSeen, bool* sent,
+  CPortView(CComPort& port, const InterruptState& interrupted, int* bytesSeen, StepResult* step,
             CTraceTap& trace)
       : m_port(port),
         m_interrupted(interrupted),
         m_pBytesSeen(bytesSeen),
-        m_pSent(sent),
+        m_pStep(step),
         m_trace(trace) {}
   ~CPortView() { m_trace.EndBurst(); }
 
   int ReadByte() {
     if (m_bCut) return 0;
-    return Count(m_port.ReadByte());
+    char byte = 0;
+    const int got = m_port.Read(&byte, 1);
+    if (got < 0) Lost();
+    return got == 1 ? Count(0x100 | static_cast<unsigned char>(byte)) : 0;
   }
   int WriteString(const char* s) {
     if (m_bCut) return 0;
     const int r = m_port.WriteString(s);
-    *m_pSent = *m_pSent || r != 0;
+    m_pStep->sent = m_pStep->sent || r != 0;
+    m_bWriteFailed = r == 0;
     m_trace.Sent(r != 0 ? s : std::string(s) + " (送信できず)");
     return r;
   }
@@ -83,7 +88,7 @@ class CUnitSession::CPortView {
           static_cast<int>(std::max(0LL, std::min<long long>(left, kGiveUpSliceMs))));
       if (r != 0 || left <= kGiveUpSliceMs) {
         if (r == 0) m_trace.EndBurst();
-        if (r == -1) m_trace.Event("lost", "");
+        if (r == -1) Lost();
         return Count(r);
       }
     }
@@ -94,12 +99,23 @@ class CUnitSession::CPortView {
       m_sleeper.Sleep(static_cast<int>(std::min<long long>(left, kGiveUpSliceMs)));
     }
   }
+  // After a paced exchange: a hung-up line reads as silence there, and
+  // only a look at the line tells it apart. A byte that is waiting is one
+  // the next exchange would drain.
+  void LookForLoss() {
+    if (!m_bCut && !m_pStep->lineLost) WaitByte(0);
+  }
   bool Cut() const { return m_bCut; }
+  bool WriteFailed() const { return m_bWriteFailed; }
 
  private:
   bool CheckCut() {
     if (m_interrupted.GivenUp()) m_bCut = true;
     return m_bCut;
+  }
+  void Lost() {
+    if (!m_pStep->lineLost) m_trace.Event("lost", "");
+    m_pStep->lineLost = true;
   }
   int Count(int r) {
     if (r >= 0x100 && r <= 0x1FF) {
@@ -112,11 +128,12 @@ class CUnitSession::CPortView {
   CComPort& m_port;
   const InterruptState& m_interrupted;
   int* m_pBytesSeen;
-  bool* m_pSent;
+  StepResult* m_pStep;
   CTraceTap& m_trace;
   SystemClock m_sleeper;
   SteadyClock m_clock;
   bool m_bCut = false;
+  bool m_bWriteFailed = false;
 };
 
 CUnitSession::CUnitSession(const UnitTarget& target, const SessionOptions& options,
@@ -139,10 +156,21 @@ std::string CUnitSession::Where() const {
   return m_target.name + " (" + m_target.device + ")";
 }
 
-bool CUnitSession::Fail(const char* text, const std::string& reason, const char* code) {
-  m_record.error = std::string(text) + " " + Where() + ": " + reason;
-  m_record.errorCode = code;
+bool CUnitSession::Fail(const char* text, const std::string& reason, ErrorCode code) {
+  m_record.error = std::string(Tr(text)) + " " + Where() + ": " + reason;
+  m_failure = code;
   return false;
+}
+
+bool CUnitSession::Fail(StepResult* step, const char* text, const std::string& reason,
+                        ErrorCode code) {
+  step->code = code;
+  return Fail(text, reason, code);
+}
+
+void CUnitSession::FailAfter(ErrorCode code, const std::string& text) {
+  m_record.error = text;
+  m_failure = code;
 }
 
 void CUnitSession::OpenFailed(PortDiagnosis d) {
@@ -152,14 +180,14 @@ void CUnitSession::OpenFailed(PortDiagnosis d) {
                        d.problem == PortProblem::kNotTerminal;
   d.mapKey = m_target.mapKey;
   const std::string first = m_target.comNumber != 0
-                                ? TextWith(kTextOpenFailed, m_target.comNumber)
-                                : TextWith(kTextPathOpenFailed, m_target.device);
-  // An open that failed for a reason the probe no longer sees (the holder
-  // let go meanwhile) still names the device.
+                                ? TextWith(Tr(kTextOpenFailed), m_target.comNumber)
+                                : TextWith(Tr(kTextPathOpenFailed), m_target.device);
+  // The open decides the problem; "none" would only come of a port object
+  // that gave no reason, and still names the device.
   m_record.error =
       first + " " + DescribeDevice(d) + ": " +
       (d.problem == PortProblem::kNone ? "オープンできませんでした" : DescribeProblem(d));
-  m_record.errorCode = OpenErrorCode(d.problem);
+  m_failure = OpenErrorCode(d.problem);
 }
 
 bool CUnitSession::Connect() {
@@ -170,140 +198,155 @@ bool CUnitSession::Connect() {
   m_port.SetComMap({{kPathSlot, m_target.device}});
   m_trace.Event("open", m_target.device + " " + std::to_string(m_options.baud) + " bit/s");
   if (!m_port.Reopen(kPathSlot, m_options.baud, 8, 0, 0)) {
+    // The open's own verdict; the diagnosis adds the holder and the group
+    // without opening the device again.
+    const PortOpenError error = m_port.LastOpenError();
     m_trace.Event("close", "オープンできません");
     m_port.Close();
-    OpenFailed(DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev));
+    OpenFailed(DiagnoseOpenError(m_target.device, error, m_options.roots.sys, m_options.roots.dev));
     return false;
   }
   m_port.SetLineControl(1, 0);
   m_port.SetRts(1);
 
   const std::string speed = " (" + std::to_string(m_options.baud) + " bit/s)";
-  std::string reply, reason;
-  if (!Exchange("", &reply, &reason)) return false;
+  std::string reason;
+  StepResult* step = Exchange("", &reason);
+  if (step == nullptr) return false;
+  m_bNothingAnswered = m_nBytesSeen == 0;
+  if (step->code != ErrorCode::kNone) {
+    return Fail(kTextNoComm, Detail("プロンプト ", step->reply, reason) + speed, step->code);
+  }
   // The window compares as C strings: the text up to a NUL.
-  if (std::strcmp(reply.c_str(), kUnitPrompt) != 0) {
-    m_bNothingAnswered = m_nBytesSeen == 0;
-    return Fail(kTextNoComm, Detail("プロンプト ", reply, reason) + speed,
-                reply.empty() ? m_pszExchangeCode : error_code::kBadPrompt);
+  if (std::strcmp(step->reply.c_str(), kUnitPrompt) != 0) {
+    return Fail(step, kTextNoComm, Detail("プロンプト ", step->reply, reason) + speed,
+                ErrorCode::kBadPrompt);
   }
-  if (!Exchange("V", &reply, &reason)) return false;
-  if (reply.empty() || reply[0] != 'V') {
-    return Fail(kTextBadComm, Detail("版数の応答 ", reply, reason) + speed,
-                reply.empty() ? m_pszExchangeCode : error_code::kBadVersion);
+  step = Exchange("V", &reason);
+  if (step == nullptr) return false;
+  if (step->code != ErrorCode::kNone) {
+    return Fail(kTextBadComm, Detail("版数の応答 ", step->reply, reason) + speed, step->code);
   }
-  m_record.version = reply.substr(0, std::strlen(reply.c_str()));
+  if (step->reply[0] != 'V') {
+    return Fail(step, kTextBadComm, Detail("版数の応答 ", step->reply, reason) + speed,
+                ErrorCode::kBadVersion);
+  }
+  m_record.version = step->reply.substr(0, std::strlen(step->reply.c_str()));
   return true;
 }
 
 bool CUnitSession::ReadParams(UnitParams* params) {
-  std::string reply, reason;
-  if (!Exchange("R", &reply, &reason)) return false;
-  if (reply.empty()) return Fail(kTextNoComm, reason, m_pszExchangeCode);
+  std::string reason;
+  StepResult* step = Exchange("R", &reason);
+  if (step == nullptr) return false;
+  const std::string& reply = step->reply;
+  if (step->code != ErrorCode::kNone) {
+    return Fail(kTextNoComm, Detail("応答 ", reply, reason), step->code);
+  }
   const ReadReplyResult result =
       ParseReadReply(reply.c_str(), static_cast<int>(reply.size()), params);
   if (result == ReadReplyResult::kWrongLength) {
-    return Fail(kTextBadData,
+    return Fail(step, kTextBadData,
                 Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
                     " 文字; 4つの値で 17 か 18 文字が正)",
-                error_code::kBadReply);
+                ErrorCode::kBadReply);
   }
   if (result != ReadReplyResult::kOk) {
     const size_t nul = reply.find('\0');
-    return Fail(kTextBadData,
+    return Fail(step, kTextBadData,
                 Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
                     " 文字ですが4つの値が揃っていません" +
                     (nul == std::string::npos
                          ? std::string()
                          : "; " + std::to_string(nul + 1) + " 文字目の NUL で切れています") +
                     ")",
-                error_code::kBadReply);
+                ErrorCode::kBadReply);
   }
   return true;
 }
 
 bool CUnitSession::WriteParams(const UnitParams& params) {
   const std::string command = FormatWriteCommand(params);
-  std::string reply, reason;
-  const bool answered = Exchange(command.c_str(), &reply, &reason);
-  // Whether the line went out, even when the wait for its answer was given
-  // up: the unit may then have stored it.
-  m_record.writeSent = m_bSent;
-  if (!answered) return false;
-  if (reply.empty()) return Fail(kTextNoComm, reason, m_pszExchangeCode);
-  if (m_options.pace == Pace::kFixed) m_sleeper.Sleep(kWritePauseMs);
-  if (std::strcmp(reply.c_str(), "OK") != 0) {
-    return Fail(kTextWriteFailed, Detail("\"" + command + "\" への応答 ", reply, reason),
-                error_code::kRejected);
+  std::string reason;
+  StepResult* step = Exchange(command, &reason);
+  if (step == nullptr) return false;
+  if (step->code != ErrorCode::kNone) {
+    return Fail(kTextNoComm, Detail("\"" + command + "\" への応答 ", step->reply, reason),
+                step->code);
   }
-  m_record.okReceived = true;
+  if (m_options.pace == Pace::kFixed) m_sleeper.Sleep(kWritePauseMs);
+  if (std::strcmp(step->reply.c_str(), "OK") != 0) {
+    return Fail(step, kTextWriteFailed,
+                Detail("\"" + command + "\" への応答 ", step->reply, reason), ErrorCode::kRejected);
+  }
   return true;
 }
 
 bool CUnitSession::Verify(const UnitParams& written) {
   UnitParams back{};
   if (!ReadParams(&back)) return false;
-  m_record.after = back;
-  m_record.state = SameParams(back, written) ? UnitState::kVerified : UnitState::kDiffers;
   if (!SameParams(back, written)) {
-    return Fail(kTextWriteFailed,
+    return Fail(&m_steps.back(), kTextWriteFailed,
                 "\"OK\" の後に読み戻した値が違います (書き込み: " + DescribeParams(written) +
                     "; 読み戻し: " + DescribeParams(back) + ")",
-                error_code::kVerifyMismatch);
+                ErrorCode::kVerifyMismatch);
   }
   return true;
 }
 
-bool CUnitSession::Exchange(const char* cmd, std::string* reply, std::string* reason) {
+StepResult* CUnitSession::Exchange(const std::string& cmd, std::string* reason) {
   if (m_interrupted.Requested()) {
     m_bInterrupted = true;
-    return false;
+    return nullptr;
   }
+  m_steps.push_back({});
+  StepResult* step = &m_steps.back();
+  step->command = cmd;
   char buf[kReplyCap];
   reason->clear();
-  m_pszExchangeCode = error_code::kNoAnswer;
   int count = 0;
   m_nBytesSeen = 0;
-  m_bSent = false;
-  CPortView view(m_port, m_interrupted, &m_nBytesSeen, &m_bSent, m_trace);
+  CPortView view(m_port, m_interrupted, &m_nBytesSeen, step, m_trace);
+  bool timedOut = false;
   if (m_options.pace == Pace::kFixed) {
-    count = TransactOn(view, view, cmd, buf, kReplyCap);
+    count = TransactOn(view, view, cmd.c_str(), buf, kReplyCap);
+    view.LookForLoss();
   } else {
-    const FastReply r = FastTransactOn(view, m_clock, cmd, buf, kReplyCap, m_options.timeoutMs);
+    const FastReply r =
+        FastTransactOn(view, m_clock, cmd.c_str(), buf, kReplyCap, m_options.timeoutMs);
     count = r.count;
-    switch (r.end) {
-      case FastEnd::kTimeout:
-        *reason = (count == 0 ? "応答がありません" : "応答が終わりません") +
-                  std::string(" (タイムアウト ") + std::to_string(m_options.timeoutMs) + " ms)";
-        break;
-      case FastEnd::kLineLost:
-        *reason = "回線が切れました";
-        m_pszExchangeCode = error_code::kHangup;
-        break;
-      case FastEnd::kWriteFailed:
-        *reason = kReasonNotSent;
-        m_pszExchangeCode = error_code::kHangup;
-        break;
-      case FastEnd::kCr:
-      case FastEnd::kPrompt:
-      case FastEnd::kCap:
-        break;
-    }
+    timedOut = r.end == FastEnd::kTimeout;
+    if (r.end == FastEnd::kLineLost) step->lineLost = true;
   }
+  step->reply.assign(buf, static_cast<size_t>(count));
   if (view.Cut()) {
     m_bInterrupted = true;
-    return false;
+    return nullptr;
   }
-  reply->assign(buf, static_cast<size_t>(count));
-  if (count == 0 && m_nBytesSeen > 0) {
-    if (m_pszExchangeCode != error_code::kHangup) m_pszExchangeCode = error_code::kNoise;
+  if (view.WriteFailed()) {
+    // The line did not go out (whole): nothing after it was read.
+    *reason = kReasonNotSent;
+    step->code = ErrorCode::kHangup;
+  } else if (step->lineLost) {
+    // A lost line is no fault of the speed, whatever came before it.
+    *reason = "回線が切れました";
+    step->code = ErrorCode::kHangup;
+  } else if (count == 0 && m_nBytesSeen > 0) {
     // Bytes came, but not one line of echo and reply: most often the unit
     // talks at another speed.
     *reason = std::to_string(m_nBytesSeen) + " バイト届きましたが応答になっていません (" +
-              (reason->empty() ? "" : *reason + "; ") + "速度が違うなら -b で指定してください)";
+              (timedOut ? "タイムアウト " + std::to_string(m_options.timeoutMs) + " ms; " : "") +
+              "速度が違うなら -b で指定してください)";
+    step->code = ErrorCode::kNoise;
+  } else if (count == 0) {
+    *reason = timedOut
+                  ? "応答がありません (タイムアウト " + std::to_string(m_options.timeoutMs) + " ms)"
+                  : "応答がありません";
+    step->code = ErrorCode::kNoAnswer;
+  } else if (timedOut) {
+    *reason = "応答が終わりません (タイムアウト " + std::to_string(m_options.timeoutMs) + " ms)";
   }
-  if (count == 0 && reason->empty()) *reason = "応答がありません";
-  return true;
+  return step;
 }
 
 bool CUnitSession::Scan(const std::vector<int>& speeds) {
@@ -311,22 +354,22 @@ bool CUnitSession::Scan(const std::vector<int>& speeds) {
     m_bInterrupted = true;
     return false;
   }
-  const PortDiagnosis d = DiagnoseDevice(m_target.device, m_options.roots.sys, m_options.roots.dev);
-  m_record.usbSerial = UsbSerialOfByIdName(std::filesystem::u8path(d.byId).filename().u8string());
-  if (d.problem != PortProblem::kNone) {
-    // Held, refused or absent: said as the open would say it, and left
-    // alone, not even opened (a held port may be another program's unit
-    // mid-exchange).
-    OpenFailed(d);
-    return false;
+  const std::string identity = DeviceIdentity(m_target.device);
+  for (const std::string& byId : ByIdPaths(m_options.roots)) {
+    if (DeviceIdentity(byId) == identity) {
+      m_record.usbSerial = UsbSerialOfByIdName(std::filesystem::u8path(byId).filename().u8string());
+    }
   }
+  // A port that is held, refused or absent fails at its first open, before
+  // a byte goes out (a held port may be another program's unit
+  // mid-exchange), and is reported as the open found it.
   bool anyBytes = false;
   for (int baud : speeds) {
     m_options.baud = baud;
     m_record.baud = baud;
     if (Connect()) return true;
     m_port.Close();
-    if (m_bInterrupted || m_record.errorCode.rfind("open_", 0) == 0) return false;
+    if (m_bInterrupted || m_port.LastOpenError().problem != PortProblem::kNone) return false;
     anyBytes = anyBytes || !m_bNothingAnswered;
   }
   m_bNothingAnswered = !anyBytes;
@@ -335,7 +378,7 @@ bool CUnitSession::Scan(const std::vector<int>& speeds) {
   for (int baud : speeds) list += (list.empty() ? "" : ", ") + std::to_string(baud);
   if (!anyBytes) {
     return Fail(kTextNoComm, "どの速度でも応答がありません (" + list + " bit/s)",
-                error_code::kNoAnswer);
+                ErrorCode::kNoAnswer);
   }
   m_record.error += " [試した速度: " + list + " bit/s]";
   return false;
@@ -345,36 +388,22 @@ void CUnitSession::Finish(bool ok) {
   if (m_port.IsOpen()) m_trace.Event("close", "");
   m_port.Close();
   m_record.elapsedMs = m_clock.NowMs() - m_llStartMs;
+  JudgeSteps(m_steps, ok, m_bInterrupted, m_failure, &m_record);
+  const bool noVerdict = m_record.state == UnitState::kUnknown;
   if (ok) {
     m_record.outcome = UnitOutcome::kOk;
     m_record.error.clear();
-    m_record.errorCode.clear();
   } else if (m_bInterrupted) {
     m_record.outcome = UnitOutcome::kInterrupted;
-    m_record.errorCode = error_code::kInterrupted;
-    m_record.error =
-        std::string(kTextInterrupted) + " " + Where() +
-        (m_record.writeSent && m_record.state == UnitState::kUnchanged ? ": " + StateNote(m_record)
-                                                                       : "");
+    m_record.error = std::string(Tr(kTextInterrupted)) + " " + Where() +
+                     (noVerdict ? ": " + StateNote(m_record) : "");
   } else {
     m_record.outcome = UnitOutcome::kFailed;
-    if (m_record.writeSent && m_record.state == UnitState::kUnchanged) {
-      m_record.error += " [" + StateNote(m_record) + "]";
-      // With no verdict from the unit, what it holds matters more to a
-      // script than why it fell silent; the text keeps the cause.
-      const std::string code = m_record.errorCode;
-      if (code == error_code::kNoAnswer || code == error_code::kNoise ||
-          code == error_code::kHangup) {
-        m_record.errorCode = error_code::kStateUnknown;
-      }
-    }
-    if (m_record.errorCode.empty()) m_record.errorCode = error_code::kOpenFailed;
-  }
-  if (m_record.writeSent && m_record.state == UnitState::kUnchanged) {
-    m_record.state = UnitState::kUnknown;
+    if (noVerdict) m_record.error += " [" + StateNote(m_record) + "]";
   }
   // The verdict beside the bytes, so that a trace alone tells the story.
+  const char* code = ErrorCodeName(m_record.errorCode);
   m_trace.Event("end", std::string(OutcomeName(m_record.outcome)) +
-                           (m_record.errorCode.empty() ? "" : " " + m_record.errorCode + ": ") +
+                           (code == nullptr ? "" : std::string(" ") + code + ": ") +
                            m_record.error);
 }

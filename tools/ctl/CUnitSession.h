@@ -11,7 +11,9 @@
 //
 // Every step applies the window's rules to the reply and, on failure, puts
 // the window's text, the port and the reason into the record and returns
-// false.
+// false. Each exchange is kept as a StepResult (what was sent, what came
+// back, the step's code); Finish derives the record's facts from them
+// (JudgeSteps), so a record never claims a line that did not go out.
 #pragma once
 
 #include <atomic>
@@ -72,9 +74,11 @@ class CUnitSession {
   // reported, not probed.
   bool Scan(const std::vector<int>& speeds);
 
-  // Ends the record: outcome from the steps, the elapsed time, the port
-  // closed.
+  // Ends the record: its facts from the steps (JudgeSteps), the outcome,
+  // the elapsed time, the port closed.
   void Finish(bool ok);
+  // A failure of the command after the exchanges (save: the file).
+  void FailAfter(ErrorCode code, const std::string& text);
   UnitRecord& Record() { return m_record; }
   const UnitTarget& Target() const { return m_target; }
   // Whether nothing answered: the device is not there, or it opened and not
@@ -84,10 +88,13 @@ class CUnitSession {
 
  private:
   class CPortView;
-  // One exchange with the chosen pacing; false (record filled) when
-  // interrupted before sending.
-  bool Exchange(const char* cmd, std::string* reply, std::string* reason);
-  bool Fail(const char* text, const std::string& reason, const char* code);
+  // One exchange with the chosen pacing, its result appended to the
+  // session's steps; nullptr (nothing sent) when interrupted before it.
+  StepResult* Exchange(const std::string& cmd, std::string* reason);
+  // The step failed by the rules of its command: its code, and the
+  // record's text.
+  bool Fail(StepResult* step, const char* text, const std::string& reason, ErrorCode code);
+  bool Fail(const char* text, const std::string& reason, ErrorCode code);
   // The record of a port that did not open, from its diagnosis.
   void OpenFailed(PortDiagnosis diagnosis);
   std::string Where() const;
@@ -104,8 +111,7 @@ class CUnitSession {
   bool m_bNothingAnswered = false;
   bool m_bInterrupted = false;
   int m_nBytesSeen = 0;  // by the last exchange, echo and leftovers included
-  bool m_bSent = false;  // the last exchange's line went out
-  // The code of an exchange that brought no reply: silence, noise or a
-  // lost line.
-  const char* m_pszExchangeCode = error_code::kNoAnswer;
+  std::vector<StepResult> m_steps;
+  // A failure outside the exchanges (the open, the profile file).
+  ErrorCode m_failure = ErrorCode::kNone;
 };

@@ -4,9 +4,11 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
+#include "CliText.h"
 #include "CtlText.h"
 #include "DeviceWatcher.h"
 #include "ToolConsole.h"
@@ -37,11 +39,16 @@ class CBatchSink {
     m_bProgress = output.progress && (output.columns == 0 || output.columns >= kMinProgressColumns);
   }
 
-  void Unit(const UnitRecord& r) {
+  // A unit's record, index its place among the targets. Its lines on the
+  // standard streams go out in the order of the ports, not of their
+  // ending, so that two runs compare line by line: a line waits for the
+  // units before it.
+  void Unit(size_t index, const UnitRecord& r) {
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (r.outcome) {
       case UnitOutcome::kOk:
         ++m_counts.ok;
+        if (r.target && r.before) ++(r.changed ? m_counts.changed : m_counts.unchanged);
         break;
       case UnitOutcome::kFailed:
         ++m_counts.failed;
@@ -54,23 +61,21 @@ class CBatchSink {
         break;
     }
     ++m_nDone;
-    m_counts.records.push_back(r);
-    ClearProgress();
-    const std::string json = RecordJson(r) + "\n";
+    // The record file takes each record as its unit ends: what a killed
+    // batch leaves there is every unit that ended (each names its port).
     // After the first record the file refused, the file ends there: a later
     // line would leave a gap no reader could see.
     if (m_output.record != nullptr) {
-      if (m_counts.recordsLost > 0 || !m_output.record->Append(json)) ++m_counts.recordsLost;
+      if (m_counts.recordsLost > 0 || !m_output.record->Append(RecordJson(r) + "\n")) {
+        ++m_counts.recordsLost;
+      }
     }
-    bool shown = true;
-    if (m_output.json) {
-      shown = WriteStdout(json);
-    } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
-      shown =
-          m_output.okToStderr ? WriteStderr(HumanLine(r) + "\n") : WriteStdout(HumanLine(r) + "\n");
+    m_waiting.emplace(index, r);
+    ClearProgress();
+    for (auto it = m_waiting.begin(); it != m_waiting.end() && it->first == m_nNext;
+         it = m_waiting.erase(it), ++m_nNext) {
+      Emit(it->second);
     }
-    if (!shown) ++m_counts.stdoutLost;
-    if (r.outcome != UnitOutcome::kOk && m_output.human) WriteStderr(HumanLine(r) + "\n");
     DrawProgress();
   }
 
@@ -87,15 +92,30 @@ class CBatchSink {
   }
 
  private:
+  void Emit(const UnitRecord& r) {
+    m_counts.records.push_back(r);
+    bool shown = true;
+    if (m_output.json) {
+      shown = WriteStdout(RecordJson(r) + "\n");
+    } else if (r.outcome == UnitOutcome::kOk && m_output.human) {
+      shown =
+          m_output.okToStderr ? WriteStderr(HumanLine(r) + "\n") : WriteStdout(HumanLine(r) + "\n");
+    }
+    if (!shown) ++m_counts.stdoutLost;
+    if (r.outcome != UnitOutcome::kOk && m_output.human) WriteStderr(HumanLine(r) + "\n");
+  }
+
   void DrawProgress() {
     if (!m_bProgress) return;
     const double secs = std::chrono::duration<double>(Clock::now() - m_start).count();
     // The counts in the summary's words, so that the last progress line and
     // the summary never disagree.
     char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, "  経過 %.1f 秒\033[K", secs);
-    WriteStderr("\r" + std::to_string(m_nDone) + "/" + std::to_string(m_nTotal) + " 台  " +
-                SummaryLine(m_counts) + elapsed);
+    std::snprintf(elapsed, sizeof elapsed, "%.1f", secs);
+    WriteStderr("\r" +
+                TrF("%s/%s units  %s  %s s", {std::to_string(m_nDone), std::to_string(m_nTotal),
+                                              SummaryLine(m_counts), elapsed}) +
+                "\033[K");
     m_bShown = true;
   }
   void ClearProgress() {
@@ -108,6 +128,8 @@ class CBatchSink {
   BatchOutput m_output;
   int m_nTotal;
   int m_nDone = 0;
+  size_t m_nNext = 0;                      // the next index to go out
+  std::map<size_t, UnitRecord> m_waiting;  // ended, behind an earlier unit
   BatchCounts m_counts;
   Clock::time_point m_start;
   bool m_bProgress = false;
@@ -144,39 +166,47 @@ void StampRecord(UnitRecord* r, const RecordStamp& s, int planRow) {
 }
 
 std::string SummaryLine(const BatchCounts& c) {
-  std::string line = "完了 " + std::to_string(c.ok) + ", 失敗 " + std::to_string(c.failed) +
-                     ", 対象外 " + std::to_string(c.skipped);
-  if (c.interrupted > 0) line += ", 中断 " + std::to_string(c.interrupted);
+  std::string line = TrF("done %s", {std::to_string(c.ok)});
+  if (c.changed + c.unchanged > 0) {
+    line += " " + TrF("(changed %s, unchanged %s)",
+                      {std::to_string(c.changed), std::to_string(c.unchanged)});
+  }
+  line += TrF(", failed %s, skipped %s", {std::to_string(c.failed), std::to_string(c.skipped)});
+  if (c.interrupted > 0) line += TrF(", interrupted %s", {std::to_string(c.interrupted)});
   return line;
 }
 
 std::string HumanLine(const UnitRecord& r) {
   if (r.outcome != UnitOutcome::kOk) {
     const std::string text =
-        r.error.empty() ? std::string(kTextInterrupted) + " " + Where(r) : r.error;
-    return r.outcome == UnitOutcome::kSkipped ? "(対象外) " + text : text;
+        r.error.empty() ? std::string(Tr(kTextInterrupted)) + " " + Where(r) : r.error;
+    return r.outcome == UnitOutcome::kSkipped ? std::string(Tr("(skipped) ")) + text : text;
   }
   std::string line = Where(r) + ": ";
-  if (r.command == "info") return line + kTextVersionLine + Printable(r.version);
+  const std::string version = TextWith(Tr(kTextVersionLine), Printable(r.version));
+  if (r.command == "info") return line + version;
   if (r.command == "read" && r.before) return line + DescribeParams(*r.before);
-  if (r.command == "save" && r.before) return line + "保存しました: " + DescribeParams(*r.before);
+  if (r.command == "save" && r.before) {
+    return line + Tr("saved: ") + DescribeParams(*r.before);
+  }
   if (r.command == "scan") {
-    return line + std::to_string(r.baud) + " bit/s, " + kTextVersionLine + Printable(r.version) +
-           (r.usbSerial.empty() ? "" : ", USB シリアル番号 " + Printable(r.usbSerial));
+    return line + std::to_string(r.baud) + " bit/s, " + version +
+           (r.usbSerial.empty() ? "" : Tr(", USB serial number ") + Printable(r.usbSerial));
   }
   if (r.before && r.target && (r.check || !r.writeSent)) {
     const std::string change = DescribeChange(*r.before, *r.target);
-    if (r.check)
-      return line + (r.changed ? "変更あり (--check): " : "変更なし (--check): ") +
+    if (r.check) {
+      return line + (r.changed ? Tr("would change (--check): ") : Tr("unchanged (--check): ")) +
              (r.changed ? change : DescribeParams(*r.before));
-    return line + "変更なし (すでに同じ値): " + DescribeParams(*r.before);
+    }
+    return line + Tr("unchanged (already the same values): ") + DescribeParams(*r.before);
   }
   if (r.after) {
-    line += std::string(kTextWriteDone) + ": " + DescribeParams(*r.after);
+    line += std::string(Tr(kTextWriteDone)) + ": " + DescribeParams(*r.after);
     if (r.withDiff && r.before) line += " [" + DescribeChange(*r.before, *r.after) + "]";
     return line;
   }
-  return line + "完了";
+  return line + Tr("done");
 }
 
 BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOptions& options,
@@ -195,8 +225,9 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
 
   std::vector<std::thread> threads;
   threads.reserve(targets.size());
-  for (const UnitTarget& target : targets) {
-    auto work = [&, target] {
+  for (size_t index = 0; index < targets.size(); ++index) {
+    const UnitTarget& target = targets[index];
+    auto work = [&, target, index] {
       CUnitSession session(target, options, command, interrupted);
       const bool ok = job(session);
       session.Finish(ok);
@@ -206,7 +237,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
           record.outcome == UnitOutcome::kFailed) {
         record.outcome = UnitOutcome::kSkipped;
       }
-      sink.Unit(record);
+      sink.Unit(index, record);
       unitEnded();
     };
     try {
@@ -216,10 +247,11 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       // unit fails untouched, the others go on.
       CUnitSession session(target, options, command, interrupted);
       session.Finish(false);
-      session.Record().error = std::string(kTextThreadFailed) + " " + target.name + ": " + e.what();
-      session.Record().errorCode = error_code::kThreadFailed;
+      session.Record().error =
+          std::string(Tr(kTextThreadFailed)) + " " + target.name + ": " + e.what();
+      session.Record().errorCode = ErrorCode::kThreadFailed;
       if (output.stamp != nullptr) StampRecord(&session.Record(), *output.stamp, target.planRow);
-      sink.Unit(session.Record());
+      sink.Unit(index, session.Record());
       unitEnded();
     }
   }

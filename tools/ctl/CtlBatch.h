@@ -1,11 +1,13 @@
 // Runs one command on many units at once: a thread and a session for each
-// unit, the records written out as each unit ends (JSON lines to the record
-// file and, with --json, to standard output; a human line otherwise) and a
-// progress line on standard error while it is a terminal.
+// unit, each record appended to the record file as its unit ends, the lines
+// on the standard streams (JSON with --json, a human line otherwise) in the
+// order of the targets, and a progress line on standard error while it is a
+// terminal.
 //
 // The output object is shared by the unit threads and the main thread and
 // guarded by one mutex; every record goes out as one whole line, flushed,
-// so an interrupted or killed batch leaves every finished unit's record.
+// so an interrupted or killed batch leaves every finished unit's record in
+// the record file.
 // What could not be written is counted, never passed over.
 #pragma once
 
@@ -48,9 +50,11 @@ struct BatchCounts {
   int failed = 0;
   int interrupted = 0;
   int skipped = 0;
-  int recordsLost = 0;              // records the record file did not take
-  int stdoutLost = 0;               // lines standard output did not take
-  std::vector<UnitRecord> records;  // in the order the units ended
+  int changed = 0;      // of the done units that had values to write (or, --check, would)
+  int unchanged = 0;    // of those that held them already
+  int recordsLost = 0;  // records the record file did not take
+  int stdoutLost = 0;   // lines standard output did not take
+  std::vector<UnitRecord> records;  // in the order of the targets
 };
 
 // The work for one unit; returns whether it succeeded. The session's record

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CliText.h"
 #include "ComResolver.h"
 #include "CtlBatch.h"
 #include "CtlHash.h"
@@ -31,8 +32,30 @@ namespace {
 InterruptState g_interrupted;
 
 int UsageError(const std::string& message) {
-  WriteStderr("zeta7ctl: " + message + "\n詳しくは zeta7ctl --help\n");
+  WriteStderr("zeta7ctl: " + message + "\n" + Tr("See zeta7ctl --help.") + "\n");
   return kExitUsage;
+}
+
+// The names a port can be given by: the COM names of the present ports and
+// the settings file's, then the devices themselves.
+std::vector<std::string> PortNames() {
+  const ProgramSettings settings = LoadProgramSettings(std::string());
+  const DeviceRoots roots = DeviceRootsOfEnvironment();
+  const std::vector<SerialDevice> present = ListSerialDevices(roots.sys, roots.dev);
+  std::vector<std::string> names;
+  for (int n : ListedComNumbers(settings.map, present)) names.push_back("COM" + std::to_string(n));
+  for (const std::string& path : ByIdPaths(roots)) names.push_back(path);
+  for (const SerialDevice& d : present) names.push_back(d.path);
+  return names;
+}
+
+// zeta7ctl --complete -- WORD...: the shells' completion asks the table.
+int Complete(int argc, const char* const* argv) {
+  int from = 2;
+  if (from < argc && std::string(argv[from]) == "--") ++from;
+  const std::vector<std::string> words(argv + from, argv + argc);
+  const bool shown = WriteStdout(CliComplete(CtlProgram(), words, PortNames));
+  return shown && CloseStdout() ? kExitDone : kExitUnitFailed;
 }
 
 std::string MapKey(int n, const ComMap& map) {
@@ -78,15 +101,16 @@ bool ResolvePort(const std::string& name, bool serialAllowed, const ComMap& map,
     }
     if (found.size() != 1) {
       *error = found.empty()
-                   ? "シリアル番号 " + name + " の USB アダプタがありません (" + roots.dev +
-                         "/serial/by-id)"
-                   : "シリアル番号 " + name + " のポートが " + std::to_string(found.size()) +
-                         " つあります (" + found[0] + " ほか); デバイスのパスで指定してください";
+                   ? TrF("no USB adapter with the serial number %s (%s)",
+                         {name, roots.dev + "/serial/by-id"})
+                   : TrF("%s ports have the serial number %s (%s and others); name the device "
+                         "path instead",
+                         {std::to_string(found.size()), name, found[0]});
       return false;
     }
     *target = {name, 0, found[0], {}, {}};
   } else {
-    *error = "ポート名が不正です: " + name + " (COM1〜COM256 かデバイスのパス)";
+    *error = TrF("not a port name: %s (COM1 to COM256 or a device path)", {name});
     return false;
   }
   if (target->device.empty() || !DevicePresent(target->device)) {
@@ -94,7 +118,7 @@ bool ResolvePort(const std::string& name, bool serialAllowed, const ComMap& map,
                              : DiagnoseDevice(target->device, roots.sys, roots.dev);
     if (d.problem == PortProblem::kNone) d.problem = PortProblem::kMissing;
     const std::string first =
-        n != 0 ? TextWith(kTextOpenFailed, n) : TextWith(kTextPathOpenFailed, name);
+        n != 0 ? TextWith(Tr(kTextOpenFailed), n) : TextWith(Tr(kTextPathOpenFailed), name);
     *error = first + " " + DescribeDevice(d) + ": " + DescribeProblem(d);
     return false;
   }
@@ -115,8 +139,8 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& r
   for (const UnitTarget& t : *targets) {
     const auto [it, fresh] = seen.emplace(DeviceIdentity(t.device), t.name);
     if (!fresh) {
-      *error = "同じデバイスが二度指定されています: " + it->second + " と " + t.name + " (" +
-               t.device + ")";
+      *error =
+          TrF("the same device is named twice: %s and %s (%s)", {it->second, t.name, t.device});
       return false;
     }
   }
@@ -140,8 +164,8 @@ bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& 
     }
     const auto [it, fresh] = seen.emplace(DeviceIdentity(target.device), row.line);
     if (!fresh) {
-      errors.push_back({row.line, row.port + " は " + std::to_string(it->second) +
-                                      " 行目と同じデバイスです (" + target.device + ")"});
+      errors.push_back({row.line, TrF("%s is the same device as line %s (%s)",
+                                      {row.port, std::to_string(it->second), target.device})});
       continue;
     }
     target.plan = row.params;
@@ -174,12 +198,14 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         std::string error;
         const std::string range = CheckParamRanges(p);
         if (!range.empty()) {
-          WriteStderr("zeta7ctl: 警告: " + s.Record().port + " の値はプロファイルの範囲外です (" +
-                      range + "); apply はこのプロファイルを受け付けません\n");
+          WriteStderr("zeta7ctl: " +
+                      TrF("warning: the values of %s are outside a profile's ranges (%s); apply "
+                          "will refuse this profile",
+                          {s.Record().port, range}) +
+                      "\n");
         }
         if (!WriteProfile(file, p, &error)) {
-          s.Record().error = error;
-          s.Record().errorCode = error_code::kSaveFailed;
+          s.FailAfter(ErrorCode::kSaveFailed, error);
           return false;
         }
         return true;
@@ -202,13 +228,11 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
         if (check || (same && !force)) {
           // Nothing is written: what the unit holds is what was read.
           r.after = before;
-          r.changed = !same;
           return true;
         }
-        const bool ok = s.WriteParams(target) && s.Verify(target);
-        // A unit that said OK and kept its old values has not changed.
-        r.changed = r.writeSent && !same && !(r.after && SameParams(*r.after, before));
-        return ok;
+        // What was written, what it changed and what the unit holds
+        // follow from the exchanges (JudgeSteps).
+        return s.WriteParams(target) && s.Verify(target);
       };
     }
     case CtlVerb::kScan: {
@@ -235,6 +259,8 @@ UnitJob ApplyJob(const CtlCommand& c, const UnitParams& profile) {
 }
 
 int CtlMain(int argc, const char* const* argv) {
+  SetLanguage(LanguageOfEnvironment());
+  if (argc >= 2 && std::string(argv[1]) == "--complete") return Complete(argc, argv);
   CtlCommand c;
   std::string error;
   if (!ParseCtlArgs(argc - 1, argv + 1, &c, &error)) return UsageError(error);
@@ -258,7 +284,7 @@ int CtlMain(int argc, const char* const* argv) {
   if (c.verb == CtlVerb::kPorts) {
     if (!WriteStdout(FormatPortList(settings, DiagnoseListedPorts(settings.map, roots))) ||
         !CloseStdout()) {
-      WriteStderr("zeta7ctl: 標準出力に書けません\n");
+      WriteStderr(std::string("zeta7ctl: ") + Tr("cannot write to standard output") + "\n");
       return kExitUnitFailed;
     }
     return kExitDone;
@@ -273,8 +299,10 @@ int CtlMain(int argc, const char* const* argv) {
     if (!ResolvePlan(c.planPath, settings.map, roots, &targets, &errors)) {
       std::string text;
       for (const std::string& e : errors) text += "zeta7ctl: " + e + "\n";
-      WriteStderr(text + "zeta7ctl: 計画に誤りがあるので何も送信しません (" +
-                  std::to_string(errors.size()) + " か所)\n");
+      WriteStderr(
+          text + "zeta7ctl: " +
+          TrF("the plan has faults, so nothing is sent (%s)", {std::to_string(errors.size())}) +
+          "\n");
       return kExitUsage;
     }
   } else {
@@ -292,6 +320,12 @@ int CtlMain(int argc, const char* const* argv) {
     stamp.plan = c.planPath.empty() ? c.file : c.planPath;
     stamp.planSha256 = FileSha256(stamp.plan);
   }
+
+  if (c.verb == CtlVerb::kScan && targets.empty()) {
+    WriteStderr(std::string("zeta7ctl: ") + Tr("no serial devices were found; nothing to scan") +
+                "\n");
+  }
+
   BatchOutput output;
   output.stamp = &stamp;
   output.json = c.json;
@@ -301,7 +335,11 @@ int CtlMain(int argc, const char* const* argv) {
   output.columns = output.progress ? TerminalColumns() : 0;
   CRecordFile record;
   if (!c.recordPath.empty()) {
-    if (!record.Open(c.recordPath)) return UsageError("記録ファイルを開けません: " + c.recordPath);
+    std::string reason;
+    if (!record.Open(c.recordPath, &reason)) {
+      return UsageError(TrF("cannot open the record file: %s", {c.recordPath}) + " (" + reason +
+                        ")");
+    }
     output.record = &record;
   }
 
@@ -323,31 +361,38 @@ int CtlMain(int argc, const char* const* argv) {
                                       JobFor(job, profile), output, g_interrupted);
   bool evidenceLost = false;
   if (trace.Lost()) {
-    WriteStderr("zeta7ctl: トレースに書けません: " + c.tracePath + "\n");
+    WriteStderr("zeta7ctl: " + TrF("cannot write to the trace: %s", {c.tracePath}) + " (" +
+                trace.LostReason() + ")\n");
     evidenceLost = true;
   }
   if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
-    WriteStderr("zeta7ctl: 記録ファイルに書けません: " + c.recordPath + " (" +
-                std::to_string(counts.recordsLost) + " 台分の記録がありません)\n");
+    WriteStderr("zeta7ctl: " +
+                TrF("cannot write to the record file: %s (the records of %s units are missing)",
+                    {c.recordPath, std::to_string(counts.recordsLost)}) +
+                " (" + record.Error() + ")\n");
     evidenceLost = true;
   }
   if (counts.stdoutLost > 0 || !CloseStdout()) {
-    WriteStderr("zeta7ctl: 標準出力に書けません (" + std::to_string(counts.stdoutLost) +
-                " 台分の出力がありません)\n");
+    WriteStderr("zeta7ctl: " +
+                TrF("cannot write to standard output (the output of %s units is missing)",
+                    {std::to_string(counts.stdoutLost)}) +
+                "\n");
     evidenceLost = true;
   }
   InterruptHandled();
 
   if (g_interrupted.Requested()) {
-    WriteStderr(std::string("zeta7ctl: ") + kTextInterrupted + " (" + SummaryLine(counts) + ")\n");
+    WriteStderr(std::string("zeta7ctl: ") + Tr(kTextInterrupted) + " (" + SummaryLine(counts) +
+                ")\n");
     return g_interrupted.ExitCode();
   }
   WriteStderr("zeta7ctl: " + SummaryLine(counts) + "\n");
   // A scan reports what it found, held ports and empty ones included.
   if (scan) return evidenceLost ? kExitUnitFailed : kExitDone;
   if (c.all && counts.ok + counts.failed == 0) {
-    WriteStderr("zeta7ctl: プロンプトに応答するZETA-7がありません\n");
+    WriteStderr(std::string("zeta7ctl: ") + Tr("no ZETA-7 answers the prompt") + "\n");
     return kExitUnitFailed;
   }
-  return counts.failed > 0 || evidenceLost ? kExitUnitFailed : kExitDone;
+  if (counts.failed > 0 || evidenceLost) return kExitUnitFailed;
+  return c.check && c.exitCode && counts.changed > 0 ? kExitChangesPending : kExitDone;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "CliText.h"
+#include "CtlFileArgs.h"
 #include "CtlProfile.h"
 #include "CtlText.h"
 #include "PortList.h"
@@ -11,6 +13,33 @@
 namespace {
 
 constexpr int kMaxTimeoutMs = 60000;
+
+enum OptionId {
+  kOptHelp,
+  kOptVersion,
+  kOptPort,
+  kOptAll,
+  kOptBaud,
+  kOptPace,
+  kOptTimeout,
+  kOptRecord,
+  kOptJson,
+  kOptSettings,
+  kOptTrace,
+  kOptChannel,
+  kOptId,
+  kOptRetry,
+  kOptInterval,
+  kOptPlan,
+  kOptCheck,
+  kOptExitCode,
+  kOptDiff,
+  kOptForce,
+  kOptOperator,
+  kOptAgain,
+  kOptQuiet,
+  kOptCsv,
+};
 
 struct VerbEntry {
   const char* name;
@@ -21,22 +50,129 @@ constexpr VerbEntry kVerbs[] = {
     {"read", CtlVerb::kRead},   {"write", CtlVerb::kWrite},     {"save", CtlVerb::kSave},
     {"apply", CtlVerb::kApply}, {"station", CtlVerb::kStation}, {"report", CtlVerb::kReport}};
 
-const char kCommon[] =
-    "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
-    "  -b, --baud N       38400, 19200, 9600, 4800 (既定: 設定ファイルの速度)\n"
-    "      --pace fixed|fast  fixed: ウィンドウと同じ待ち時間 (既定); fast: 応答が揃い次第\n"
-    "      --timeout MS   fast の1回のやり取りのタイムアウト (1〜60000, 既定 1000)\n"
-    "      --record FILE  各ユニットの記録を JSON 行で FILE に追記\n"
-    "      --json         各ユニットの記録を JSON 行で標準出力に\n"
-    "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
-    "      --trace FILE|DIR/  各ポートの送受信の全バイトを時刻つきで記録\n"
-    "      --operator NAME  記録に残す作業者 (既定: ログイン名)\n"
-    "  -h, --help         この説明\n";
+const char kUnits[] = "scan info read write save apply";  // the ports named with -p
+// Every command that talks to units and leaves records; the station finds
+// its units itself, so it takes no -p.
+const char kRecorded[] = "scan info read write save apply station";
+const char kSessions[] = "info read write save apply station";  // at the speed and pace given
+const char kChanges[] = "write apply station";
 
-const char kChange[] =
-    "      --check        読んで比べるだけ (\"S\" は送らない); 変わる値を報告\n"
-    "      --diff         変わる値を 前 → 後 で表示し、記録に \"diff\" を入れる\n"
-    "      --force        ユニットがすでに同じ値でも書き込む\n";
+CliProgram MakeProgram() {
+  CliProgram p;
+  p.name = "zeta7ctl";
+  p.synopsis = N_("<command> [options]");
+  p.description =
+      N_("Sets up ZETA-7 units from the command line, one or many at a time.\n"
+         "\n"
+         "Settings utility of the ZETA-7 radio unit: connects over a COM port, shows the\n"
+         "firmware version, reads and writes the unit's operating parameters.");
+  p.epilogue =
+      N_("Exit codes: 0 every unit done, 1 a unit failed or output was lost,\n"
+         "2 usage error (nothing sent), 3 with --check --exit-code: a change is pending,\n"
+         "128+signal when interrupted (Ctrl+C 130, SIGTERM 143, SIGHUP 129; a second\n"
+         "Ctrl+C gives up the waits for replies).\n"
+         "A FILE of - is standard input (apply) or standard output (save). Words after --\n"
+         "are file names. zeta7ctl help <command> describes a command.");
+  p.verbs = {
+      {"ports", N_("[--settings FILE]"), N_("COM names and their devices (as zeta7-ports)"),
+       kPortListSummary},
+      {"scan", N_("[-p PORT...] [options]"), N_("find units (four speeds, the ports at once)"),
+       N_("Tries every present port (or those of -p) at once, at the settings file's speed\n"
+          "and then 38400, 19200, 9600 and 4800 bit/s, and shows for each unit that\n"
+          "answers the prompt its port, device, USB serial number, speed and version.\n"
+          "Writes nothing. Ports another program holds are reported, not opened.")},
+      {"info", N_("-p PORT... | --all [options]"), N_("check the prompt and read the version"),
+       N_("Checks the prompt \"ZETA7>\" and reads the firmware version.")},
+      {"read", N_("-p PORT... | --all [options]"), N_("read the four parameters"),
+       N_("Reads the channel, the ID, the retry count (-1 is infinite) and the retry\n"
+          "interval [msec].")},
+      {"write", N_("-p PORT... | --all -c N -i N -r N|infinite -t N [options]"),
+       N_("write, then read back to confirm"),
+       N_("Checks the ranges before sending (channel 7-46, ID 0-15, retry count 0-10000\n"
+          "or infinite, retry interval 0-32767), writes with \"S\", and after \"OK\" reads\n"
+          "the values back to confirm them. A unit that already holds the values is not\n"
+          "written to.")},
+      {"save", N_("-p PORT FILE [options]"), N_("save the parameters to the profile FILE"),
+       N_("Reads one unit's parameters and saves them to the profile FILE ([parameters]\n"
+          "with channel, id, retry_count, retry_interval)."),
+       "file:ini"},
+      {"apply", N_("FILE -p PORT... | --all [options]\n--plan UNITS.csv [options]"),
+       N_("write a profile or a plan of units, then confirm"),
+       N_("Writes the profile FILE to each unit and reads it back to confirm. A unit that\n"
+          "already holds the values is not written to (its record says changed: false).\n"
+          "UNITS.csv has a heading line port,channel,id,retry_count,retry_interval (in any\n"
+          "order) and a line a unit; port is a COM name, a device path or a USB serial\n"
+          "number (of the by-id name). The whole plan is checked before anything is sent."),
+       "file:ini"},
+      {"station", N_("FILE [options]\n--plan UNITS.csv [options]"),
+       N_("set up units one after another as they are plugged in"),
+       N_("Knows each unit plugged in by its USB serial number and writes the profile FILE,\n"
+          "or the plan's row of that serial number, as apply does, then reads it back to\n"
+          "confirm. Serves several units at once. A unit without a row in the plan, and two\n"
+          "units of one serial number, are not written to. A unit already done with the\n"
+          "same values (in this run or in the --record file) is shown as done and not\n"
+          "written to again. A unit pulled out midway starts over when plugged in again.\n"
+          "On a terminal: a line a unit (green done, red failed, yellow already done) and a\n"
+          "bell for each result. Ctrl+C, SIGTERM or SIGHUP ends it (units being set up\n"
+          "finish their exchange and are recorded; a second one gives up the waits)."),
+       "file:ini"},
+      {"report", N_("RECORDS.jsonl [--csv]"), N_("sum up a record file unit by unit"),
+       N_("Sums up a record file: a line a unit (its USB serial number, or else its port)\n"
+          "with its last result, values and time."),
+       "file"},
+  };
+  p.options = {
+      {kOptPort, "port", 'p', CliArg::kValue, N_("PORT"), kUnits,
+       N_("a COM name such as COM3 or a device path (repeatable)"), "port"},
+      {kOptAll, "all", 0, CliArg::kFlag, nullptr, "info read write apply",
+       N_("every port where a unit answers the prompt")},
+      {kOptBaud, "baud", 'b', CliArg::kValue, N_("N"), kSessions,
+       N_("38400, 19200, 9600, 4800 (default: the settings\nfile's speed)"),
+       "words:38400 19200 9600 4800"},
+      {kOptPace, "pace", 0, CliArg::kValue, N_("fixed|fast"), kSessions,
+       N_("fixed: the window's waits (default);\nfast: as soon as the reply is whole"),
+       "words:fixed fast"},
+      {kOptTimeout, "timeout", 0, CliArg::kValue, N_("MS"), kRecorded,
+       N_("with --pace fast: the timeout of one exchange\n(1-60000, default 1000); scan: the wait "
+          "at each\nspeed (default 150)")},
+      {kOptRecord, "record", 0, CliArg::kValue, N_("FILE"), kRecorded,
+       N_("append each unit's record to FILE as a JSON line"), "file"},
+      {kOptJson, "json", 0, CliArg::kFlag, nullptr, kRecorded,
+       N_("each unit's record as a JSON line on standard output")},
+      {kOptSettings, "settings", 0, CliArg::kValue, N_("FILE"),
+       "ports scan info read write save apply station",
+       N_("read this settings file ([ports] and the speed)"), "file:ini"},
+      {kOptTrace, "trace", 0, CliArg::kValue, N_("FILE|DIR/"), kRecorded,
+       N_("every byte each port sent and received, timed"), "file"},
+      {kOptChannel, "channel", 'c', CliArg::kValue, N_("N"), "write", N_("channel (7-46)")},
+      {kOptId, "id", 'i', CliArg::kValue, N_("N"), "write", N_("ID (0-15)")},
+      {kOptRetry, "retry", 'r', CliArg::kValue, N_("N|infinite"), "write",
+       N_("retry count (0-10000) or infinite"), "words:infinite"},
+      {kOptInterval, "interval", 't', CliArg::kValue, N_("N"), "write",
+       N_("retry interval in msec (0-32767)")},
+      {kOptPlan, "plan", 0, CliArg::kValue, N_("UNITS.csv"), "apply station",
+       N_("the values of each unit (station: the port column\nholds USB serial numbers)"),
+       "file:csv"},
+      {kOptCheck, "check", 0, CliArg::kFlag, nullptr, kChanges,
+       N_("read and compare only (no \"S\" is sent);\nreport the values that would change")},
+      {kOptExitCode, "exit-code", 0, CliArg::kFlag, nullptr, "write apply",
+       N_("with --check: exit 3 when a unit's values would change")},
+      {kOptDiff, "diff", 0, CliArg::kFlag, nullptr, kChanges,
+       N_("show the values that change as before -> after;\n\"diff\" in the record")},
+      {kOptForce, "force", 0, CliArg::kFlag, nullptr, kChanges,
+       N_("write even where the unit already holds the values")},
+      {kOptOperator, "operator", 0, CliArg::kValue, N_("NAME"), kRecorded,
+       N_("who did the work, for the records (default: the\nlogin name)")},
+      {kOptAgain, "again", 0, CliArg::kFlag, nullptr, "station",
+       N_("set up a unit already done too")},
+      {kOptQuiet, "quiet", 0, CliArg::kFlag, nullptr, "station", N_("no bell")},
+      {kOptCsv, "csv", 0, CliArg::kFlag, nullptr, "report",
+       N_("CSV for a spreadsheet (with a heading line)")},
+      {kOptHelp, "help", 'h', CliArg::kFlag, nullptr, "*", N_("this text")},
+      {kOptVersion, "version", 0, CliArg::kFlag, nullptr, "*", N_("the version")},
+  };
+  return p;
+}
 
 // Digits with an optional minus sign: a number, if perhaps too large.
 bool IsWholeNumber(const std::string& text) {
@@ -45,379 +181,193 @@ bool IsWholeNumber(const std::string& text) {
                                            [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
-}  // namespace
-
-const char* VerbName(CtlVerb verb) {
-  for (const VerbEntry& v : kVerbs) {
-    if (v.verb == verb) return v.name;
-  }
-  return "";
+bool TakeInt(const CliArgument& a, int* target, std::string* error) {
+  if (ParseStrictInt(a.value, target)) return true;
+  *error = IsWholeNumber(a.value)
+               ? std::string(Tr(kTextOutOfRange)) + ": " + a.spelled + " " + a.value
+               : TrF("%s: not a number: %s", {a.spelled, a.value});
+  return false;
 }
 
-std::string CtlUsage(CtlVerb verb) {
-  switch (verb) {
-    case CtlVerb::kNone:
-      return "使い方: zeta7ctl <コマンド> [オプション]\n"
-             "\n"
-             "ZETA-7 をコマンドラインから、1台でも多数でも同時に設定します。\n"
-             "\n"
-             "コマンド:\n"
-             "  ports                       COM番号とデバイスの一覧 (zeta7-ports と同じ)\n"
-             "  scan  [-p PORT...]          ユニットを探す (4つの速度, ポートは並行)\n"
-             "  info  -p PORT...            プロンプトの確認と版数\n"
-             "  read  -p PORT...            4つのパラメータを読む\n"
-             "  write -p PORT... --channel N --id N --retry N|infinite --interval N\n"
-             "                              書き込んで読み戻しで確かめる\n"
-             "  save  -p PORT FILE          パラメータをプロファイル FILE に保存\n"
-             "  apply FILE -p PORT... | --all\n"
-             "                              プロファイルを各ユニットに書き込んで確かめる\n"
-             "  apply --plan UNITS.csv      ユニットごとの値を書き込んで確かめる\n"
-             "  station FILE | --plan UNITS.csv\n"
-             "                              挿されたユニットを次々に設定する (製造ライン)\n"
-             "  report RECORDS.jsonl        記録ファイルをユニットごとにまとめる\n"
-             "\n"
-             "終了コード: 0 全ユニット完了, 1 失敗したユニットか書けなかった出力あり,\n"
-             "2 使い方の誤り (何も送信せず), 128+シグナルで中断 (Ctrl+C 130, SIGTERM 143,\n"
-             "SIGHUP 129; もう一度の Ctrl+C で応答の待ちを打ち切り)。\n"
-             "FILE の - は標準入力 (apply) か標準出力 (save)。-- 以降はファイル名です。\n"
-             "各コマンドの説明は zeta7ctl <コマンド> --help。\n"
-             "  --version          版数\n";
-    case CtlVerb::kPorts:
-      return std::string("使い方: zeta7ctl ports [--settings FILE]\n\n") + kPortListSummary;
-    case CtlVerb::kScan:
-      return "使い方: zeta7ctl scan [-p PORT...] [オプション]\n\n"
-             "あるポートすべて (か -p のポート) を並行して、設定ファイルの速度から\n"
-             "38400, 19200, 9600, 4800 bit/s を順に試し、プロンプトに応答するユニットの\n"
-             "ポート, デバイス, USB のシリアル番号, 速度, 版数を表示します。何も書き込み\n"
-             "ません。他のプログラムが使用中のポートは開かずに報告します。\n\n"
-             "  -p, --port PORT    COM3 のようなCOM番号かデバイスのパス (繰り返し可)\n"
-             "      --timeout MS   速度ごとの待ち時間 (1〜60000, 既定 150)\n"
-             "      --record FILE  各ポートの記録を JSON 行で FILE に追記\n"
-             "      --json         各ポートの記録を JSON 行で標準出力に\n"
-             "      --settings FILE  この設定ファイルを読む ([ports] と速度)\n"
-             "      --trace FILE|DIR/  各ポートの送受信の全バイトを時刻つきで記録\n"
-             "  -h, --help         この説明\n";
-    case CtlVerb::kInfo:
-      return std::string(
-                 "使い方: zeta7ctl info -p PORT... | --all [オプション]\n\n"
-                 "プロンプト \"ZETA7>\" を確かめ、ファームウェアの版数を読みます。\n\n") +
-             kCommon + "      --all          プロンプトに応答する全ポート\n";
-    case CtlVerb::kRead:
-      return std::string(
-                 "使い方: zeta7ctl read -p PORT... | --all [オプション]\n\n"
-                 "チャネル, ID, リトライ回数 (-1 は無限), リトライ間隔[msec] を読みます。\n\n") +
-             kCommon + "      --all          プロンプトに応答する全ポート\n";
-    case CtlVerb::kWrite:
-      return std::string(
-                 "使い方: zeta7ctl write -p PORT... | --all --channel N --id N --retry N|infinite "
-                 "--interval N\n\n"
-                 "範囲 (チャネル 7〜46, ID 0〜15, リトライ回数 0〜10000 か infinite,\n"
-                 "リトライ間隔 0〜32767) を送信前に確かめ、\"S\" で書き込み、\"OK\" の後に\n"
-                 "読み戻して同じ値か確かめます。すでに同じ値のユニットには書き込みません。\n\n"
-                 "  -c, --channel N\n  -i, --id N\n  -r, --retry N|infinite\n"
-                 "  -t, --interval N\n") +
-             kChange + kCommon + "      --all          プロンプトに応答する全ポート\n";
-    case CtlVerb::kSave:
-      return std::string(
-                 "使い方: zeta7ctl save -p PORT FILE [オプション]\n\n"
-                 "1台のパラメータを読み、プロファイル FILE ([parameters] の channel, id,\n"
-                 "retry_count, retry_interval) に保存します。\n\n") +
-             kCommon;
-    case CtlVerb::kStation:
-      return std::string(
-                 "使い方: zeta7ctl station FILE [オプション]\n"
-                 "        zeta7ctl station --plan UNITS.csv [オプション]\n\n"
-                 "挿されたユニットを USB のシリアル番号で見分け、プロファイル FILE か計画の\n"
-                 "そのシリアル番号の行の値を apply と同じ手順で書き込んで確かめます。複数の\n"
-                 "ユニットを同時に設定します。計画に行のないユニット、シリアル番号が同じ\n"
-                 "2台は書き込みません。同じ値を設定済みのユニット (この実行か --record の\n"
-                 "記録で) は \"設定済み\" として書き込みません。途中で抜けたユニットは\n"
-                 "挿し直すと最初から設定します。端末では1台1行の表示 (緑 完了, 赤 失敗,\n"
-                 "黄 設定済み) と結果ごとのベル。Ctrl+C, SIGTERM, SIGHUP で終了します\n"
-                 "(設定中のユニットはやり取りを終えて記録; もう一度で待ちを打ち切り)。\n\n"
-                 "      --plan UNITS.csv  シリアル番号ごとの値 (port 列は USB のシリアル番号)\n"
-                 "      --again        設定済みのユニットも設定する\n"
-                 "      --quiet        ベルを鳴らさない\n") +
-             kChange + std::string(kCommon).substr(std::string(kCommon).find('\n') + 1);
-    case CtlVerb::kReport:
-      return "使い方: zeta7ctl report RECORDS.jsonl [--csv]\n\n"
-             "記録ファイルをまとめ、1台1行 (USB のシリアル番号, なければポート) で最後の\n"
-             "結果, 値, 時刻を表示します。\n\n"
-             "      --csv          表計算ソフト向けの CSV (見出しの行つき)\n"
-             "  -h, --help         この説明\n";
-    case CtlVerb::kApply:
-      return std::string(
-                 "使い方: zeta7ctl apply FILE -p PORT... | --all [オプション]\n"
-                 "        zeta7ctl apply --plan UNITS.csv [オプション]\n\n"
-                 "プロファイル FILE を各ユニットに書き込み、読み戻して確かめます。すでに同じ\n"
-                 "値のユニットには書き込みません (記録は changed: false)。\n"
-                 "UNITS.csv は見出しの行 port,channel,id,retry_count,retry_interval (順不同) と\n"
-                 "1台1行; port は COM番号, デバイスのパスか USB のシリアル番号 (by-id の名前の\n"
-                 "もの)。計画全体を送信前に確かめます。\n\n"
-                 "      --plan UNITS.csv  ユニットごとの値\n") +
-             kChange + kCommon + "      --all          プロンプトに応答する全ポート\n";
-  }
-  return {};
+bool TakeName(const CliArgument& a, std::string* target, std::string* error) {
+  *target = a.value;
+  if (!a.value.empty()) return true;
+  *error = TrF("%s: the name is empty", {a.spelled});
+  return false;
 }
 
-bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string* error) {
-  *c = CtlCommand();
-  std::vector<std::string> positional;
-  bool optionsEnded = false;
-  bool timeoutGiven = false;
-  bool paceGiven = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool hasValue = false;
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const size_t eq = arg.find('=');
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      // A subcommand or a file name, whatever it looks like after "--".
-    } else if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg.resize(eq);
-      hasValue = true;
-    } else if (arg.compare(0, 2, "--") != 0 && arg.size() > 2 &&
-               std::string("pbcirt").find(arg[1]) != std::string::npos) {
-      // "-pCOM1": a short option with its value attached.
-      value = arg.substr(2);
-      arg.resize(2);
-      hasValue = true;
-    }
-    auto take = [&]() {
-      if (hasValue) return true;
-      if (i + 1 >= argc) {
-        *error = arg + " には値が必要です";
-        return false;
-      }
-      value = argv[++i];
+// A file the user names: one rule for every such option (CtlFileArgs.h).
+bool TakeFile(const CliArgument& a, std::string* target, std::string* error) {
+  *target = a.value;
+  *error = FileNameProblem(a.spelled, a.value);
+  return error->empty();
+}
+
+// One option's value into the command; false with the message.
+bool ApplyOption(const CliArgument& a, CtlCommand* c, std::string* error) {
+  switch (a.option->id) {
+    case kOptHelp:
+      c->help = a.On();
       return true;
-    };
-    auto takeInt = [&](int* target) {
-      if (!take()) return false;
-      if (!ParseStrictInt(value, target)) {
-        *error = IsWholeNumber(value) ? std::string(kTextOutOfRange) + ": " + arg + " " + value
-                                      : arg + ": 数ではありません: " + value;
+    case kOptVersion:
+      c->version = a.On();
+      return true;
+    case kOptPort: {
+      std::string port;
+      if (!TakeName(a, &port, error)) return false;
+      c->ports.push_back(port);
+      return true;
+    }
+    case kOptAll:
+      c->all = a.On();
+      return true;
+    case kOptBaud:
+      if (!TakeInt(a, &c->baud, error)) return false;
+      if (std::find(std::begin(kBaudRates), std::end(kBaudRates), c->baud) ==
+          std::end(kBaudRates)) {
+        *error = std::string(Tr(kTextOutOfRange)) + ": --baud " + a.value +
+                 " (38400, 19200, 9600, 4800)";
         return false;
       }
       return true;
-    };
-    auto takeParam = [&](int* target, int bit) {
-      c->paramsGiven |= bit;
-      return takeInt(target);
-    };
-
-    const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
-    if (c->verb == CtlVerb::kNone && positional.empty() && !isOption) {
-      for (const VerbEntry& v : kVerbs) {
-        if (arg == v.name) c->verb = v.verb;
-      }
-      if (c->verb == CtlVerb::kNone) {
-        *error = "不明なコマンドです: " + arg;
+    case kOptPace:
+      if (a.value != "fixed" && a.value != "fast") {
+        *error = TrF("--pace is fixed or fast: %s", {a.value});
         return false;
       }
-      continue;
-    }
-    bool ok = true;
-    if (!isOption) {
-      positional.push_back(arg);
-    } else if (arg == "-h" || arg == "--help") {
-      c->help = true;
-    } else if (arg == "--version") {
-      c->version = true;
-    } else if (arg == "-p" || arg == "--port") {
-      ok = take();
-      if (ok && value.empty()) {
-        *error = "ポート名が空です";
-        ok = false;
+      c->pace = a.value == "fast" ? Pace::kFast : Pace::kFixed;
+      return true;
+    case kOptTimeout:
+      if (!TakeInt(a, &c->timeoutMs, error)) return false;
+      if (c->timeoutMs < 1 || c->timeoutMs > kMaxTimeoutMs) {
+        *error = std::string(Tr(kTextOutOfRange)) + ": --timeout " + a.value + " (1〜60000)";
+        return false;
       }
-      if (ok) c->ports.push_back(value);
-    } else if (arg == "--all") {
-      c->all = true;
-    } else if (arg == "-b" || arg == "--baud") {
-      ok = takeInt(&c->baud);
-      if (ok && std::find(std::begin(kBaudRates), std::end(kBaudRates), c->baud) ==
-                    std::end(kBaudRates)) {
-        *error = std::string(kTextOutOfRange) + ": --baud " + value + " (38400, 19200, 9600, 4800)";
-        ok = false;
-      }
-    } else if (arg == "--pace") {
-      paceGiven = true;
-      ok = take();
-      if (ok && value == "fixed") {
-        c->pace = Pace::kFixed;
-      } else if (ok && value == "fast") {
-        c->pace = Pace::kFast;
-      } else if (ok) {
-        *error = "--pace は fixed か fast です: " + value;
-        ok = false;
-      }
-    } else if (arg == "--timeout") {
-      timeoutGiven = true;
-      ok = takeInt(&c->timeoutMs);
-      if (ok && (c->timeoutMs < 1 || c->timeoutMs > kMaxTimeoutMs)) {
-        *error = std::string(kTextOutOfRange) + ": --timeout " + value + " (1〜60000)";
-        ok = false;
-      }
-    } else if (arg == "--record") {
-      ok = take();
-      c->recordPath = value;
-      if (ok && value.empty()) {
-        *error = "--record のファイル名が空です";
-        ok = false;
-      }
-    } else if (arg == "--json") {
-      c->json = true;
-    } else if (arg == "--force") {
-      c->force = true;
-    } else if (arg == "--check") {
-      c->check = true;
-    } else if (arg == "--diff") {
-      c->diff = true;
-    } else if (arg == "--again") {
-      c->again = true;
-    } else if (arg == "--quiet") {
-      c->quiet = true;
-    } else if (arg == "--csv") {
-      c->csv = true;
-    } else if (arg == "--operator") {
-      ok = take();
-      c->operatorName = value;
-      if (ok && value.empty()) {
-        *error = "--operator の名前が空です";
-        ok = false;
-      }
-    } else if (arg == "--plan" || arg == "--trace") {
-      ok = take();
-      (arg == "--plan" ? c->planPath : c->tracePath) = value;
-      if (ok && value.empty()) {
-        *error = arg + " のファイル名が空です";
-        ok = false;
-      }
-    } else if (arg == "--settings") {
-      ok = take();
-      c->settingsPath = value;
-    } else if (arg == "-c" || arg == "--channel") {
-      ok = takeParam(&c->params.channel, 1);
-    } else if (arg == "-i" || arg == "--id") {
-      ok = takeParam(&c->params.id, 2);
-    } else if (arg == "-r" || arg == "--retry") {
-      c->paramsGiven |= 4;
-      ok = take();
-      if (ok && value == "infinite") {
+      return true;
+    case kOptRecord:
+      return TakeFile(a, &c->recordPath, error);
+    case kOptJson:
+      c->json = a.On();
+      return true;
+    case kOptSettings:
+      // An unset variable must not mean the default settings file, whose
+      // [ports] may lead COM numbers to other units.
+      return TakeFile(a, &c->settingsPath, error);
+    case kOptTrace:
+      return TakeFile(a, &c->tracePath, error);
+    case kOptPlan:
+      return TakeFile(a, &c->planPath, error);
+    case kOptChannel:
+      c->channelGiven = true;
+      return TakeInt(a, &c->params.channel, error);
+    case kOptId:
+      c->idGiven = true;
+      return TakeInt(a, &c->params.id, error);
+    case kOptRetry:
+      c->retryGiven = true;
+      if (a.value == "infinite") {
         c->params.retryCount = -1;
-      } else if (ok && !ParseStrictInt(value, &c->params.retryCount)) {
-        *error = arg + ": 数か infinite です: " + value;
-        ok = false;
+      } else if (!ParseStrictInt(a.value, &c->params.retryCount)) {
+        *error = TrF("%s: a number or infinite: %s", {a.spelled, a.value});
+        return false;
       }
-    } else if (arg == "-t" || arg == "--interval") {
-      ok = takeParam(&c->params.retryInterval, 8);
-    } else {
-      *error = "不明なオプションです: " + arg;
-      ok = false;
-    }
-    if (!ok) return false;
+      return true;
+    case kOptInterval:
+      c->intervalGiven = true;
+      return TakeInt(a, &c->params.retryInterval, error);
+    case kOptCheck:
+      c->check = a.On();
+      return true;
+    case kOptExitCode:
+      c->exitCode = a.On();
+      return true;
+    case kOptDiff:
+      c->diff = a.On();
+      return true;
+    case kOptForce:
+      c->force = a.On();
+      return true;
+    case kOptOperator:
+      return TakeName(a, &c->operatorName, error);
+    case kOptAgain:
+      c->again = a.On();
+      return true;
+    case kOptQuiet:
+      c->quiet = a.On();
+      return true;
+    case kOptCsv:
+      c->csv = a.On();
+      return true;
   }
-  if (c->help || c->version) return true;
-  if (timeoutGiven && c->pace != Pace::kFast && c->verb != CtlVerb::kScan) {
-    *error = "--timeout は --pace fast のときだけ使えます (fixed はウィンドウと同じ待ち時間です)";
-    return false;
-  }
+  return true;
+}
 
-  const bool station = c->verb == CtlVerb::kStation;
-  if ((c->again || c->quiet) && !station) {
-    *error = "--again, --quiet は station だけのオプションです";
+// What goes together and what is missing, once every option is in.
+bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool timeoutGiven,
+                  bool paceGiven, std::string* error) {
+  if (c->verb == CtlVerb::kNone) {
+    *error = Tr("no command");
     return false;
   }
-  if (c->csv && c->verb != CtlVerb::kReport) {
-    *error = "--csv は report だけのオプションです";
-    return false;
-  }
-  const bool changes = c->verb == CtlVerb::kWrite || c->verb == CtlVerb::kApply || station;
-  if (!changes && (c->force || c->check || c->diff)) {
-    *error = "--force, --check, --diff は write と apply だけのオプションです";
+  if (timeoutGiven && c->pace != Pace::kFast && c->verb != CtlVerb::kScan) {
+    *error = Tr("--timeout is only for --pace fast (fixed keeps the window's waits)");
     return false;
   }
   if (c->force && c->check) {
-    *error = "--force と --check は一緒に使えません";
+    *error = Tr("--force and --check cannot go together");
     return false;
   }
-  if (!c->planPath.empty() && c->verb != CtlVerb::kApply && !station) {
-    *error = "--plan は apply と station だけのオプションです";
+  if (c->exitCode && !c->check) {
+    *error = Tr("--exit-code is only for --check");
     return false;
   }
   if (c->verb == CtlVerb::kScan && !timeoutGiven) c->timeoutMs = kDefaultScanWaitMs;
-  if (station && c->all) {
-    *error = "station は挿されたユニットを順に設定します (--all も -p も取りません)";
-    return false;
-  }
   if (c->verb == CtlVerb::kReport) {
-    if (positional.size() != 1 || !c->ports.empty() || c->all || c->json ||
-        !c->recordPath.empty() || !c->tracePath.empty()) {
-      *error = positional.size() != 1 ? "report には記録ファイルが1つ必要です"
-                                      : "report は記録ファイルと --csv だけを取ります";
+    if (operands.size() != 1) {
+      *error = Tr("report needs one record file");
       return false;
     }
-    c->file = positional[0];
-    return true;
+    c->file = operands[0];
+    *error = FileNameProblem("記録", c->file);
+    return error->empty();
   }
   if (!c->planPath.empty()) {
-    if (!positional.empty() || !c->ports.empty() || c->all) {
-      *error = "--plan はプロファイルも -p も --all も取りません (ポートは計画の port 列)";
+    if (!operands.empty() || !c->ports.empty() || c->all) {
+      *error = Tr(
+          "--plan takes no profile, no -p and no --all (the plan's port column names the ports)");
       return false;
     }
     return true;
   }
-  if (station && !c->ports.empty()) {
-    *error = "station は挿されたユニットを順に設定します (--all も -p も取りません)";
-    return false;
-  }
-  const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply || station;
-  if (positional.size() > (takesFile ? 1u : 0u)) {
-    *error = "余分な引数です: " + positional.back();
+  const bool takesFile =
+      c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply || c->verb == CtlVerb::kStation;
+  if (operands.size() > (takesFile ? 1u : 0u)) {
+    *error = TrF("extra argument: %s", {operands.back()});
     return false;
   }
   if (takesFile) {
-    if (positional.empty()) {
-      *error = std::string(VerbName(c->verb)) + " にはプロファイルのファイル名が必要です";
+    if (operands.empty()) {
+      *error = TrF("%s needs the name of a profile file", {VerbName(c->verb)});
       return false;
     }
-    c->file = positional[0];
-  }
-  const bool writeParams = c->verb == CtlVerb::kWrite;
-  if (!writeParams && c->paramsGiven > 0) {
-    *error = "--channel, --id, --retry, --interval は write だけのオプションです";
-    return false;
+    c->file = operands[0];
+    *error = FileNameProblem("プロファイル", c->file);
+    if (!error->empty()) return false;
   }
   switch (c->verb) {
-    case CtlVerb::kNone:
-      *error = "コマンドがありません";
-      return false;
     case CtlVerb::kPorts:
-      if (!c->ports.empty() || c->all) {
-        *error = "ports は -p も --all も取りません";
-        return false;
-      }
-      return true;
-    case CtlVerb::kScan:
-      if (c->all) {
-        *error = "scan は -p がなければ全ポートを試します (--all は不要です)";
-        return false;
-      }
-      if (c->baud != 0 || paceGiven) {
-        *error = "scan は4つの速度を応答が揃い次第試します (-b も --pace も取りません)";
-        return false;
-      }
-      return true;
     case CtlVerb::kStation:
       return true;
+    case CtlVerb::kScan:
+      if (c->baud != 0 || paceGiven) {
+        *error =
+            Tr("scan tries the four speeds as fast as replies come (it takes no -b and no --pace)");
+        return false;
+      }
+      return true;
     case CtlVerb::kSave:
-      if (c->ports.size() != 1 || c->all) {
-        *error = "save はポートを1つだけ取ります (-p PORT)";
+      if (c->ports.size() != 1) {
+        *error = Tr("save takes one port only (-p PORT)");
         return false;
       }
       return true;
@@ -425,13 +375,13 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
       break;
   }
   if (c->all == !c->ports.empty()) {
-    *error = c->all ? "-p と --all は一緒に使えません" : "ポートがありません (-p PORT か --all)";
+    *error = c->all ? Tr("-p and --all cannot go together") : Tr("no port (-p PORT or --all)");
     return false;
   }
-  if (writeParams) {
-    if (c->paramsGiven != 15) {
-      *error =
-          std::string(kTextEnterParams) + ": --channel, --id, --retry, --interval の4つが必要です";
+  if (c->verb == CtlVerb::kWrite) {
+    if (!(c->channelGiven && c->idGiven && c->retryGiven && c->intervalGiven)) {
+      *error = std::string(Tr(kTextEnterParams)) + ": " +
+               Tr("--channel, --id, --retry and --interval are all needed");
       return false;
     }
     const std::string range = CheckParamRanges(c->params);
@@ -441,4 +391,43 @@ bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string*
     }
   }
   return true;
+}
+
+}  // namespace
+
+const CliProgram& CtlProgram() {
+  static const CliProgram program = MakeProgram();
+  return program;
+}
+
+const char* VerbName(CtlVerb verb) {
+  for (const VerbEntry& v : kVerbs) {
+    if (v.verb == verb) return v.name;
+  }
+  return "";
+}
+
+std::string CtlUsage(CtlVerb verb) {
+  return CliUsage(CtlProgram(),
+                  verb == CtlVerb::kNone ? nullptr : CliFindVerb(CtlProgram(), VerbName(verb)));
+}
+
+bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* c, std::string* error) {
+  *c = CtlCommand();
+  CliParsed parsed;
+  if (!CliParse(CtlProgram(), std::vector<std::string>(argv, argv + argc), &parsed, error)) {
+    return false;
+  }
+  for (const VerbEntry& v : kVerbs) {
+    if (parsed.verb && parsed.verb->name == std::string(v.name)) c->verb = v.verb;
+  }
+  c->help = parsed.help;
+  bool timeoutGiven = false, paceGiven = false;
+  for (const CliArgument& a : parsed.options) {
+    if (!ApplyOption(a, c, error)) return false;
+    timeoutGiven |= a.option->id == kOptTimeout;
+    paceGiven |= a.option->id == kOptPace;
+  }
+  if (c->help || c->version) return true;
+  return CheckCommand(c, parsed.operands, timeoutGiven, paceGiven, error);
 }

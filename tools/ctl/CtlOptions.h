@@ -1,11 +1,15 @@
 // The command line of zeta7ctl: a subcommand and its options, checked before
-// anything is sent to any unit. Pure; main thread.
+// anything is sent to any unit. The table of subcommands and options
+// (CtlProgram) drives the parsing, --help and completion; adding a
+// subcommand or an option is a row there and a case in ApplyOption. Pure;
+// main thread.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "CUnitSession.h"
+#include "CliParser.h"
 #include "ParamReply.h"
 
 enum class CtlVerb { kNone, kPorts, kScan, kInfo, kRead, kWrite, kSave, kApply, kStation, kReport };
@@ -26,6 +30,7 @@ struct CtlCommand {
   std::string planPath;      // apply --plan: a CSV of units and their values
   bool force = false;        // write even where the unit holds the values
   bool check = false;        // read and compare only: no "S"
+  bool exitCode = false;     // with check: a pending change is exit kExitChangesPending
   bool diff = false;         // before -> after per unit
   std::string tracePath;     // every byte of every port; a DIR/ gives a file a port
   std::string operatorName;  // --operator: who, for the records ("" the login name)
@@ -33,8 +38,11 @@ struct CtlCommand {
   bool quiet = false;        // station: no bell
   bool csv = false;          // report: CSV instead of lines
   UnitParams params{};
-  int paramsGiven = 0;  // bits of the four write options that came
+  bool channelGiven = false, idGiven = false, retryGiven = false, intervalGiven = false;
 };
+
+// zeta7ctl's subcommands and options.
+const CliProgram& CtlProgram();
 
 // argv[0] excluded. False with a message in *error (a usage error).
 bool ParseCtlArgs(int argc, const char* const* argv, CtlCommand* command, std::string* error);

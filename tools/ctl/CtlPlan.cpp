@@ -3,6 +3,7 @@
 #include <map>
 
 #include "CtlProfile.h"
+#include "CtlRecord.h"
 #include "ProfileFile.h"
 #include "ProfileText.h"
 #include "ProgramSettings.h"
@@ -131,6 +132,22 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
     row.port = value("port");
     std::string fault;
     if (row.port.empty()) fault = "port がありません";
+    // A NUL or another control character makes a cell read otherwise to a
+    // reviewer than to the program (a port name cut at the NUL, say); line
+    // breaks and tabs are text only in a note, never in the port.
+    for (size_t i = 0; i < rec.fields.size() && fault.empty(); ++i) {
+      const std::string& cell = rec.fields[i];
+      const bool strict = i == column["port"];
+      for (char ch : cell) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        const bool blank = c == '\t' || c == '\r' || c == '\n';
+        if ((c < 0x20 && (strict || !blank)) || c == 0x7F) {
+          fault = "列 " + AsciiLower(i < header.fields.size() ? header.fields[i] : "?") +
+                  " に制御文字があります: " + EscapeBytes(cell);
+          break;
+        }
+      }
+    }
     struct {
       const char* key;
       int UnitParams::*field;

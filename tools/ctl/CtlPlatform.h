@@ -53,8 +53,9 @@ bool IsDevicePathName(const std::string& name);
 std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots);
 
 // Whether something is there to open: false for a path that leads to
-// nothing (an unplugged adapter's by-id link). Windows names its ports
-// without files: there only the open can tell.
+// nothing (an unplugged adapter's by-id link; on Windows a COM name that
+// the system no longer knows), so that a missing port is a usage error on
+// every system.
 bool DevicePresent(const std::string& device);
 
 // The /dev/serial/by-id names of the tree of roots (USB adapters by their
@@ -83,14 +84,20 @@ class CRecordFile {
   CRecordFile(const CRecordFile&) = delete;
   CRecordFile& operator=(const CRecordFile&) = delete;
 
-  // path is UTF-8; false when it cannot be opened for appending.
-  bool Open(const std::string& path);
+  // path is UTF-8. Its folder is made when missing. A FIFO that nobody
+  // reads is refused (it would stall the batch), and so is a file without
+  // a single write bit (read-only for root too); a folder or a socket is no
+  // record. False with the reason in the system's words in *reason.
+  bool Open(const std::string& path, std::string* reason = nullptr);
   bool Append(const std::string& line);
   // False when the system reports a failure at the close.
   bool Close();
   bool IsOpen() const;
+  // Why the last Append or Close failed, in the system's words.
+  const std::string& Error() const { return m_strError; }
 
  private:
+  std::string m_strError;
 #ifdef _WIN32
   void* m_hFile = nullptr;
 #else

@@ -14,6 +14,9 @@
 
 #include "ComResolver.h"
 #include "CtlPlatform.h"
+#include "CtlText.h"
+#include "ScopedFdPosix.h"
+#include "SysCallPosix.h"
 
 namespace {
 
@@ -37,12 +40,7 @@ void OnInterrupt(int sig) {
   errno = savedErrno;
 }
 
-template <class Call>
-auto RetryInterrupted(Call call) {
-  auto r = call();
-  while (r == -1 && errno == EINTR) r = call();
-  return r;
-}
+using posix::RetryInterrupted;
 
 }  // namespace
 
@@ -137,12 +135,54 @@ std::string LoginName() {
 
 CRecordFile::~CRecordFile() { Close(); }
 
-bool CRecordFile::Open(const std::string& path) {
+bool CRecordFile::Open(const std::string& path, std::string* reason) {
   Close();
-  m_nFd = RetryInterrupted([&] {
-    return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-  });
-  return m_nFd >= 0;
+  std::string ignored;
+  std::string& why = reason != nullptr ? *reason : ignored;
+  const std::filesystem::path folder = std::filesystem::u8path(path).parent_path();
+  std::error_code ec;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ec) &&
+      !std::filesystem::create_directories(folder, ec) && ec) {
+    why = kTextFolderNotMade + (" (" + ec.message() + ")");
+    return false;
+  }
+  // O_NONBLOCK: a FIFO that nobody reads fails with ENXIO instead of
+  // waiting for a reader for ever; one with a reader (a shell's >(...)) is
+  // fine.
+  posix::CScopedFd fd(RetryInterrupted([&] {
+    return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                0666);
+  }));
+  struct stat st;
+  if (!fd.IsValid()) {
+    const int err = errno;
+    why = err == ENXIO && lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)
+              ? std::string(kTextFifoWithoutReader)
+              : posix::ErrnoText(err);
+    return false;
+  }
+  if (fstat(fd.Get(), &st) != 0) {
+    why = posix::ErrnoText(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+    why = kTextNotRegularFile;
+    return false;
+  }
+  // access() says yes to root for any file: a file without a single write
+  // bit is read-only whoever runs the program, as the settings layer holds.
+  if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    why = posix::ErrnoText(EACCES) + " (" + kTextNoWriteBit + ")";
+    return false;
+  }
+  const int flags = fcntl(fd.Get(), F_GETFL);
+  if (flags == -1 || fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    why = posix::ErrnoText(errno);
+    return false;
+  }
+  m_nFd = fd.Release();
+  m_strError.clear();
+  return true;
 }
 
 bool CRecordFile::IsOpen() const { return m_nFd >= 0; }
@@ -153,9 +193,10 @@ bool CRecordFile::Append(const std::string& line) {
   const bool sized = fstat(m_nFd, &st) == 0 && S_ISREG(st.st_mode);
   size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = write(m_nFd, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n =
+        RetryInterrupted([&] { return write(m_nFd, line.data() + done, line.size() - done); });
     if (n <= 0) {
+      m_strError = posix::ErrnoText(n < 0 ? errno : ENOSPC);
       // A full disk takes part of the line; the file is cut back to where
       // the line began.
       if (sized && done > 0) {
@@ -170,8 +211,9 @@ bool CRecordFile::Append(const std::string& line) {
 }
 
 bool CRecordFile::Close() {
-  if (m_nFd < 0) return true;
-  const int rc = close(m_nFd);
+  posix::CScopedFd fd(m_nFd);
   m_nFd = -1;
-  return rc == 0 || errno == EINTR;
+  if (fd.Close()) return true;
+  m_strError = posix::ErrnoText(errno);
+  return false;
 }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <filesystem>
 
 #include "ComResolver.h"
 #include "CtlPlatform.h"
+#include "CtlText.h"
 #include "ScopedHandleWin32.h"
 #include "ToolConsole.h"
 #include "WideTextWin32.h"
@@ -105,7 +107,19 @@ std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots&) {
   return ResolveComDevice(n, map);
 }
 
-bool DevicePresent(const std::string&) { return true; }
+// Windows names its ports without files: a port whose adapter is gone has
+// no DOS name left ("COM12" for "\\.\COM12"), which the system tells
+// without opening anything. A name that stays while its device is gone
+// (Wine keeps a mapped name whose path has gone) is left to the open.
+bool DevicePresent(const std::string& device) {
+  std::wstring wide;
+  if (!win32::ToWide(device, &wide)) return true;  // the open reports the name
+  const std::wstring prefix = L"\\\\.\\";
+  if (wide.compare(0, prefix.size(), prefix) != 0) return true;
+  wchar_t target[1024];
+  return QueryDosDeviceW(wide.substr(prefix.size()).c_str(), target, 1024) != 0 ||
+         GetLastError() != ERROR_FILE_NOT_FOUND;
+}
 
 std::string HostName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -133,15 +147,32 @@ CRecordFile::~CRecordFile() { Close(); }
 // zeta7ctl takes for it (a byte far past any end, so that no reader of the
 // file meets it). Read access is what the lock needs; the lines end in LF as
 // on every system.
-bool CRecordFile::Open(const std::string& path) {
+bool CRecordFile::Open(const std::string& path, std::string* reason) {
   Close();
+  std::string ignored;
+  std::string& why = reason != nullptr ? *reason : ignored;
   std::wstring wide;
-  if (path.empty() || !win32::ToWide(path, &wide)) return false;
-  const HANDLE h = CreateFileW(
+  if (path.empty() || !win32::ToWide(path, &wide)) {
+    why = win32::SystemErrorText(ERROR_INVALID_NAME);
+    return false;
+  }
+  const std::filesystem::path folder = std::filesystem::path(wide).parent_path();
+  std::error_code ec;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ec) &&
+      !std::filesystem::create_directories(folder, ec) && ec) {
+    why =
+        kTextFolderNotMade + (" (" + win32::SystemErrorText(static_cast<DWORD>(ec.value())) + ")");
+    return false;
+  }
+  win32::CScopedHandle file(CreateFileW(
       wide.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  m_hFile = h;
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    why = win32::SystemErrorText(GetLastError());
+    return false;
+  }
+  m_hFile = file.Release();
+  m_strError.clear();
   return true;
 }
 
@@ -155,13 +186,17 @@ bool CRecordFile::Append(const std::string& line) {
   OVERLAPPED lock{};
   lock.Offset = 0xFFFFFFFE;
   lock.OffsetHigh = 0x7FFFFFFF;
-  if (!LockFileEx(m_hFile, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) return false;
+  if (!LockFileEx(m_hFile, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) {
+    m_strError = win32::SystemErrorText(GetLastError());
+    return false;
+  }
   LARGE_INTEGER end{};
   const bool sized = GetFileSizeEx(m_hFile, &end) != FALSE;
   DWORD written = 0;
   const bool whole =
       WriteFile(m_hFile, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
       written == line.size();
+  if (!whole) m_strError = win32::SystemErrorText(written > 0 ? ERROR_DISK_FULL : GetLastError());
   if (!whole && written > 0 && sized) {
     const win32::CScopedHandle cut(
         ReOpenFile(m_hFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
@@ -176,5 +211,7 @@ bool CRecordFile::Append(const std::string& line) {
 bool CRecordFile::Close() {
   win32::CScopedHandle file(m_hFile);
   m_hFile = nullptr;
-  return file.Close();
+  if (file.Close()) return true;
+  m_strError = win32::SystemErrorText(GetLastError());
+  return false;
 }

@@ -70,8 +70,8 @@ std::string CheckParamRanges(const UnitParams& params) {
   for (const Key& key : kKeys) {
     const int value = params.*key.field;
     if (!InRange(key, value)) {
-      return std::string(kTextOutOfRange) + ": " + key.name + " = " + std::to_string(value) + " (" +
-             RangeText(key) + ")";
+      return std::string(Tr(kTextOutOfRange)) + ": " + key.name + " = " + std::to_string(value) +
+             " (" + RangeText(key) + ")";
     }
   }
   return {};
@@ -155,7 +155,7 @@ bool ParseProfile(const std::string& text, const std::string& path, UnitParams* 
   for (const Key& key : kKeys) {
     const std::optional<std::string> value = ProfileFindValue(text, kProfileSection, key.name);
     if (!value || value->empty()) {
-      *error = std::string(kTextEnterParams) + ": " + path + ": [" + kProfileSection + "] " +
+      *error = std::string(Tr(kTextEnterParams)) + ": " + path + ": [" + kProfileSection + "] " +
                key.name + " がありません";
       return false;
     }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -154,10 +155,10 @@ std::string RecordJson(const UnitRecord& r) {
   out += ",\"outcome\":";
   AppendJsonString(out, OutcomeName(r.outcome));
   out += ",\"error_code\":";
-  if (r.errorCode.empty()) {
+  if (r.errorCode == ErrorCode::kNone) {
     out += "null";
   } else {
-    AppendJsonString(out, r.errorCode);
+    AppendJsonString(out, ErrorCodeName(r.errorCode));
   }
   out += ",\"error\":";
   AppendJsonString(out, r.error);
@@ -198,6 +199,106 @@ std::string RecordJson(const UnitRecord& r) {
   return out + "}";
 }
 
+const char* ErrorCodeName(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::kNone:
+      return nullptr;
+    case ErrorCode::kOpenMissing:
+      return "open_missing";
+    case ErrorCode::kOpenPermission:
+      return "open_permission";
+    case ErrorCode::kOpenBusy:
+      return "open_busy";
+    case ErrorCode::kNotSerial:
+      return "not_serial";
+    case ErrorCode::kOpenFailed:
+      return "open_failed";
+    case ErrorCode::kNoAnswer:
+      return "no_answer";
+    case ErrorCode::kNoise:
+      return "noise";
+    case ErrorCode::kBadPrompt:
+      return "bad_prompt";
+    case ErrorCode::kBadVersion:
+      return "bad_version";
+    case ErrorCode::kBadReply:
+      return "bad_reply";
+    case ErrorCode::kRejected:
+      return "rejected";
+    case ErrorCode::kVerifyMismatch:
+      return "verify_mismatch";
+    case ErrorCode::kHangup:
+      return "hangup";
+    case ErrorCode::kStateUnknown:
+      return "state_unknown";
+    case ErrorCode::kInterrupted:
+      return "interrupted";
+    case ErrorCode::kThreadFailed:
+      return "thread_failed";
+    case ErrorCode::kSaveFailed:
+      return "save_failed";
+    case ErrorCode::kNoPlanRow:
+      return "no_plan_row";
+    case ErrorCode::kNoSerial:
+      return "no_serial";
+    case ErrorCode::kSharedSerial:
+      return "shared_serial";
+    case ErrorCode::kAlreadyDone:
+      return "already_done";
+  }
+  return "open_failed";
+}
+
+void JudgeSteps(const std::vector<StepResult>& steps, bool ok, bool interrupted, ErrorCode failure,
+                UnitRecord* r) {
+  r->writeSent = false;
+  r->okReceived = false;
+  bool readBack = false;
+  ErrorCode code = failure;
+  for (const StepResult& step : steps) {
+    if (step.code != ErrorCode::kNone) code = step.code;
+    if (step.command.compare(0, 2, "S ") == 0 && step.sent) {
+      r->writeSent = true;
+      // The window compares as C strings: the text up to a NUL.
+      r->okReceived = std::strcmp(step.reply.c_str(), "OK") == 0;
+    } else if (r->writeSent && step.command == "R") {
+      UnitParams back{};
+      if (ParseReadReply(step.reply.c_str(), static_cast<int>(step.reply.size()), &back) ==
+          ReadReplyResult::kOk) {
+        r->after = back;
+        readBack = true;
+      }
+    }
+  }
+  if (!r->writeSent) {
+    r->state = UnitState::kUnchanged;
+  } else if (readBack && r->target) {
+    r->state = SameParams(*r->after, *r->target) ? UnitState::kVerified : UnitState::kDiffers;
+  } else {
+    r->state = UnitState::kUnknown;
+  }
+  const bool same = r->before && r->target && SameParams(*r->before, *r->target);
+  if (r->writeSent) {
+    // A unit that said OK and kept its old values has not changed.
+    r->changed = !same && !(readBack && r->before && SameParams(*r->after, *r->before));
+  } else {
+    r->changed = r->check && r->before && r->target && !same;
+  }
+  if (ok) {
+    r->errorCode = ErrorCode::kNone;
+  } else if (interrupted) {
+    r->errorCode = ErrorCode::kInterrupted;
+  } else if (r->state == UnitState::kUnknown &&
+             (code == ErrorCode::kNoAnswer || code == ErrorCode::kNoise ||
+              code == ErrorCode::kHangup)) {
+    // With no verdict from the unit, what it holds matters more to a
+    // script than why it fell silent; the text keeps the cause.
+    r->errorCode = ErrorCode::kStateUnknown;
+  } else {
+    r->errorCode = code == ErrorCode::kNone ? ErrorCode::kOpenFailed : code;
+  }
+}
+
 bool SameParams(const UnitParams& a, const UnitParams& b) {
   return a.channel == b.channel && a.id == b.id && a.retryCount == b.retryCount &&
          a.retryInterval == b.retryInterval;
@@ -212,17 +313,17 @@ std::string DescribeChange(const UnitParams& before, const UnitParams& after) {
       return f.field == &UnitParams::retryCount && v == -1 ? std::string("無限")
                                                            : std::to_string(v);
     };
-    out += (out.empty() ? "" : ", ") + std::string(f.label) + " " + text(a) + " → " + text(b);
+    out += (out.empty() ? "" : ", ") + std::string(Tr(f.label)) + " " + text(a) + " → " + text(b);
   }
-  return out.empty() ? "変更なし" : out;
+  return out.empty() ? Tr("no change") : out;
 }
 
 std::string DescribeParams(const UnitParams& p) {
   std::string retry = p.retryCount == -1
-                          ? std::string(kLabelInfinite)
-                          : std::string(kLabelRetryCount) + " " + std::to_string(p.retryCount);
-  return std::string(kLabelChannel) + " " + std::to_string(p.channel) + ", " + kLabelId + " " +
-         std::to_string(p.id) + ", " + retry + ", " + kLabelRetryInterval + " " +
+                          ? std::string(Tr(kLabelInfinite))
+                          : std::string(Tr(kLabelRetryCount)) + " " + std::to_string(p.retryCount);
+  return std::string(Tr(kLabelChannel)) + " " + std::to_string(p.channel) + ", " + Tr(kLabelId) +
+         " " + std::to_string(p.id) + ", " + retry + ", " + Tr(kLabelRetryInterval) + " " +
          std::to_string(p.retryInterval);
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ParamReply.h"
 
@@ -25,26 +26,47 @@ enum class UnitState {
 
 // The stable codes of the record's error_code, for scripts and the
 // configuration engine to decide on (the text beside them is for people).
-// The man page lists them; a code once given keeps its meaning.
-namespace error_code {
-inline constexpr const char* kOpenMissing = "open_missing";        // no device there
-inline constexpr const char* kOpenPermission = "open_permission";  // this user may not open it
-inline constexpr const char* kOpenBusy = "open_busy";              // another program holds it
-inline constexpr const char* kNotSerial = "not_serial";            // opens, but is no serial line
-inline constexpr const char* kOpenFailed = "open_failed";          // any other refusal
-inline constexpr const char* kNoAnswer = "no_answer";              // not one byte came
-inline constexpr const char* kNoise = "noise";           // bytes, but no line (another speed?)
-inline constexpr const char* kBadPrompt = "bad_prompt";  // an answer that is not "ZETA7>"
-inline constexpr const char* kBadVersion = "bad_version";
-inline constexpr const char* kBadReply = "bad_reply";  // the R reply breaks the rules
-inline constexpr const char* kRejected = "rejected";   // "S" answered otherwise than "OK"
-inline constexpr const char* kVerifyMismatch = "verify_mismatch";
-inline constexpr const char* kHangup = "hangup";               // the line was lost
-inline constexpr const char* kStateUnknown = "state_unknown";  // "S" went out, no verdict
-inline constexpr const char* kInterrupted = "interrupted";
-inline constexpr const char* kThreadFailed = "thread_failed";
-inline constexpr const char* kSaveFailed = "save_failed";  // the profile file was not written
-}  // namespace error_code
+// The man page lists them; a code once given keeps its meaning and its name
+// (ErrorCodeName, one table).
+enum class ErrorCode {
+  kNone,
+  kOpenMissing,     // no device there
+  kOpenPermission,  // this user may not open it
+  kOpenBusy,        // another program holds it
+  kNotSerial,       // opens, but is no serial line
+  kOpenFailed,      // any other refusal
+  kNoAnswer,        // not one byte came
+  kNoise,           // bytes, but no line (another speed?)
+  kBadPrompt,       // an answer that is not "ZETA7>"
+  kBadVersion,
+  kBadReply,  // the R reply breaks the rules
+  kRejected,  // "S" answered otherwise than "OK"
+  kVerifyMismatch,
+  kHangup,        // the line was lost
+  kStateUnknown,  // "S" went out, no verdict
+  kInterrupted,
+  kThreadFailed,
+  kSaveFailed,  // the profile file was not written
+  // The station's refusals: nothing was sent to the unit.
+  kNoPlanRow,     // the plan has no row of the unit's serial number
+  kNoSerial,      // a plan, and the unit has no USB serial number
+  kSharedSerial,  // two devices of one serial number
+  kAlreadyDone,   // done with the same values before (skipped, not failed)
+};
+
+// The record's name of code ("open_missing"); nullptr for kNone.
+const char* ErrorCodeName(ErrorCode code);
+
+// What one exchange of a unit's session did: the line it sent, whether it
+// went out, what came back, and the step's verdict. The record's facts are
+// a function of these (JudgeSteps).
+struct StepResult {
+  std::string command;                // without CR LF: "", "V", "R", "S 20 4 -1 500"
+  bool sent = false;                  // the line went out whole
+  bool lineLost = false;              // the device reported the line gone
+  std::string reply;                  // the reply line as collected, empty for none
+  ErrorCode code = ErrorCode::kNone;  // kNone: the step met its rules
+};
 
 struct UnitRecord {
   std::string time;     // start, UTC, ISO 8601
@@ -67,8 +89,8 @@ struct UnitRecord {
   bool withDiff = false;  // --diff: the record carries "diff"
   std::string usbSerial;  // scan: the adapter's serial number, when known
   UnitOutcome outcome = UnitOutcome::kFailed;
-  std::string errorCode;  // one of error_code, empty on success
-  std::string error;      // why, with the port; empty on success
+  ErrorCode errorCode = ErrorCode::kNone;
+  std::string error;  // why, with the port; empty on success
   long long elapsedMs = 0;
   // Who, where and with what, for an audit; appended after elapsed_ms so
   // that the fields before it keep their bytes.
@@ -82,6 +104,18 @@ struct UnitRecord {
 };
 
 bool SameParams(const UnitParams& a, const UnitParams& b);
+
+// The record's facts from the steps of its session, in order (the session
+// stops at the first step that fails): write_sent (an "S" line went out
+// whole), ok_received (and "OK" came back), unit_state, after (the read-back
+// after the "S"), changed and error_code. failure is the code of a failure
+// outside the steps (open, save), else kNone; r's before, target and check
+// are read, and without an "S" its after is kept. A write whose verdict
+// never came (silence, noise or a lost line after it, or an interrupt)
+// leaves the unit's state unknown and, when it failed so, is
+// state_unknown.
+void JudgeSteps(const std::vector<StepResult>& steps, bool ok, bool interrupted, ErrorCode failure,
+                UnitRecord* r);
 // "チャネル 12 → 20, ID 3 → 4": the values that differ, or "変更なし".
 std::string DescribeChange(const UnitParams& before, const UnitParams& after);
 

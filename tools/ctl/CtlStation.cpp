@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "CliText.h"
 #include "ComResolver.h"
 #include "CtlBatch.h"
 #include "CtlHash.h"
@@ -24,12 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The station's own refusals beside the session's codes.
-constexpr const char* kCodeNoPlanRow = "no_plan_row";
-constexpr const char* kCodeNoSerial = "no_serial";
-constexpr const char* kCodeSharedSerial = "shared_serial";
-constexpr const char* kCodeAlreadyDone = "already_done";
 
 // How often the board is drawn and the devices looked at without a sign.
 constexpr int kTickMs = 100;
@@ -104,7 +99,7 @@ class CStation {
   void Verdict(const std::string& key, Slot& slot, const PresentDevice& d);
   void Start(const std::string& key, Slot& slot, const PresentDevice& d, const UnitParams& target,
              int planRow);
-  void Refuse(Slot& slot, const PresentDevice& d, const char* code, const std::string& reason);
+  void Refuse(Slot& slot, const PresentDevice& d, ErrorCode code, const std::string& reason);
   // Under the mutex: the record out, the board's line and the totals.
   void Emit(UnitRecord& record, Slot& slot, BoardLine::Tone tone, const std::string& state,
             const std::string& detail);
@@ -211,7 +206,7 @@ void CStation::Emit(UnitRecord& r, Slot& slot, BoardLine::Tone tone, const std::
   if (bell) WriteStderr("\a");
 }
 
-void CStation::Refuse(Slot& slot, const PresentDevice& d, const char* code,
+void CStation::Refuse(Slot& slot, const PresentDevice& d, ErrorCode code,
                       const std::string& reason) {
   ++m_nFailed;
   UnitRecord r = BareRecord(d);
@@ -265,8 +260,8 @@ void CStation::Start(const std::string& key, Slot& slot, const PresentDevice& d,
   } catch (const std::exception& e) {
     slot.running = false;
     UnitRecord r = BareRecord(d);
-    r.errorCode = error_code::kThreadFailed;
-    r.error = std::string(kTextThreadFailed) + " " + d.device + ": " + e.what();
+    r.errorCode = ErrorCode::kThreadFailed;
+    r.error = std::string(Tr(kTextThreadFailed)) + " " + d.device + ": " + e.what();
     ++m_nFailed;
     Emit(r, slot, BoardLine::Tone::kRed, "失敗", r.error);
   }
@@ -277,7 +272,7 @@ void CStation::Verdict(const std::string& key, Slot& slot, const PresentDevice& 
   const bool plan = !m_command.planPath.empty();
   if (plan && d.serial.empty()) {
     return Refuse(
-        slot, d, kCodeNoSerial,
+        slot, d, ErrorCode::kNoSerial,
         d.device + " には USB のシリアル番号がありません; 計画の行を選べないので書き込みません");
   }
   UnitParams target = m_profile;
@@ -285,7 +280,7 @@ void CStation::Verdict(const std::string& key, Slot& slot, const PresentDevice& 
   if (plan) {
     const auto it = m_plan.find(d.serial);
     if (it == m_plan.end()) {
-      return Refuse(slot, d, kCodeNoPlanRow,
+      return Refuse(slot, d, ErrorCode::kNoPlanRow,
                     "シリアル番号 " + d.serial + " の行が計画にありません (" + d.device +
                         "); 書き込みません");
     }
@@ -298,7 +293,7 @@ void CStation::Verdict(const std::string& key, Slot& slot, const PresentDevice& 
     UnitRecord r = BareRecord(d);
     r.target = target;
     r.outcome = UnitOutcome::kSkipped;
-    r.errorCode = kCodeAlreadyDone;
+    r.errorCode = ErrorCode::kAlreadyDone;
     r.error = "シリアル番号 " + d.serial + " は設定済みです (" + DescribeParams(target) +
               "); 書き込みません (--again で再度)";
     return Emit(r, slot, BoardLine::Tone::kYellow, "設定済み", DescribeParams(target));
@@ -341,7 +336,7 @@ void CStation::Look(const std::vector<PresentDevice>& present) {
           // One already in flight cannot be called back; the others are
           // refused.
           if (slot.running && d.device == slot.device.device) continue;
-          Refuse(slot, d, kCodeSharedSerial,
+          Refuse(slot, d, ErrorCode::kSharedSerial,
                  "シリアル番号 " + d.serial + " のデバイスが " + std::to_string(devices.size()) +
                      " 台あります (" + names + "); どれにも書き込みません");
         }
@@ -537,6 +532,6 @@ int RunStation(const CtlCommand& c, const ProgramSettings& settings, const Devic
   if (closeStdout && !CloseStdout()) lost = true;
   if (lost) WriteStderr("zeta7ctl: 記録か出力に書けなかったものがあります\n");
   InterruptHandled();
-  WriteStderr(std::string("zeta7ctl: ") + kTextInterrupted + " (" + station.Totals() + ")\n");
+  WriteStderr(std::string("zeta7ctl: ") + Tr(kTextInterrupted) + " (" + station.Totals() + ")\n");
   return interrupted->ExitCode();
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "CtlRecord.h"
+#include "CtlText.h"
 
 namespace {
 
@@ -30,37 +31,51 @@ std::string TraceFileName(const std::string& port) {
 }
 
 bool CTraceSink::Open(const std::string& path, std::string* error) {
+  std::string reason;
   if (IsFolderName(path)) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::u8path(path), ec);
     if (!std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
-      *error = "トレースのフォルダを作れません: " + path;
+      *error = "トレースのフォルダを作れません: " + path + " (" +
+               (ec ? ec.message() : std::string(kTextNotRegularFile)) + ")";
       return false;
     }
     m_strFolder = path;
     return true;
   }
-  if (!m_file.Open(path)) {
-    *error = "トレースのファイルを開けません: " + path;
+  if (!m_file.Open(path, &reason)) {
+    *error = "トレースのファイルを開けません: " + path + " (" + reason + ")";
     return false;
   }
   return true;
 }
 
-CRecordFile* CTraceSink::FileOf(const std::string& port) {
+CRecordFile* CTraceSink::FileOf(const std::string& port, std::string* reason) {
   if (m_strFolder.empty()) return &m_file;
   std::unique_ptr<CRecordFile>& file = m_files[port];
   if (!file) {
     file = std::make_unique<CRecordFile>();
-    if (!file->Open(m_strFolder + TraceFileName(port))) return nullptr;
+    if (!file->Open(m_strFolder + TraceFileName(port), reason)) return nullptr;
   }
   return file->IsOpen() ? file.get() : nullptr;
 }
 
 void CTraceSink::Line(const std::string& port, const std::string& line) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  CRecordFile* file = FileOf(port);
-  if (file == nullptr || !file->Append(line)) m_bLost = true;
+  std::string reason;
+  CRecordFile* file = FileOf(port, &reason);
+  if (file != nullptr && !file->Append(line)) reason = file->Error();
+  if (file == nullptr || !reason.empty()) {
+    if (!m_bLost) {
+      m_strLostReason = (m_strFolder.empty() ? "" : TraceFileName(port) + ": ") + reason;
+    }
+    m_bLost = true;
+  }
+}
+
+std::string CTraceSink::LostReason() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_strLostReason;
 }
 
 bool CTraceSink::Lost() const {

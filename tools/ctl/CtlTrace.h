@@ -25,15 +25,18 @@ class CTraceSink {
   // One line; false once a line was lost (the batch then says so).
   void Line(const std::string& port, const std::string& line);
   bool Lost() const;
+  // Why the first line was lost, in the system's words.
+  std::string LostReason() const;
 
  private:
-  CRecordFile* FileOf(const std::string& port);
+  CRecordFile* FileOf(const std::string& port, std::string* reason);
 
   mutable std::mutex m_mutex;
   std::string m_strFolder;  // empty: one file for every port
   CRecordFile m_file;
   std::map<std::string, std::unique_ptr<CRecordFile>> m_files;
   bool m_bLost = false;
+  std::string m_strLostReason;
 };
 
 // One unit's view of the sink. Not thread-safe: the unit's thread only.

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "CliText.h"
 #include "ComResolver.h"
 
 std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDevice>& present) {
@@ -21,19 +22,23 @@ std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map, const DeviceRo
 
 std::string FormatPortList(const ProgramSettings& settings,
                            const std::vector<PortDiagnosis>& ports) {
-  std::string out = "設定ファイル: ";
+  std::string out = Tr("Settings file: ");
   if (settings.path.empty()) {
-    out += "(場所が分かりません)\n";
+    out += std::string(Tr("(its place is unknown)")) + "\n";
   } else {
-    out += settings.path + (settings.exists ? "\n" : " (まだありません)\n");
+    out +=
+        settings.path + (settings.exists ? "\n" : std::string(" ") + Tr("(not there yet)") + "\n");
   }
-  if (ports.empty()) out += "シリアルデバイスが見つかりません。\n";
+  if (ports.empty()) out += std::string(Tr("No serial devices were found.")) + "\n";
   for (const PortDiagnosis& d : ports) {
     out += "COM" + std::to_string(d.comNumber) + "  " + DescribeDevice(d) + "\n";
     out += IdentityLines(d);
     out += "      " + DescribeProblem(d) + "\n";
   }
-  out += std::string("\n設定ファイルの [ports] セクションの comN=デバイス (例: ") +
-         kPortMapExample + ") は、\nその番号についてこの一覧の並びより優先されます。\n";
+  out += "\n" +
+         TrF("An entry comN=DEVICE in the settings file's [ports] section (such as %s)\n"
+             "comes before the order of this list for that number.",
+             {kPortMapExample}) +
+         "\n";
   return out;
 }

@@ -31,6 +31,7 @@ std::string FormatPortList(const ProgramSettings& settings,
 std::string IdentityLines(const PortDiagnosis& d);
 // An example [ports] entry for the closing note.
 extern const char kPortMapExample[];
-// zeta7-ports --help, and the summary line of "zeta7ctl ports --help".
-extern const char kPortListUsage[];
-extern const char kPortListSummary[];
+// The paragraph of zeta7-ports --help and "zeta7ctl ports --help", and its
+// one-line summary; English, translated through the catalogue.
+extern const char* const kPortListDescription;
+extern const char* const kPortListSummary;

@@ -1,22 +1,18 @@
+#include "CliText.h"
 #include "PortList.h"
 
 // A driver that names its ports otherwise (a virtual port pair, for one).
 const char kPortMapExample[] = "com3=\\\\.\\CNCA0";
 
-const char kPortListSummary[] =
-    "COM番号ごとのデバイス、デバイス マネージャーでの名前、オープンできるか。\n";
+const char* const kPortListSummary =
+    N_("The device of each COM name, its name in Device Manager, whether it opens.");
 
-const char kPortListUsage[] =
-    "使い方: zeta7-ports [--settings FILE]\n"
-    "\n"
-    "COM番号ごとに、つながるデバイス、デバイス マネージャーでの名前、\n"
-    "オープンできるか (できないときはその理由) を表示します。\n"
-    "設定ファイルはZETA-7設定ユーティリティと同じものを読みます ([ports] が優先)。\n"
-    "\n"
-    "  --settings FILE  この設定ファイルを読む\n"
-    "  -h, --help       この説明\n"
-    "  --version        版数\n";
+const char* const kPortListDescription =
+    N_("Shows for each COM name the device it leads to, its name in Device Manager and\n"
+       "whether it can be opened (and if not, why). The settings file is the one the\n"
+       "ZETA-7 settings utility reads ([ports] comes first).");
 
 std::string IdentityLines(const PortDiagnosis& d) {
-  return d.product.empty() ? std::string() : "      名前: " + d.product + "\n";
+  return d.product.empty() ? std::string()
+                           : std::string("      ") + Tr("Name: ") + d.product + "\n";
 }

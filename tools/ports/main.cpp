@@ -1,34 +1,62 @@
 // zeta7-ports: prints the COMn -> device list as the utility resolves it,
 // with what stands in the way of opening each device.
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "CliParser.h"
+#include "CliText.h"
 #include "PortList.h"
 #include "ToolConsole.h"
 #include "version.h"
 
+namespace {
+
+enum { kHelp, kVersion, kSettings };
+
+const CliProgram& PortsProgram() {
+  static const CliProgram program{
+      "zeta7-ports",
+      N_("[--settings FILE]"),
+      kPortListDescription,
+      "",
+      {},
+      {
+          {kSettings, "settings", 0, CliArg::kValue, N_("FILE"), "*", N_("read this settings file"),
+           "file:ini"},
+          {kHelp, "help", 'h', CliArg::kFlag, nullptr, "*", N_("this text")},
+          {kVersion, "version", 0, CliArg::kFlag, nullptr, "*", N_("the version")},
+      }};
+  return program;
+}
+
+bool Say(const std::string& text) { return WriteStdout(text) && CloseStdout(); }
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  const std::vector<std::string> args = ToolArguments(argc, argv);
+  SetLanguage(LanguageOfEnvironment());
+  std::vector<std::string> args = ToolArguments(argc, argv);
+  args.erase(args.begin());
+  if (!args.empty() && args[0] == "--complete") {
+    args.erase(args.begin(), args.begin() + (args.size() > 1 && args[1] == "--" ? 2 : 1));
+    return Say(CliComplete(PortsProgram(), args, {})) ? 0 : 1;
+  }
+  CliParsed parsed;
+  std::string error;
+  if (CliParse(PortsProgram(), args, &parsed, &error) && !parsed.operands.empty()) {
+    error = TrF("extra argument: %s", {parsed.operands[0]});
+  }
+  if (!error.empty()) {
+    WriteStderr("zeta7-ports: " + error + "\n" + Tr("See zeta7-ports --help.") + "\n");
+    return 2;
+  }
   std::string settingsPath;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "-h" || arg == "--help") {
-      WriteStdout(kPortListUsage);
-      return 0;
+  for (const CliArgument& a : parsed.options) {
+    if (a.option->id == kHelp && a.On()) return Say(CliUsage(PortsProgram(), nullptr)) ? 0 : 1;
+    if (a.option->id == kVersion && a.On()) {
+      return Say(std::string("zeta7-ports ") + ZETA7_VERSION_STRING + "\n") ? 0 : 1;
     }
-    if (arg == "--version") {
-      WriteStdout(std::string("zeta7-ports ") + ZETA7_VERSION_STRING + "\n");
-      return 0;
-    }
-    if (arg == "--settings" && i + 1 < args.size()) {
-      settingsPath = args[++i];
-    } else if (arg.rfind("--settings=", 0) == 0) {
-      settingsPath = arg.substr(std::strlen("--settings="));
-    } else {
-      WriteStderr("zeta7-ports: 不明なオプションです: " + arg + "\n" + kPortListUsage);
-      return 2;
-    }
+    if (a.option->id == kSettings) settingsPath = a.value;
   }
   if (!settingsPath.empty()) {
     const std::string problem = SettingsFileProblem(settingsPath);
@@ -38,10 +66,9 @@ int main(int argc, char** argv) {
     }
   }
   const ProgramSettings settings = LoadProgramSettings(settingsPath);
-  if (!WriteStdout(FormatPortList(settings,
-                                  DiagnoseListedPorts(settings.map, DeviceRootsOfEnvironment()))) ||
-      !CloseStdout()) {
-    WriteStderr("zeta7-ports: 標準出力に書けません\n");
+  if (!Say(FormatPortList(settings,
+                          DiagnoseListedPorts(settings.map, DeviceRootsOfEnvironment())))) {
+    WriteStderr(std::string("zeta7-ports: ") + Tr("cannot write to standard output") + "\n");
     return 1;
   }
   return 0;

@@ -17,7 +17,9 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
+#include "CliParser.h"
 #include "ScopedHandleWin32.h"
 #include "WideTextWin32.h"
 
@@ -102,22 +104,32 @@ double Milliseconds(const LARGE_INTEGER& from) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  enum { kStart, kTimeout, kKeep };
+  static const CliProgram program{
+      "window-probe",
+      "[--start FILE] [--timeout SECONDS] [--keep] TITLE",
+      "",
+      "",
+      {},
+      {{kStart, "start", 0, CliArg::kValue, "FILE", "*", "start this program or shortcut"},
+       {kTimeout, "timeout", 0, CliArg::kValue, "SECONDS", "*", "wait this long (default 30)"},
+       {kKeep, "keep", 0, CliArg::kFlag, nullptr, "*", "leave the window open"}}};
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(win32::Utf8(argv[i]));
+  CliParsed parsed;
+  std::string error;
+  std::wstring startFile;
   const wchar_t* start = nullptr;
   double timeout = 30;
   bool keep = false;
   std::wstring title;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    if (arg == L"--start" && i + 1 < argc)
-      start = argv[++i];
-    else if (arg == L"--timeout" && i + 1 < argc)
-      timeout = std::wcstod(argv[++i], nullptr);
-    else if (arg == L"--keep")
-      keep = true;
-    else if (title.empty() && !arg.empty() && arg[0] != L'-')
-      title = arg;
-    else
-      title.clear(), i = argc;
+  if (CliParse(program, args, &parsed, &error) && parsed.operands.size() == 1) {
+    title = win32::Wide(parsed.operands[0]);
+  }
+  for (const CliArgument& a : parsed.options) {
+    if (a.option->id == kStart) startFile = win32::Wide(a.value), start = startFile.c_str();
+    if (a.option->id == kTimeout) timeout = std::wcstod(win32::Wide(a.value).c_str(), nullptr);
+    if (a.option->id == kKeep) keep = a.On();
   }
   if (title.empty() || timeout <= 0) {
     Print(L"usage: window-probe [--start FILE] [--timeout SECONDS] [--keep] TITLE");

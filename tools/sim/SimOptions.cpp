@@ -1,11 +1,123 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
+#include "CliParser.h"
 #include "SimUnit.h"
 
 namespace {
+
+enum {
+  kHeading = -1,
+  kHelp,
+  kVersion,
+  kBaud,
+  kUnitBaud,
+  kLink,
+  kLog,
+  kQuitOnEof,
+  kChannel,
+  kId,
+  kRetry,
+  kInterval,
+  kUnitVersion,
+  kR16,
+  kR18,
+  kR19,
+  kSilent,
+  kNoEcho,
+  kWrongPrompt,
+  kGarbage,
+  kSlow,
+  kOverlong,
+  kNul,
+  kLowerOk,
+  kNoStore,
+  kLowerV,
+  kStream,
+  kHangup,
+  kSeed,
+  kReplay,
+  kReplayPort,
+};
+
+const CliProgram& SimProgram() {
+  static const CliProgram program{
+      "zeta7-sim",
+      "[options]",
+      "A simulated ZETA-7 unit on a pseudo-terminal. The first line on standard\n"
+      "output is the device path to open; the unit runs until SIGTERM or SIGINT.",
+      "",
+      {},
+      {
+          {kHeading, "", 0, CliArg::kFlag, nullptr, "", "Line:"},
+          {kBaud, "baud", 0, CliArg::kValue, "N|line", "*",
+           "pace output at N bit/s (10 bits a byte); \"line\", the\n"
+           "default, follows the speed the program sets on the port",
+           "words:line 38400 19200 9600 4800"},
+          {kUnitBaud, "unit-baud", 0, CliArg::kValue, "N", "*",
+           "the unit talks at N bit/s only: at another line speed\n"
+           "it sends noise back for what it hears and answers nothing",
+           "words:38400 19200 9600 4800"},
+          {kLink, "link", 0, CliArg::kValue, "PATH", "*",
+           "keep a symlink PATH to the device (an old symlink there is\n"
+           "replaced; removed at exit)",
+           "file"},
+          {kLog, "log", 0, CliArg::kValue, "FILE", "*",
+           "append every received byte, unchanged, to FILE", "file"},
+          {kQuitOnEof, "quit-on-eof", 0, CliArg::kFlag, nullptr, "*",
+           "also exit when standard input reaches its end"},
+          {kHeading, "", 0, CliArg::kFlag, nullptr, "", "Unit:"},
+          {kChannel, "channel", 0, CliArg::kValue, "N", "*", "channel at start (default 12)"},
+          {kId, "id", 0, CliArg::kValue, "N", "*", "ID at start (default 3)"},
+          {kRetry, "retry", 0, CliArg::kValue, "N", "*", "retry count at start (default 5)"},
+          {kInterval, "interval", 0, CliArg::kValue, "N", "*",
+           "retry interval at start (default 1000)"},
+          {kUnitVersion, "unit-version", 0, CliArg::kValue, "TEXT", "*",
+           "version reply (default V1.02.03)"},
+          {kR16, "r16", 0, CliArg::kFlag, nullptr, "*",
+           "\"R\" reply of 16 characters instead of 17"},
+          {kR18, "r18", 0, CliArg::kFlag, nullptr, "*", "\"R\" reply of 18 characters"},
+          {kR19, "r19", 0, CliArg::kFlag, nullptr, "*", "\"R\" reply of 19 characters"},
+          {kHeading, "", 0, CliArg::kFlag, nullptr, "", "Faults:"},
+          {kSilent, "silent", 0, CliArg::kFlag, nullptr, "*", "neither echo nor answer"},
+          {kNoEcho, "no-echo", 0, CliArg::kFlag, nullptr, "*", "answer without echoing"},
+          {kWrongPrompt, "wrong-prompt", 0, CliArg::kFlag, nullptr, "*",
+           "prompt \"ZETA7> \" (with a trailing blank)"},
+          {kGarbage, "garbage", 0, CliArg::kFlag, nullptr, "*",
+           "random bytes instead of every answer"},
+          {kSlow, "slow", 0, CliArg::kOptional, "MS", "*",
+           "MS ms (default 10) of silence before each answer byte"},
+          {kOverlong, "overlong", 0, CliArg::kFlag, nullptr, "*",
+           "V/R/S replies of 300 characters without line end"},
+          {kNul, "nul", 0, CliArg::kFlag, nullptr, "*",
+           "a NUL byte in the middle of V/R/S replies"},
+          {kLowerOk, "lower-ok", 0, CliArg::kFlag, nullptr, "*",
+           "\"ok\" instead of \"OK\" for an accepted \"S\""},
+          {kNoStore, "no-store", 0, CliArg::kFlag, nullptr, "*",
+           "\"OK\" for a valid \"S\", but the parameters stay as they were"},
+          {kLowerV, "lower-v", 0, CliArg::kFlag, nullptr, "*",
+           "version reply beginning with \"v\""},
+          {kStream, "stream", 0, CliArg::kFlag, nullptr, "*",
+           "after the first line, bytes without line ends forever"},
+          {kHangup, "hangup", 0, CliArg::kFlag, nullptr, "*",
+           "hang up halfway through the first V/R/S reply and exit\n"
+           "(with --slow the program is then still reading)"},
+          {kSeed, "seed", 0, CliArg::kValue, "N", "*", "seed of --garbage (default 1)"},
+          {kHeading, "", 0, CliArg::kFlag, nullptr, "", "Replay:"},
+          {kReplay, "replay", 0, CliArg::kValue, "FILE", "*",
+           "answer as the unit in a zeta7ctl --trace file did: after\n"
+           "the program's n-th line end, what the traced program\n"
+           "received after its n-th (echo and all), with its pauses\n"
+           "and a lost line where the trace lost it",
+           "file"},
+          {kReplayPort, "replay-port", 0, CliArg::kValue, "P", "*",
+           "the port of the trace to replay (default its first)"},
+          {kHelp, "help", 'h', CliArg::kFlag, nullptr, "*", "this text"},
+          {kVersion, "version", 0, CliArg::kFlag, nullptr, "*", "the version of zeta7-sim"},
+      }};
+  return program;
+}
 
 bool ToInt(const std::string& text, int& value) {
   if (text.empty()) return false;
@@ -17,180 +129,131 @@ bool ToInt(const std::string& text, int& value) {
   return true;
 }
 
+bool IsLineSpeed(const std::string& text, int& value) {
+  return ToInt(text, value) && value >= 50 && value <= 4000000;
+}
+
 }  // namespace
 
-std::string SimUsage() {
-  return R"(Usage: zeta7-sim [options]
-
-A simulated ZETA-7 unit on a pseudo-terminal. The first line on standard
-output is the device path to open; the unit runs until SIGTERM or SIGINT.
-
-Line:
-  --baud N|line     pace output at N bit/s (10 bits a byte); "line", the
-                    default, follows the speed the program sets on the port
-  --unit-baud N     the unit talks at N bit/s only: at another line speed
-                    it sends noise back for what it hears and answers nothing
-  --link PATH       keep a symlink PATH to the device (an old symlink there is
-                    replaced; removed at exit)
-  --log FILE        append every received byte, unchanged, to FILE
-  --quit-on-eof     also exit when standard input reaches its end
-Unit:
-  --channel N --id N --retry N --interval N
-                    parameters at start (default 12, 3, 5, 1000)
-  --unit-version TEXT
-                    version reply (default V1.02.03)
-  --r16 --r18 --r19 "R" reply of 16, 18 or 19 characters instead of 17
-Faults:
-  --silent          neither echo nor answer
-  --no-echo         answer without echoing
-  --wrong-prompt    prompt "ZETA7> " (with a trailing blank)
-  --garbage         random bytes instead of every answer
-  --slow[=MS]       MS ms (default 10) of silence before each answer byte
-  --overlong        V/R/S replies of 300 characters without line end
-  --nul             a NUL byte in the middle of V/R/S replies
-  --lower-ok        "ok" instead of "OK" for an accepted "S"
-  --no-store        "OK" for a valid "S", but the parameters stay as they were
-  --lower-v         version reply beginning with "v"
-  --stream          after the first line, bytes without line ends forever
-  --hangup          hang up halfway through the first V/R/S reply and exit
-                    (with --slow the program is then still reading)
-  --seed N          seed of --garbage (default 1)
-Replay:
-  --replay FILE     answer as the unit in a zeta7ctl --trace file did: after
-                    the program's n-th line end, what the traced program
-                    received after its n-th (echo and all), with its pauses
-                    and a lost line where the trace lost it
-  --replay-port P   the port of the trace to replay (default its first)
-  --help            this text
-  --version         the version of zeta7-sim
-)";
-}
+std::string SimUsage() { return CliUsage(SimProgram(), nullptr); }
 
 bool ParseSimArgs(int argc, const char* const* argv, SimOptions& options, bool& help, bool& version,
                   std::string& error) {
   help = false;
   version = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool hasValue = false;
-    const size_t eq = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg.resize(eq);
-      hasValue = true;
-    }
-    // Options that take a value accept "--opt value" and "--opt=value".
-    auto takeValue = [&]() {
-      if (hasValue) return true;
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
-      }
-      value = argv[++i];
-      return true;
-    };
-    auto takeInt = [&](int& target) {
-      if (!takeValue()) return false;
-      if (!ToInt(value, target)) {
-        error = arg + ": not a number: " + value;
-        return false;
-      }
-      return true;
-    };
-    auto flag = [&](bool& target) {
-      if (hasValue) {
-        error = arg + " takes no value";
-        return false;
-      }
-      target = true;
-      return true;
-    };
-
+  CliParsed parsed;
+  if (!CliParse(SimProgram(), std::vector<std::string>(argv, argv + argc), &parsed, &error)) {
+    return false;
+  }
+  if (!parsed.operands.empty()) {
+    error = "unknown option: " + parsed.operands[0];
+    return false;
+  }
+  for (const CliArgument& a : parsed.options) {
+    const std::string& v = a.value;
     bool ok = true;
-    if (arg == "--help" || arg == "-h") {
-      help = true;
-    } else if (arg == "--version") {
-      ok = flag(version);
-    } else if (arg == "--baud") {
-      if (!takeValue()) return false;
-      if (value == "line") {
+    switch (a.option->id) {
+      case kHelp:
+        help = a.On();
+        break;
+      case kVersion:
+        version = a.On();
+        break;
+      case kBaud:
         options.baud = 0;
-      } else if (!ToInt(value, options.baud) || options.baud < 50 || options.baud > 4000000) {
-        error = "--baud: not a line speed: " + value;
-        return false;
+        ok = v == "line" || IsLineSpeed(v, options.baud);
+        break;
+      case kUnitBaud:
+        ok = IsLineSpeed(v, options.unitBaud);
+        break;
+      case kLink:
+        options.linkPath = v, ok = !v.empty();
+        break;
+      case kLog:
+        options.logPath = v, ok = !v.empty();
+        break;
+      case kQuitOnEof:
+        options.quitOnEof = a.On();
+        break;
+      case kChannel:
+        ok = ToInt(v, options.channel);
+        break;
+      case kId:
+        ok = ToInt(v, options.id);
+        break;
+      case kRetry:
+        ok = ToInt(v, options.retry);
+        break;
+      case kInterval:
+        ok = ToInt(v, options.interval);
+        break;
+      case kUnitVersion:
+        options.version = v;
+        break;
+      case kR16:
+        options.paramWidth = a.On() ? 16 : 17;
+        break;
+      case kR18:
+        options.paramWidth = a.On() ? 18 : 17;
+        break;
+      case kR19:
+        options.paramWidth = a.On() ? 19 : 17;
+        break;
+      case kSilent:
+        options.silent = a.On();
+        break;
+      case kNoEcho:
+        options.noEcho = a.On();
+        break;
+      case kWrongPrompt:
+        options.wrongPrompt = a.On();
+        break;
+      case kGarbage:
+        options.garbage = a.On();
+        break;
+      case kSlow:
+        options.slowGapMs = 10;
+        ok = !a.hasValue ||
+             (ToInt(v, options.slowGapMs) && options.slowGapMs >= 0 && options.slowGapMs <= 10000);
+        break;
+      case kOverlong:
+        options.overlong = a.On();
+        break;
+      case kNul:
+        options.nul = a.On();
+        break;
+      case kLowerOk:
+        options.lowerOk = a.On();
+        break;
+      case kNoStore:
+        options.noStore = a.On();
+        break;
+      case kLowerV:
+        options.lowerV = a.On();
+        break;
+      case kStream:
+        options.stream = a.On();
+        break;
+      case kHangup:
+        options.hangup = a.On();
+        break;
+      case kSeed: {
+        int seed = 0;
+        ok = ToInt(v, seed);
+        options.seed = static_cast<unsigned>(seed);
+        break;
       }
-    } else if (arg == "--unit-baud") {
-      if (!takeValue()) return false;
-      if (!ToInt(value, options.unitBaud) || options.unitBaud < 50 || options.unitBaud > 4000000) {
-        error = "--unit-baud: not a line speed: " + value;
-        return false;
-      }
-    } else if (arg == "--replay" || arg == "--replay-port") {
-      if (!takeValue()) return false;
-      (arg == "--replay" ? options.replayPath : options.replayPort) = value;
-    } else if (arg == "--link" || arg == "--log") {
-      if (!takeValue()) return false;
-      if (value.empty()) {
-        error = arg + ": empty path";
-        return false;
-      }
-      (arg == "--link" ? options.linkPath : options.logPath) = value;
-    } else if (arg == "--quit-on-eof") {
-      ok = flag(options.quitOnEof);
-    } else if (arg == "--channel") {
-      ok = takeInt(options.channel);
-    } else if (arg == "--id") {
-      ok = takeInt(options.id);
-    } else if (arg == "--retry") {
-      ok = takeInt(options.retry);
-    } else if (arg == "--interval") {
-      ok = takeInt(options.interval);
-    } else if (arg == "--unit-version") {
-      ok = takeValue();
-      options.version = value;
-    } else if (arg == "--r16" || arg == "--r18" || arg == "--r19") {
-      bool chosen = false;
-      ok = flag(chosen);
-      options.paramWidth = std::atoi(arg.c_str() + 3);
-    } else if (arg == "--silent") {
-      ok = flag(options.silent);
-    } else if (arg == "--no-echo") {
-      ok = flag(options.noEcho);
-    } else if (arg == "--wrong-prompt") {
-      ok = flag(options.wrongPrompt);
-    } else if (arg == "--garbage") {
-      ok = flag(options.garbage);
-    } else if (arg == "--slow") {
-      options.slowGapMs = 10;
-      if (hasValue && (!ToInt(value, options.slowGapMs) || options.slowGapMs < 0 ||
-                       options.slowGapMs > 10000)) {
-        error = "--slow: not a gap in ms: " + value;
-        return false;
-      }
-    } else if (arg == "--overlong") {
-      ok = flag(options.overlong);
-    } else if (arg == "--nul") {
-      ok = flag(options.nul);
-    } else if (arg == "--lower-ok") {
-      ok = flag(options.lowerOk);
-    } else if (arg == "--no-store") {
-      ok = flag(options.noStore);
-    } else if (arg == "--lower-v") {
-      ok = flag(options.lowerV);
-    } else if (arg == "--stream") {
-      ok = flag(options.stream);
-    } else if (arg == "--hangup") {
-      ok = flag(options.hangup);
-    } else if (arg == "--seed") {
-      int seed = 0;
-      ok = takeInt(seed);
-      options.seed = static_cast<unsigned>(seed);
-    } else {
-      error = "unknown option: " + arg;
+      case kReplay:
+        options.replayPath = v;
+        break;
+      case kReplayPort:
+        options.replayPort = v;
+        break;
+    }
+    if (!ok) {
+      error = a.spelled + ": not a valid value: " + v;
       return false;
     }
-    if (!ok) return false;
   }
   return true;
 }

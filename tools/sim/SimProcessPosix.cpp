@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "SimProcess.h"
+#include "SysCallPosix.h"
 
 extern char** environ;
 
@@ -47,10 +48,7 @@ std::string CSimProcess::DefaultProgram() {
   const char* dir = std::getenv("ZETA7_BIN_DIR");
   if (dir != nullptr && *dir != '\0') return std::string(dir) + "/zeta7-sim";
   // Test programs are built into the same folder as the unit.
-  char self[4096];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return std::string();
-  std::string path(self, static_cast<size_t>(n));
+  const std::string path = posix::ProgramPath();
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return std::string();
   return path.substr(0, slash + 1) + "zeta7-sim";

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "SimUnit.h"
+#include "SysCallPosix.h"
 #include "version.h"
 
 namespace {
@@ -88,16 +89,7 @@ int LineBaud(int slave) {
   return baud != 0 ? baud : 38400;
 }
 
-bool WriteAll(int fd, const char* data, size_t n) {
-  while (n > 0) {
-    const ssize_t w = write(fd, data, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
+using posix::WriteAll;
 
 // Points linkPath at target through a temporary name, so that the link is
 // never missing for a reader. Refuses to replace anything but a symlink.

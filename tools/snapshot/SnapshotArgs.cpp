@@ -1,56 +1,77 @@
 #include "SnapshotArgs.h"
 
-std::string SnapshotUsage() {
-  return R"(Usage: zeta7-snapshot OUT.png [--device PATH [--read]]
+#include "CliParser.h"
 
-Renders the main window of the ZETA-7 settings utility to the PNG file OUT.png,
-without a display (Qt's offscreen platform unless QT_QPA_PLATFORM says
-otherwise). The settings come from a private temporary folder and are not
-written back.
+namespace {
 
-  --device PATH   connect to the unit on PATH as COM1 before the picture
-  --read          then read the unit's parameters into the window
-  --help          this text
-  --version       the version of zeta7-snapshot
+enum { kHelp, kVersion, kDevice, kRead };
 
-Message boxes are answered OK and printed on standard error.
-)";
+const CliProgram& SnapshotProgram() {
+  static const CliProgram program{
+      "zeta7-snapshot",
+      "OUT.png [--device PATH [--read]]",
+      "Renders the main window of the ZETA-7 settings utility to the PNG file OUT.png,\n"
+      "without a display (Qt's offscreen platform unless QT_QPA_PLATFORM says\n"
+      "otherwise). The settings come from a private temporary folder and are not\n"
+      "written back.",
+      "Message boxes are answered OK and printed on standard error.",
+      {},
+      {
+          {kDevice, "device", 0, CliArg::kValue, "PATH", "*",
+           "connect to the unit on PATH as COM1 before the picture", "file"},
+          {kRead, "read", 0, CliArg::kFlag, nullptr, "*",
+           "then read the unit's parameters into the window"},
+          {kHelp, "help", 'h', CliArg::kFlag, nullptr, "*", "this text"},
+          {kVersion, "version", 0, CliArg::kFlag, nullptr, "*", "the version of zeta7-snapshot"},
+      }};
+  return program;
 }
+
+}  // namespace
+
+std::string SnapshotUsage() { return CliUsage(SnapshotProgram(), nullptr); }
 
 bool ParseSnapshotArgs(int argc, const char* const* argv, SnapshotArgs& args, std::string& error) {
   args = SnapshotArgs();
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      args.help = true;
-    } else if (arg == "--version") {
-      args.version = true;
-    } else if (arg == "--read") {
-      args.read = true;
-    } else if (arg == "--device") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        error = "--device needs a path";
-        return false;
-      }
-      args.device = argv[++i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option: " + arg;
-      return false;
-    } else if (!args.output.empty()) {
-      error = "one output file only: " + arg;
-      return false;
-    } else if (arg.empty()) {
-      error = "empty output file name";
-      return false;
-    } else {
-      args.output = arg;
+  CliParsed parsed;
+  if (!CliParse(SnapshotProgram(), std::vector<std::string>(argv + 1, argv + argc), &parsed,
+                &error)) {
+    return false;
+  }
+  for (const CliArgument& a : parsed.options) {
+    switch (a.option->id) {
+      case kHelp:
+        args.help = a.On();
+        break;
+      case kVersion:
+        args.version = a.On();
+        break;
+      case kRead:
+        args.read = a.On();
+        break;
+      case kDevice:
+        if (a.value.empty()) {
+          error = "--device needs a path";
+          return false;
+        }
+        args.device = a.value;
+        break;
     }
   }
   if (args.help || args.version) return true;
-  if (args.output.empty()) {
+  if (parsed.operands.size() > 1) {
+    error = "one output file only: " + parsed.operands[1];
+    return false;
+  }
+  if (parsed.operands.empty()) {
     error = "no output file";
     return false;
   }
+  if (parsed.operands[0].empty()) {
+    error = "empty output file name";
+    return false;
+  }
+  args.output = parsed.operands[0];
   if (args.read && args.device.empty()) {
     error = "--read needs --device";
     return false;
