@@ -367,9 +367,9 @@ int CtlMain(int argc, const char* const* argv) {
   }
   if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
     WriteStderr("zeta7ctl: " +
-                TrF("cannot write to the record file: %s (the records of %s units are missing)",
-                    {c.recordPath, std::to_string(counts.recordsLost)}) +
-                " (" + record.Error() + ")\n");
+                TrF("cannot write to the record file: %s (%s; the records of %s units are missing)",
+                    {c.recordPath, record.Error(), std::to_string(counts.recordsLost)}) +
+                "\n");
     evidenceLost = true;
   }
   if (counts.stdoutLost > 0 || !CloseStdout()) {
