@@ -13,10 +13,13 @@
 #include "CliText.h"
 #include "ComResolver.h"
 #include "CtlBatch.h"
+#include "CtlHash.h"
 #include "CtlOptions.h"
 #include "CtlPlan.h"
 #include "CtlPlatform.h"
 #include "CtlProfile.h"
+#include "CtlReport.h"
+#include "CtlStation.h"
 #include "CtlText.h"
 #include "PortDiagnosis.h"
 #include "PortList.h"
@@ -185,6 +188,7 @@ bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& 
       continue;
     }
     target.plan = row.params;
+    target.planRow = row.line;
     targets->push_back(target);
   }
   std::stable_sort(errors.begin(), errors.end(),
@@ -227,7 +231,8 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
       };
     }
     case CtlVerb::kWrite:
-    case CtlVerb::kApply: {
+    case CtlVerb::kApply:
+    case CtlVerb::kStation: {
       const bool force = c.force, check = c.check, diff = c.diff;
       return [profile, force, check, diff](CUnitSession& s) {
         const UnitParams target = s.Target().plan ? *s.Target().plan : profile;
@@ -258,12 +263,19 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
     }
     case CtlVerb::kNone:
     case CtlVerb::kPorts:
+    case CtlVerb::kReport:
       break;
   }
   return [](CUnitSession&) { return false; };
 }
 
 }  // namespace
+
+UnitJob ApplyJob(const CtlCommand& c, const UnitParams& profile) {
+  CtlCommand apply = c;
+  apply.verb = CtlVerb::kApply;
+  return JobFor(apply, profile);
+}
 
 int CtlMain(int argc, const char* const* argv) {
   SetLanguage(LanguageOfEnvironment());
@@ -280,6 +292,8 @@ int CtlMain(int argc, const char* const* argv) {
     return shown && CloseStdout() ? kExitDone : kExitUnitFailed;
   }
 
+  if (c.verb == CtlVerb::kReport) return RunReport(c);
+
   if (!c.settingsPath.empty()) {
     const std::string problem = SettingsFileProblem(c.settingsPath);
     if (!problem.empty()) return UsageError(problem);
@@ -294,6 +308,8 @@ int CtlMain(int argc, const char* const* argv) {
     }
     return kExitDone;
   }
+
+  if (c.verb == CtlVerb::kStation) return RunStation(c, settings, roots, &g_interrupted);
 
   UnitParams profile = c.params;
   std::vector<UnitTarget> targets;
@@ -318,12 +334,19 @@ int CtlMain(int argc, const char* const* argv) {
     if (!ResolveTargets(c, settings.map, roots, &targets, &error)) return UsageError(error);
   }
 
+  RecordStamp stamp = StampOfRun(c.operatorName, roots);
+  if (c.verb == CtlVerb::kApply) {
+    stamp.plan = c.planPath.empty() ? c.file : c.planPath;
+    stamp.planSha256 = FileSha256(stamp.plan);
+  }
+
   if (c.verb == CtlVerb::kScan && targets.empty()) {
     WriteStderr(std::string("zeta7ctl: ") + Tr("no serial devices were found; nothing to scan") +
                 "\n");
   }
 
   BatchOutput output;
+  output.stamp = &stamp;
   output.json = c.json;
   // The profile itself goes to standard output; the unit's line may not.
   output.okToStderr = c.verb == CtlVerb::kSave && IsStandardStream(c.file);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -110,6 +111,24 @@ std::string DeviceIdentity(const std::string& device) {
   std::error_code ec;
   const std::filesystem::path c = std::filesystem::canonical(device, ec);
   return ec ? device : c.string();
+}
+
+std::string HostName() {
+  char name[256] = {};
+  return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
+std::string LoginName() {
+  // The session's login (under sudo the technician, not root), else the
+  // account behind the process, before what the environment claims.
+  char buf[1024];
+  if (getlogin_r(buf, sizeof buf) == 0 && buf[0] != '\0') return buf;
+  passwd entry{}, *found = nullptr;
+  if (getpwuid_r(geteuid(), &entry, buf, sizeof buf, &found) == 0 && found != nullptr) {
+    return found->pw_name;
+  }
+  const char* user = std::getenv("LOGNAME");
+  return user != nullptr ? user : "";
 }
 
 CRecordFile::~CRecordFile() { Close(); }
