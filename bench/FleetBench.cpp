@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "ApplyFloor.h"
 #include "CComPort.h"
 #include "CtlBatch.h"
 #include "SimProcess.h"
@@ -34,57 +35,11 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kBaud = 38400;
+constexpr int kBaud = kApplyBaud;
 constexpr int kRuns = 3;
-constexpr int kTurnaroundSamples = 20;
 const UnitParams kProfile{20, 4, -1, 500};
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-template <class T>
-T Median(std::vector<T> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// Bytes of an apply each way, as the simulated unit answers: every line is
-// echoed with CR LF; the empty line gets the prompt, every other the reply,
-// CR LF and the prompt.
-long long ApplyBytes() {
-  const std::string prompt = "ZETA7>";
-  const std::string lines[] = {"", "V", "R", "S 20 4 -1 500", "R"};
-  const std::string replies[] = {"", "V1.02.03", "12  3     5  1000", "OK", "20  4    -1   500"};
-  long long bytes = 0;
-  for (int i = 0; i < 5; ++i) {
-    const long long sent = static_cast<long long>(lines[i].size()) + 2;
-    long long got = sent + static_cast<long long>(prompt.size());
-    if (!lines[i].empty()) got += static_cast<long long>(replies[i].size()) + 2;
-    bytes += sent + got;
-  }
-  return bytes;
-}
-
-double ByteMs() { return 10.0 * 1000.0 / kBaud; }
-
-// Median time from the end of a write of CR LF to the first echo byte, less
-// that byte's time on the line.
-double MeasureTurnaround(const std::string& device) {
-  CComPort port;
-  port.SetComMap({{1, device}});
-  if (port.Reopen(1, kBaud, 8, 0, 0) != 1) return 0;
-  std::vector<double> samples;
-  for (int i = 0; i < kTurnaroundSamples; ++i) {
-    while (port.ReadByte() != 0) {
-    }
-    const Clock::time_point sent = Clock::now();
-    port.WriteString("\r\n");
-    if (port.WaitByte(1000) <= 0) continue;
-    samples.push_back(std::max(0.0, Ms(Clock::now() - sent) - ByteMs()));
-    while (port.WaitByte(20) > 0) {  // the rest of the echo and the prompt
-    }
-  }
-  return samples.empty() ? 0 : Median(samples);
-}
 
 struct Run {
   double batchMs;
@@ -147,9 +102,9 @@ int main(int argc, char** argv) {
 
   const double turnaround = MeasureTurnaround(all[0].device);
   const long long bytes = ApplyBytes();
-  const double floorMs = bytes * ByteMs() + 5 * turnaround;
+  const double floorMs = ApplyFloorMs(turnaround);
   std::printf("apply at %d bit/s: %lld bytes on the line (both ways), %.3f ms a byte,\n", kBaud,
-              bytes, ByteMs());
+              bytes, ApplyByteMs());
   std::printf("simulator turnaround %.3f ms an exchange; floor per unit %.1f ms\n\n", turnaround,
               floorMs);
   std::printf("%6s %6s %10s %12s %12s %10s %10s %7s\n", "units", "pace", "batch ms", "unit ms mean",

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "ComNumbers.h"
 #include "ComResolver.h"
 #include "PortDiagnosis.h"
 #include "SysCallPosix.h"
@@ -176,8 +177,12 @@ PortDiagnosis DiagnoseComPort(int n, const ComMap& map, const std::string& sysRo
   if (entry != map.end() && !entry->second.empty()) {
     d.device = entry->second;
     d.mapKey = "com" + std::to_string(n);
-  } else if (n >= 1 && static_cast<size_t>(n) <= devices.size()) {
-    d.device = devices[static_cast<size_t>(n) - 1].path;
+  } else if (const ComNumberTarget t = FindComNumber(n, sysRoot, devRoot); !t.error.empty()) {
+    d.problem = PortProblem::kOther;
+    d.systemError = t.error;
+    return d;
+  } else if (!t.device.empty()) {
+    d.device = t.device;  // a unit not plugged in: the by-id path that names it
   } else {
     d.problem = PortProblem::kNoDevice;
     FillPresent(d, devices);

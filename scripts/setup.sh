@@ -5,8 +5,8 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           fonts-ipafont-gothic qt6-translations-l10n clang libclang-rt-14-dev clang-format
           xvfb xauth)
-# The tests read the tools' JSON lines with nlohmann's parser (header-only,
-# also for the Windows build).
+# The tests read the tools' JSON lines with nlohmann's parser, and so do
+# zeta7ctl report and station (header-only, also for the Windows build).
 packages+=(nlohmann-json3-dev)
 # scripts/package-test.sh: the .deb's dependency list and checks of what gets installed
 packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db x11-utils)

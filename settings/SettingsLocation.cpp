@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "AppFolderNames.h"
+
 const std::string kMsgUserFolderUnavailable = std::string("Windowsのバージョンの取得もしくは") +
                                               kMessageLineBreak +
                                               "アプリケーションフォルダの取得に失敗しました。";
@@ -10,8 +12,6 @@ const char* const kMsgUserFolderNotCreated = "ユーザアプリケーション�
 
 namespace {
 
-constexpr const char* kMakerFolder = "Quillbeck";
-constexpr const char* kProductFolder = "ZETA-7";
 constexpr const char* kSettingsExtension = ".ini";
 
 // The folder part of path with its trailing separator, or "" for a bare name.

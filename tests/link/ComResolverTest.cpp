@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CComPort.h"
+#include "ComNumbers.h"
 #include "ComResolver.h"
 #include "PortDiagnosis.h"
 #include "TestFiles.h"
@@ -44,6 +45,8 @@ class ComResolverTest : public ::testing::Test {
   }
 
   CTempDir dir_;
+  // The numbers these tests' devices are given are remembered here.
+  CScopedEnv config_{"XDG_CONFIG_HOME", dir_ / "config"};
 };
 
 TEST_F(ComResolverTest, RealLegacyPortsThenUsbThenAcmEachByNumber) {
@@ -78,8 +81,7 @@ TEST_F(ComResolverTest, ExplicitMapWinsAndAbsentNumbersResolveToNothing) {
   for (int n : {256, 0, -1}) EXPECT_EQ(ResolveComDevice(n, map), "") << n;
 
   // An empty entry falls back to the present devices.
-  const std::vector<SerialDevice> present = ListSerialDevices();
-  EXPECT_EQ(ResolveComDevice(1, {{1, ""}}), present.empty() ? "" : present[0].path);
+  EXPECT_EQ(ResolveComDevice(1, {{1, ""}}), FindComNumber(1).device);
 }
 
 // The window's hints: what each number leads to, with the product where the
@@ -202,7 +204,8 @@ TEST(PortDiagnosisText, PresentPortsByTheirNumbersNotWindowsOwnNames) {
   PortDiagnosis d;
   d.device = "\\\\.\\COM9";
   d.problem = PortProblem::kMissing;
-  d.present = {{"\\\\.\\COM3", "USB Serial Port (COM3)", 3}, {"\\\\.\\COM7", "", 7}};
+  d.present = {{"\\\\.\\COM3", "USB Serial Port (COM3)", 3, {}, {}},
+               {"\\\\.\\COM7", "", 7, {}, {}}};
   EXPECT_EQ(DescribeProblem(d), "デバイスがありません (存在するデバイス: COM3 COM7)");
 }
 

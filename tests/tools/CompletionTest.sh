@@ -16,8 +16,12 @@ export ZETA7_DEVICE_ROOT=$root
 mkdir -p "$root/dev/serial/by-id" "$root/work/site" "$root/sys/class/tty/ttyUSB0/device" \
   "$root/sys/class/tty/ttyACM0/device"
 touch "$root/dev/ttyUSB0" "$root/dev/ttyACM0" "$root/work/b.ini" "$root/work/site/a.INI" \
-  "$root/work/notes.txt" "$root/work/units.csv"
+  "$root/work/notes.txt" "$root/work/units.csv" "$root/work/r.jsonl"
 ln -s ../../ttyUSB0 "$root/dev/serial/by-id/usb-Test-if00-port0"
+export XDG_CONFIG_HOME=$root/config
+mkdir -p "$XDG_CONFIG_HOME/Quillbeck/ZETA-7"
+printf '# remembered\nCOM12 usb-Test-if00-port0\ncom3 ttyS0\n' \
+  >"$XDG_CONFIG_HOME/Quillbeck/ZETA-7/com-numbers.conf"
 cd "$root/work" || exit 1
 
 failed=0
@@ -41,18 +45,21 @@ check() {
   fi
 }
 
-check "apply help info ports read save scan write" zeta7ctl ""
+check "apply help info ports read report save scan station write" zeta7ctl ""
 check "--help --version" zeta7ctl --
-check "read" zeta7ctl re
-check "read" zeta7ctl help r
+check "read report" zeta7ctl re
+check "read report" zeta7ctl help r
 check "--channel --check" zeta7ctl write -p COM1 --ch
 check "--all" zeta7ctl info --a
 check "--json=false --json=true" zeta7ctl read --json=
 check "--plan" zeta7ctl apply --pl
+check "--again" zeta7ctl station --ag
+check "b.ini site/" zeta7ctl station ""
+check "--csv --help --version" zeta7ctl report --
 check "--help --settings --version" zeta7ctl ports --
-check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM2" \
+check "$root/dev/serial/by-id/usb-Test-if00-port0 $root/dev/ttyACM0 $root/dev/ttyUSB0 COM1 COM12 COM3" \
   zeta7ctl read -p ""
-check "COM1 COM2" zeta7ctl read --port C
+check "COM1 COM12 COM3" zeta7ctl read --port C
 check "$root/dev/ttyACM0" zeta7ctl read -p "$root/dev/ttyA"
 check "fast fixed" zeta7ctl read --pace f
 check "19200" zeta7ctl read -b 1
@@ -62,12 +69,15 @@ check "site/a.INI" zeta7ctl save -p COM1 site/
 check "b.ini site/" zeta7ctl read --settings ""
 check "site/ units.csv" zeta7ctl apply --plan ""
 check "" zeta7ctl write --channel ""
+check "r.jsonl" zeta7ctl report r
 check "--settings" zeta7-ports --s
+check "--forget" zeta7-ports --f
+check "COM12 COM3" zeta7-ports --forget ""
 check "b.ini site/" zeta7-ports --settings ""
 
 # Every option of the table is offered somewhere, and named in the man
 # page: the table, the completion and the manual cannot drift apart.
-for command in "" ports scan info read write save apply; do
+for command in "" ports scan info read write save apply station report; do
   # shellcheck disable=SC2086
   zeta7ctl --complete -- $command --
 done | sort -u >"$root/options"

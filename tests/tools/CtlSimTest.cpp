@@ -30,6 +30,7 @@
 #include "JsonLine.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "TestTerminal.h"
 #include "ToolProcess.h"
 
 namespace {
@@ -70,55 +71,6 @@ json RecordOf(const std::vector<json>& records, const std::string& port) {
   return {};
 }
 
-// A pseudo-terminal for a program's standard error, in raw mode (no CR
-// added to LF), its output collected by a thread of its own.
-class CTerminal {
- public:
-  CTerminal() {
-    m_nMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_nMaster < 0 || grantpt(m_nMaster) != 0 || unlockpt(m_nMaster) != 0) return;
-    m_strDevice = ptsname(m_nMaster);
-    m_nSlave = open(m_strDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios t{};
-    if (m_nSlave < 0 || tcgetattr(m_nSlave, &t) != 0) return;
-    cfmakeraw(&t);
-    tcsetattr(m_nSlave, TCSANOW, &t);
-    const winsize ws{24, 100, 0, 0};
-    ioctl(m_nSlave, TIOCSWINSZ, &ws);
-    m_thread = std::thread([this] {
-      while (!m_bStop) {
-        pollfd p{m_nMaster, POLLIN, 0};
-        char buf[512];
-        if (poll(&p, 1, 20) <= 0) continue;
-        const ssize_t n = read(m_nMaster, buf, sizeof buf);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (n > 0) m_strText.append(buf, static_cast<size_t>(n));
-      }
-    });
-  }
-  ~CTerminal() {
-    m_bStop = true;
-    if (m_thread.joinable()) m_thread.join();
-    if (m_nSlave >= 0) close(m_nSlave);
-    if (m_nMaster >= 0) close(m_nMaster);
-  }
-  bool Ok() const { return m_thread.joinable(); }
-  const std::string& Device() const { return m_strDevice; }
-  std::string Text() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_strText;
-  }
-
- private:
-  int m_nMaster = -1;
-  int m_nSlave = -1;
-  std::string m_strDevice;
-  mutable std::mutex m_mutex;
-  std::string m_strText;
-  std::atomic<bool> m_bStop{false};
-  std::thread m_thread;
-};
-
 std::string Params(const json& p) {
   if (!p.is_object()) return "null";
   auto n = [&](const char* k) { return std::to_string(p.value(k, 0)); };
@@ -132,6 +84,8 @@ class CtlSimTest : public ::testing::Test {
     std::filesystem::create_directories(root_ / "sys/class/tty");
     std::filesystem::create_directories(root_ / "dev/serial/by-id");
     rootEnv_ = std::make_unique<CScopedEnv>("ZETA7_DEVICE_ROOT", root_.Path());
+    // The numbers the tree's devices keep are this test's alone.
+    configEnv_ = std::make_unique<CScopedEnv>("XDG_CONFIG_HOME", dir_ / "config");
     // The texts below are the Japanese ones; English is the default.
     languageEnv_ = std::make_unique<CScopedEnv>("LC_ALL", "ja_JP.UTF-8");
     WriteFile(profile(), "[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n");
@@ -174,6 +128,7 @@ class CtlSimTest : public ::testing::Test {
   CTempDir dir_;
   CTempDir root_;
   std::unique_ptr<CScopedEnv> rootEnv_;
+  std::unique_ptr<CScopedEnv> configEnv_;
   std::unique_ptr<CScopedEnv> languageEnv_;
   std::vector<std::unique_ptr<CSimProcess>> sims_;
 };
@@ -784,6 +739,91 @@ TEST_F(CtlSimTest, AllTakesEveryUnitAndSkipsOnlySilentPorts) {
   r = Ctl({"info", "--all", "--pace", "fast", "--timeout", "100"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(Has(r.err, "応答するZETA-7がありません")) << r.err;
+}
+
+// A COM number stays with its unit: with COM2's unit unplugged, COM3's unit
+// still answers as COM3, and COM2 fails naming its unit, with nothing sent
+// to any unit. -p takes the adapter's serial number or its by-id name; a
+// serial number that two ports share is refused.
+TEST_F(CtlSimTest, NumbersStayWithTheirUnitsAndPortsGoBySerial) {
+  ASSERT_TRUE(StartUnits({{}, {}, {}}));
+  WriteFile(settings(), "");
+  for (int i = 0; i < 3; ++i) AddListedDevice(i, sims_[i]->DevicePath());
+  ToolResult r =
+      Ctl({"read", "-p", "COM1", "-p", "COM2", "-p", "COM3", "--pace", "fast", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+
+  std::filesystem::remove_all(root_ / "sys/class/tty/ttyUSB1");
+  std::filesystem::remove(root_ / "dev/ttyUSB1");
+  std::filesystem::remove(ById(1));
+  const size_t heard[] = {sims_[0]->ReceivedBytes().size(), sims_[1]->ReceivedBytes().size()};
+  r = Ctl({"read", "-p", "COM2", "--pace", "fast"});
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  EXPECT_TRUE(Has(r.err, ById(1) + ": デバイスがありません (存在するデバイス: COM1=")) << r.err;
+  r = Ctl({"read", "-p", "COM3", "--pace", "fast", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<json> records = Records(r.out);
+  ASSERT_EQ(records.size(), 1u) << r.out;
+  EXPECT_EQ(records[0]["device"], root_ / "dev/ttyUSB2");
+  EXPECT_EQ(sims_[0]->ReceivedBytes().size(), heard[0]);
+  EXPECT_EQ(sims_[1]->ReceivedBytes().size(), heard[1]);
+
+  r = Ctl({"read", "-p", Serial(2), "-p", "usb-Test_Adapter_TS000-if00-port0", "--pace", "fast",
+           "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  records = Records(r.out);
+  EXPECT_EQ(RecordOf(records, Serial(2))["device"], ById(2)) << r.out;
+  EXPECT_EQ(RecordOf(records, "usb-Test_Adapter_TS000-if00-port0")["outcome"], "ok") << r.out;
+  // A second interface with the same serial number: which one is not said.
+  std::filesystem::create_symlink("../../ttyUSB0",
+                                  root_ / "dev/serial/by-id/usb-Test_Adapter_TS002-if01-port0");
+  for (const char* name : {"TS002", "COM300"}) {
+    r = Ctl({"read", "-p", name, "--pace", "fast"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_TRUE(Has(r.err, name == std::string("TS002")
+                               ? "シリアル番号 TS002 のポートが 2 つあります"
+                               : "ポート名が不正です: COM300"))
+        << r.err;
+  }
+}
+
+// zeta7-ports lists a remembered number whose unit is away, says which
+// numbers are remembered, forgets one on request, and says a damaged file.
+TEST_F(CtlSimTest, PortListShowsRememberedNumbersAndForgetsOne) {
+  ASSERT_TRUE(StartUnits({{}, {}}));
+  WriteFile(settings(), "");
+  AddListedDevice(0, sims_[0]->DevicePath());
+  AddListedDevice(1, sims_[1]->DevicePath());
+  const std::string numbers = dir_ / "config/Quillbeck/ZETA-7/com-numbers.conf";
+  auto ports = [&](const Lines& args) {
+    return CToolProcess("zeta7-ports").Run(args.empty() ? Lines{"--settings", settings()} : args);
+  };
+  EXPECT_EQ(ports({}).exitCode, 0);
+  std::filesystem::remove(root_ / "dev/ttyUSB0");
+  std::filesystem::remove(ById(0));
+  ToolResult r = ports({});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& part :
+       {"COM番号の記憶: " + numbers + "\nCOM1  " + ById(0) +
+            "\n      番号: usb-Test_Adapter_TS000-if00-port0 に記憶されています\n      "
+            "デバイスがありません",
+        "COM2  " + (root_ / "dev/ttyUSB1") + "\n      by-id: " + ById(1)}) {
+    EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
+  }
+  r = ports({"--forget", "com1"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "COM1 の記憶を消しました (usb-Test_Adapter_TS000-if00-port0)\n");
+  EXPECT_FALSE(Has(ReadFile(numbers), "TS000")) << ReadFile(numbers);
+  r = ports({"--forget", "COM1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "COM1 は記憶されていません")) << r.err;
+  EXPECT_EQ(ports({"--forget", "COM0"}).exitCode, 2);
+
+  WriteFile(numbers, ReadFile(numbers) + "COM9\n");
+  r = ports({});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "COM番号の記憶ファイルが壊れています: " + numbers)) << r.err;
+  EXPECT_TRUE(Has(r.out, "番号なし  " + (root_ / "dev/ttyUSB1"))) << r.out;
 }
 
 // A plan gives each unit its own values, the port by COM name, device path

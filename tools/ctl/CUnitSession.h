@@ -38,6 +38,7 @@ struct UnitTarget {
   std::string device;              // the resolved path
   std::string mapKey;              // "com3" when the [ports] map gave the path
   std::optional<UnitParams> plan;  // this unit's own values (apply --plan)
+  int planRow = 0;                 // the plan's line that gave them
 };
 
 struct SessionOptions {

@@ -10,7 +10,9 @@
 
 #include "CliText.h"
 #include "CtlText.h"
+#include "DeviceWatcher.h"
 #include "ToolConsole.h"
+#include "version.h"
 
 namespace {
 
@@ -136,6 +138,33 @@ class CBatchSink {
 
 }  // namespace
 
+RecordStamp StampOfRun(const std::string& operatorName, const DeviceRoots& roots) {
+  RecordStamp s;
+  s.toolVersion = ZETA7_VERSION_STRING;
+  s.host = HostName();
+  s.operatorName = operatorName.empty() ? LoginName() : operatorName;
+  s.roots = roots;
+  return s;
+}
+
+void StampRecord(UnitRecord* r, const RecordStamp& s, int planRow) {
+  r->endTime = UtcNow();
+  r->toolVersion = s.toolVersion;
+  r->host = s.host;
+  r->operatorName = s.operatorName;
+  if (r->command == "apply" || r->command == "station") {
+    r->plan = s.plan;
+    r->planSha256 = s.planSha256;
+    r->planRow = planRow;
+  }
+  if (r->usbSerial.empty() && !r->device.empty()) {
+    const std::string identity = DeviceIdentity(r->device);
+    for (const PresentDevice& d : ListPresentDevices(s.roots)) {
+      if (!d.serial.empty() && DeviceIdentity(d.device) == identity) r->usbSerial = d.serial;
+    }
+  }
+}
+
 std::string SummaryLine(const BatchCounts& c) {
   std::string line = TrF("done %s", {std::to_string(c.ok)});
   if (c.changed + c.unchanged > 0) {
@@ -203,6 +232,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       const bool ok = job(session);
       session.Finish(ok);
       UnitRecord& record = session.Record();
+      if (output.stamp != nullptr) StampRecord(&record, *output.stamp, target.planRow);
       if (!ok && skipAbsent && session.NothingAnswered() &&
           record.outcome == UnitOutcome::kFailed) {
         record.outcome = UnitOutcome::kSkipped;
@@ -220,6 +250,7 @@ BatchCounts RunBatch(const std::vector<UnitTarget>& targets, const SessionOption
       session.Record().error =
           std::string(Tr(kTextThreadFailed)) + " " + target.name + ": " + e.what();
       session.Record().errorCode = ErrorCode::kThreadFailed;
+      if (output.stamp != nullptr) StampRecord(&session.Record(), *output.stamp, target.planRow);
       sink.Unit(index, session.Record());
       unitEnded();
     }

@@ -19,7 +19,24 @@
 #include "CUnitSession.h"
 #include "CtlPlatform.h"
 
+// What every record carries beside the unit's own: the tool, the computer,
+// who ran it and, for apply, what was applied.
+struct RecordStamp {
+  std::string toolVersion;
+  std::string host;
+  std::string operatorName;
+  std::string plan;        // the profile's or plan's name as given; "" for other commands
+  std::string planSha256;  // of its bytes
+  DeviceRoots roots;       // where a unit's USB serial number is looked up
+};
+// The stamp of this run: --operator, else the login name.
+RecordStamp StampOfRun(const std::string& operatorName, const DeviceRoots& roots);
+// Fills the stamp's fields, the end time and (where the record has none)
+// the USB serial number of the record's device.
+void StampRecord(UnitRecord* record, const RecordStamp& stamp, int planRow);
+
 struct BatchOutput {
+  const RecordStamp* stamp = nullptr;
   CRecordFile* record = nullptr;  // --record, opened for appending
   bool json = false;
   bool human = true;        // a line per unit when not json (failures go to stderr)

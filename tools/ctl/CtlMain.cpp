@@ -6,16 +6,20 @@
 #include <filesystem>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "CliText.h"
 #include "ComResolver.h"
 #include "CtlBatch.h"
+#include "CtlHash.h"
 #include "CtlOptions.h"
 #include "CtlPlan.h"
 #include "CtlPlatform.h"
 #include "CtlProfile.h"
+#include "CtlReport.h"
+#include "CtlStation.h"
 #include "CtlText.h"
 #include "PortDiagnosis.h"
 #include "PortList.h"
@@ -33,14 +37,17 @@ int UsageError(const std::string& message) {
   return kExitUsage;
 }
 
-// The names a port can be given by: the COM names of the present ports and
-// the settings file's, then the devices themselves.
+// The names a port can be given by: the COM names of the present ports, the
+// settings file's and the remembered ones, then the devices themselves.
 std::vector<std::string> PortNames() {
   const ProgramSettings settings = LoadProgramSettings(std::string());
   const DeviceRoots roots = DeviceRootsOfEnvironment();
   const std::vector<SerialDevice> present = ListSerialDevices(roots.sys, roots.dev);
   std::vector<std::string> names;
-  for (int n : ListedComNumbers(settings.map, present)) names.push_back("COM" + std::to_string(n));
+  std::set<int> numbers;
+  for (int n : ListedComNumbers(settings.map, present)) numbers.insert(n);
+  for (int n : RememberedComNumbers()) numbers.insert(n);
+  for (int n : numbers) names.push_back("COM" + std::to_string(n));
   for (const std::string& path : ByIdPaths(roots)) names.push_back(path);
   for (const SerialDevice& d : present) names.push_back(d.path);
   return names;
@@ -69,6 +76,9 @@ std::vector<UnitTarget> AllTargets(const ComMap& map, const DeviceRoots& roots) 
   for (const auto& [n, device] : map) {
     if (!device.empty()) mapped[DeviceIdentity(device)] = true;
   }
+  // Devices the numbers file leaves without a number are not reached.
+  const std::string problem = NumbersProblem(roots);
+  if (!problem.empty()) WriteStderr("zeta7ctl: " + problem + "\n");
   for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
     const std::string device = ResolveComIn(n, map, roots);
     if (device.empty()) continue;
@@ -79,35 +89,47 @@ std::vector<UnitTarget> AllTargets(const ComMap& map, const DeviceRoots& roots) 
   return targets;
 }
 
+// Whether name looks like a COM name that the one rule refuses ("COM0",
+// "COM300", "com03"): a mistyped number, not a serial number.
+bool LooksLikeComName(const std::string& name) {
+  if (name.size() < 4 || (name.compare(0, 3, "COM") != 0 && name.compare(0, 3, "com") != 0)) {
+    return false;
+  }
+  return name.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+
 // One port as named on the command line or in a plan: COMn, a device path,
-// or (plans) a USB serial number. A port that leads to nothing stops the
-// batch: the user meant that unit.
-bool ResolvePort(const std::string& name, bool serialAllowed, const ComMap& map,
-                 const DeviceRoots& roots, UnitTarget* target, std::string* error) {
+// a /dev/serial/by-id name or a USB serial number. A port that leads to
+// nothing stops the batch: the user meant that unit.
+bool ResolvePort(const std::string& name, const ComMap& map, const DeviceRoots& roots,
+                 UnitTarget* target, std::string* error) {
   const int n = ComNumberOfName(name.c_str());
   if (n != 0) {
     *target = {name, n, ResolveComIn(n, map, roots), MapKey(n, map), {}};
   } else if (IsDevicePathName(name)) {
     *target = {name, 0, name, {}, {}};
-  } else if (serialAllowed) {
+  } else if (!LooksLikeComName(name)) {
+    // A by-id name names one device; a serial number may name several (the
+    // interfaces of one adapter, or two adapters with one serial number).
     std::vector<std::string> found;
     for (const std::string& path : ByIdPaths(roots)) {
-      if (UsbSerialOfByIdName(std::filesystem::path(path).filename().string()) == name) {
-        found.push_back(path);
-      }
+      const std::string link = std::filesystem::path(path).filename().string();
+      if (link == name || UsbSerialOfByIdName(link) == name) found.push_back(path);
     }
     if (found.size() != 1) {
       *error = found.empty()
-                   ? TrF("no USB adapter with the serial number %s (%s)",
+                   ? TrF("no USB adapter with the serial number %s, nor a by-id name (%s)",
                          {name, roots.dev + "/serial/by-id"})
-                   : TrF("%s ports have the serial number %s (%s and others); name the device "
-                         "path instead",
+                   : TrF("%s ports have the serial number %s (%s and others); name the by-id "
+                         "name or the device path instead",
                          {std::to_string(found.size()), name, found[0]});
       return false;
     }
     *target = {name, 0, found[0], {}, {}};
   } else {
-    *error = TrF("not a port name: %s (COM1 to COM256 or a device path)", {name});
+    *error = TrF(
+        "not a port name: %s (COM1 to COM256, a device path, a by-id name or a USB serial number)",
+        {name});
     return false;
   }
   if (target->device.empty() || !DevicePresent(target->device)) {
@@ -128,7 +150,7 @@ bool ResolveTargets(const CtlCommand& c, const ComMap& map, const DeviceRoots& r
   if (c.all || (c.verb == CtlVerb::kScan && c.ports.empty())) *targets = AllTargets(map, roots);
   for (const std::string& name : c.ports) {
     UnitTarget target;
-    if (!ResolvePort(name, false, map, roots, &target, error)) return false;
+    if (!ResolvePort(name, map, roots, &target, error)) return false;
     targets->push_back(target);
   }
   // Two threads on one device would fight over it; the second would fail.
@@ -155,7 +177,7 @@ bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& 
   for (const PlanRow& row : rows) {
     UnitTarget target;
     std::string error;
-    if (!ResolvePort(row.port, true, map, roots, &target, &error)) {
+    if (!ResolvePort(row.port, map, roots, &target, &error)) {
       errors.push_back({row.line, error});
       continue;
     }
@@ -166,6 +188,7 @@ bool ResolvePlan(const std::string& path, const ComMap& map, const DeviceRoots& 
       continue;
     }
     target.plan = row.params;
+    target.planRow = row.line;
     targets->push_back(target);
   }
   std::stable_sort(errors.begin(), errors.end(),
@@ -208,7 +231,8 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
       };
     }
     case CtlVerb::kWrite:
-    case CtlVerb::kApply: {
+    case CtlVerb::kApply:
+    case CtlVerb::kStation: {
       const bool force = c.force, check = c.check, diff = c.diff;
       return [profile, force, check, diff](CUnitSession& s) {
         const UnitParams target = s.Target().plan ? *s.Target().plan : profile;
@@ -239,12 +263,19 @@ UnitJob JobFor(const CtlCommand& c, const UnitParams& profile) {
     }
     case CtlVerb::kNone:
     case CtlVerb::kPorts:
+    case CtlVerb::kReport:
       break;
   }
   return [](CUnitSession&) { return false; };
 }
 
 }  // namespace
+
+UnitJob ApplyJob(const CtlCommand& c, const UnitParams& profile) {
+  CtlCommand apply = c;
+  apply.verb = CtlVerb::kApply;
+  return JobFor(apply, profile);
+}
 
 int CtlMain(int argc, const char* const* argv) {
   SetLanguage(LanguageOfEnvironment());
@@ -261,6 +292,8 @@ int CtlMain(int argc, const char* const* argv) {
     return shown && CloseStdout() ? kExitDone : kExitUnitFailed;
   }
 
+  if (c.verb == CtlVerb::kReport) return RunReport(c);
+
   if (!c.settingsPath.empty()) {
     const std::string problem = SettingsFileProblem(c.settingsPath);
     if (!problem.empty()) return UsageError(problem);
@@ -275,6 +308,8 @@ int CtlMain(int argc, const char* const* argv) {
     }
     return kExitDone;
   }
+
+  if (c.verb == CtlVerb::kStation) return RunStation(c, settings, roots, &g_interrupted);
 
   UnitParams profile = c.params;
   std::vector<UnitTarget> targets;
@@ -299,12 +334,19 @@ int CtlMain(int argc, const char* const* argv) {
     if (!ResolveTargets(c, settings.map, roots, &targets, &error)) return UsageError(error);
   }
 
+  RecordStamp stamp = StampOfRun(c.operatorName, roots);
+  if (c.verb == CtlVerb::kApply) {
+    stamp.plan = c.planPath.empty() ? c.file : c.planPath;
+    stamp.planSha256 = FileSha256(stamp.plan);
+  }
+
   if (c.verb == CtlVerb::kScan && targets.empty()) {
     WriteStderr(std::string("zeta7ctl: ") + Tr("no serial devices were found; nothing to scan") +
                 "\n");
   }
 
   BatchOutput output;
+  output.stamp = &stamp;
   output.json = c.json;
   // The profile itself goes to standard output; the unit's line may not.
   output.okToStderr = c.verb == CtlVerb::kSave && IsStandardStream(c.file);

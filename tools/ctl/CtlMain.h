@@ -5,6 +5,8 @@
 // 128 + the signal when interrupted: 130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).
 #pragma once
 
+#include "CtlBatch.h"
+
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitUnitFailed = 1;
 inline constexpr int kExitUsage = 2;
@@ -12,3 +14,8 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitChangesPending = 3;
 
 int CtlMain(int argc, const char* const* argv);
+
+// apply's work on one unit (prompt, version, read, write only where needed,
+// read back), for the station to give each unit it serves.
+struct CtlCommand;
+UnitJob ApplyJob(const CtlCommand& c, const UnitParams& profile);

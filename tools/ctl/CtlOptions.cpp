@@ -35,19 +35,27 @@ enum OptionId {
   kOptExitCode,
   kOptDiff,
   kOptForce,
+  kOptOperator,
+  kOptAgain,
+  kOptQuiet,
+  kOptCsv,
 };
 
 struct VerbEntry {
   const char* name;
   CtlVerb verb;
 };
-constexpr VerbEntry kVerbs[] = {{"ports", CtlVerb::kPorts}, {"scan", CtlVerb::kScan},
-                                {"info", CtlVerb::kInfo},   {"read", CtlVerb::kRead},
-                                {"write", CtlVerb::kWrite}, {"save", CtlVerb::kSave},
-                                {"apply", CtlVerb::kApply}};
+constexpr VerbEntry kVerbs[] = {
+    {"ports", CtlVerb::kPorts}, {"scan", CtlVerb::kScan},       {"info", CtlVerb::kInfo},
+    {"read", CtlVerb::kRead},   {"write", CtlVerb::kWrite},     {"save", CtlVerb::kSave},
+    {"apply", CtlVerb::kApply}, {"station", CtlVerb::kStation}, {"report", CtlVerb::kReport}};
 
-const char kUnits[] = "scan info read write save apply";
-const char kSessions[] = "info read write save apply";  // at the speed and pace given
+const char kUnits[] = "scan info read write save apply";  // the ports named with -p
+// Every command that talks to units and leaves records; the station finds
+// its units itself, so it takes no -p.
+const char kRecorded[] = "scan info read write save apply station";
+const char kSessions[] = "info read write save apply station";  // at the speed and pace given
+const char kChanges[] = "write apply station";
 
 CliProgram MakeProgram() {
   CliProgram p;
@@ -96,10 +104,28 @@ CliProgram MakeProgram() {
           "order) and a line a unit; port is a COM name, a device path or a USB serial\n"
           "number (of the by-id name). The whole plan is checked before anything is sent."),
        "file:ini"},
+      {"station", N_("FILE [options]\n--plan UNITS.csv [options]"),
+       N_("set up units one after another as they are plugged in"),
+       N_("Knows each unit plugged in by its USB serial number and writes the profile FILE,\n"
+          "or the plan's row of that serial number, as apply does, then reads it back to\n"
+          "confirm. Serves several units at once. A unit without a row in the plan, and two\n"
+          "units of one serial number, are not written to. A unit already done with the\n"
+          "same values (in this run or in the --record file) is shown as done and not\n"
+          "written to again. A unit pulled out midway starts over when plugged in again.\n"
+          "On a terminal: a line a unit (green done, red failed, yellow already done) and a\n"
+          "bell for each result. Ctrl+C, SIGTERM or SIGHUP ends it (units being set up\n"
+          "finish their exchange and are recorded; a second one gives up the waits)."),
+       "file:ini"},
+      {"report", N_("RECORDS.jsonl [--csv]"), N_("sum up a record file unit by unit"),
+       N_("Sums up a record file: a line a unit (its USB serial number, or else its port)\n"
+          "with its last result, values and time."),
+       "file"},
   };
   p.options = {
       {kOptPort, "port", 'p', CliArg::kValue, N_("PORT"), kUnits,
-       N_("a COM name such as COM3 or a device path (repeatable)"), "port"},
+       N_("a COM number such as COM3, a device path,\na USB serial number or a by-id name "
+          "(repeatable)"),
+       "port"},
       {kOptAll, "all", 0, CliArg::kFlag, nullptr, "info read write apply",
        N_("every port where a unit answers the prompt")},
       {kOptBaud, "baud", 'b', CliArg::kValue, N_("N"), kSessions,
@@ -108,17 +134,17 @@ CliProgram MakeProgram() {
       {kOptPace, "pace", 0, CliArg::kValue, N_("fixed|fast"), kSessions,
        N_("fixed: the window's waits (default);\nfast: as soon as the reply is whole"),
        "words:fixed fast"},
-      {kOptTimeout, "timeout", 0, CliArg::kValue, N_("MS"), kUnits,
+      {kOptTimeout, "timeout", 0, CliArg::kValue, N_("MS"), kRecorded,
        N_("with --pace fast: the timeout of one exchange\n(1-60000, default 1000); scan: the wait "
           "at each\nspeed (default 150)")},
-      {kOptRecord, "record", 0, CliArg::kValue, N_("FILE"), kUnits,
+      {kOptRecord, "record", 0, CliArg::kValue, N_("FILE"), kRecorded,
        N_("append each unit's record to FILE as a JSON line"), "file"},
-      {kOptJson, "json", 0, CliArg::kFlag, nullptr, kUnits,
+      {kOptJson, "json", 0, CliArg::kFlag, nullptr, kRecorded,
        N_("each unit's record as a JSON line on standard output")},
       {kOptSettings, "settings", 0, CliArg::kValue, N_("FILE"),
-       "ports scan info read write save apply",
+       "ports scan info read write save apply station",
        N_("read this settings file ([ports] and the speed)"), "file:ini"},
-      {kOptTrace, "trace", 0, CliArg::kValue, N_("FILE|DIR/"), kUnits,
+      {kOptTrace, "trace", 0, CliArg::kValue, N_("FILE|DIR/"), kRecorded,
        N_("every byte each port sent and received, timed"), "file"},
       {kOptChannel, "channel", 'c', CliArg::kValue, N_("N"), "write", N_("channel (7-46)")},
       {kOptId, "id", 'i', CliArg::kValue, N_("N"), "write", N_("ID (0-15)")},
@@ -126,16 +152,24 @@ CliProgram MakeProgram() {
        N_("retry count (0-10000) or infinite"), "words:infinite"},
       {kOptInterval, "interval", 't', CliArg::kValue, N_("N"), "write",
        N_("retry interval in msec (0-32767)")},
-      {kOptPlan, "plan", 0, CliArg::kValue, N_("UNITS.csv"), "apply", N_("the values of each unit"),
+      {kOptPlan, "plan", 0, CliArg::kValue, N_("UNITS.csv"), "apply station",
+       N_("the values of each unit (station: the port column\nholds USB serial numbers)"),
        "file:csv"},
-      {kOptCheck, "check", 0, CliArg::kFlag, nullptr, "write apply",
+      {kOptCheck, "check", 0, CliArg::kFlag, nullptr, kChanges,
        N_("read and compare only (no \"S\" is sent);\nreport the values that would change")},
       {kOptExitCode, "exit-code", 0, CliArg::kFlag, nullptr, "write apply",
        N_("with --check: exit 3 when a unit's values would change")},
-      {kOptDiff, "diff", 0, CliArg::kFlag, nullptr, "write apply",
+      {kOptDiff, "diff", 0, CliArg::kFlag, nullptr, kChanges,
        N_("show the values that change as before -> after;\n\"diff\" in the record")},
-      {kOptForce, "force", 0, CliArg::kFlag, nullptr, "write apply",
+      {kOptForce, "force", 0, CliArg::kFlag, nullptr, kChanges,
        N_("write even where the unit already holds the values")},
+      {kOptOperator, "operator", 0, CliArg::kValue, N_("NAME"), kRecorded,
+       N_("who did the work, for the records (default: the\nlogin name)")},
+      {kOptAgain, "again", 0, CliArg::kFlag, nullptr, "station",
+       N_("set up a unit already done too")},
+      {kOptQuiet, "quiet", 0, CliArg::kFlag, nullptr, "station", N_("no bell")},
+      {kOptCsv, "csv", 0, CliArg::kFlag, nullptr, "report",
+       N_("CSV for a spreadsheet (with a heading line)")},
       {kOptHelp, "help", 'h', CliArg::kFlag, nullptr, "*", N_("this text")},
       {kOptVersion, "version", 0, CliArg::kFlag, nullptr, "*", N_("the version")},
   };
@@ -255,6 +289,17 @@ bool ApplyOption(const CliArgument& a, CtlCommand* c, std::string* error) {
     case kOptForce:
       c->force = a.On();
       return true;
+    case kOptOperator:
+      return TakeName(a, &c->operatorName, error);
+    case kOptAgain:
+      c->again = a.On();
+      return true;
+    case kOptQuiet:
+      c->quiet = a.On();
+      return true;
+    case kOptCsv:
+      c->csv = a.On();
+      return true;
   }
   return true;
 }
@@ -279,6 +324,15 @@ bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool 
     return false;
   }
   if (c->verb == CtlVerb::kScan && !timeoutGiven) c->timeoutMs = kDefaultScanWaitMs;
+  if (c->verb == CtlVerb::kReport) {
+    if (operands.size() != 1) {
+      *error = Tr("report needs one record file");
+      return false;
+    }
+    c->file = operands[0];
+    *error = FileNameProblem("記録", c->file);
+    return error->empty();
+  }
   if (!c->planPath.empty()) {
     if (!operands.empty() || !c->ports.empty() || c->all) {
       *error = Tr(
@@ -287,7 +341,8 @@ bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool 
     }
     return true;
   }
-  const bool takesFile = c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply;
+  const bool takesFile =
+      c->verb == CtlVerb::kSave || c->verb == CtlVerb::kApply || c->verb == CtlVerb::kStation;
   if (operands.size() > (takesFile ? 1u : 0u)) {
     *error = TrF("extra argument: %s", {operands.back()});
     return false;
@@ -303,6 +358,7 @@ bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool 
   }
   switch (c->verb) {
     case CtlVerb::kPorts:
+    case CtlVerb::kStation:
       return true;
     case CtlVerb::kScan:
       if (c->baud != 0 || paceGiven) {

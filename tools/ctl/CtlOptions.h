@@ -12,7 +12,7 @@
 #include "CliParser.h"
 #include "ParamReply.h"
 
-enum class CtlVerb { kNone, kPorts, kScan, kInfo, kRead, kWrite, kSave, kApply };
+enum class CtlVerb { kNone, kPorts, kScan, kInfo, kRead, kWrite, kSave, kApply, kStation, kReport };
 
 struct CtlCommand {
   CtlVerb verb = CtlVerb::kNone;
@@ -26,13 +26,17 @@ struct CtlCommand {
   std::string recordPath;
   bool json = false;
   std::string settingsPath;
-  std::string file;       // the profile of save and apply
-  std::string planPath;   // apply --plan: a CSV of units and their values
-  bool force = false;     // write even where the unit holds the values
-  bool check = false;     // read and compare only: no "S"
-  bool exitCode = false;  // with check: a pending change is exit kExitChangesPending
-  bool diff = false;      // before -> after per unit
-  std::string tracePath;  // every byte of every port; a DIR/ gives a file a port
+  std::string file;          // the profile of save and apply
+  std::string planPath;      // apply --plan: a CSV of units and their values
+  bool force = false;        // write even where the unit holds the values
+  bool check = false;        // read and compare only: no "S"
+  bool exitCode = false;     // with check: a pending change is exit kExitChangesPending
+  bool diff = false;         // before -> after per unit
+  std::string tracePath;     // every byte of every port; a DIR/ gives a file a port
+  std::string operatorName;  // --operator: who, for the records ("" the login name)
+  bool again = false;        // station: serve a unit already done too
+  bool quiet = false;        // station: no bell
+  bool csv = false;          // report: CSV instead of lines
   UnitParams params{};
   bool channelGiven = false, idGiven = false, retryGiven = false, intervalGiven = false;
 };

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "ComNumbers.h"
 #include "CtlProfile.h"
 #include "CtlRecord.h"
 #include "ProfileFile.h"
@@ -189,11 +190,4 @@ bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows, std::vector<P
   return ParsePlan(raw, rows, errors);
 }
 
-std::string UsbSerialOfByIdName(const std::string& name) {
-  if (name.compare(0, 4, "usb-") != 0) return {};
-  std::string rest = name.substr(4);
-  const size_t iface = rest.rfind("-if");
-  if (iface != std::string::npos) rest.resize(iface);
-  const size_t cut = rest.rfind('_');
-  return cut == std::string::npos ? std::string() : rest.substr(cut + 1);
-}
+std::string UsbSerialOfByIdName(const std::string& name) { return UsbSerialOfIdentity(name); }

@@ -67,6 +67,11 @@ std::vector<std::string> ByIdPaths(const DeviceRoots& roots);
 // resolved; on Windows, where names are case-blind, in capitals.
 std::string DeviceIdentity(const std::string& device);
 
+// The computer's name, and the name the user logged in with ("" when the
+// system gives none), for the records.
+std::string HostName();
+std::string LoginName();
+
 // The record file: whole lines appended, the same bytes on every system.
 // Each line goes out in one write and reaches the file before Append
 // returns (a reader following the file sees each unit as it ends); a line

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "ComNumbers.h"
 #include "ComResolver.h"
 #include "CtlPlatform.h"
 #include "CtlText.h"
@@ -84,10 +86,7 @@ bool IsDevicePathName(const std::string& name) { return name.find('/') != std::s
 std::string ResolveComIn(int n, const ComMap& map, const DeviceRoots& roots) {
   const auto it = map.find(n);
   if (it != map.end() && !it->second.empty()) return it->second;
-  if (n < 1) return {};
-  const std::vector<SerialDevice> devices = ListSerialDevices(roots.sys, roots.dev);
-  return static_cast<size_t>(n) <= devices.size() ? devices[static_cast<size_t>(n) - 1].path
-                                                  : std::string();
+  return FindComNumber(n, roots.sys, roots.dev).device;
 }
 
 bool DevicePresent(const std::string& device) {
@@ -112,6 +111,24 @@ std::string DeviceIdentity(const std::string& device) {
   std::error_code ec;
   const std::filesystem::path c = std::filesystem::canonical(device, ec);
   return ec ? device : c.string();
+}
+
+std::string HostName() {
+  char name[256] = {};
+  return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
+std::string LoginName() {
+  // The session's login (under sudo the technician, not root), else the
+  // account behind the process, before what the environment claims.
+  char buf[1024];
+  if (getlogin_r(buf, sizeof buf) == 0 && buf[0] != '\0') return buf;
+  passwd entry{}, *found = nullptr;
+  if (getpwuid_r(geteuid(), &entry, buf, sizeof buf, &found) == 0 && found != nullptr) {
+    return found->pw_name;
+  }
+  const char* user = std::getenv("LOGNAME");
+  return user != nullptr ? user : "";
 }
 
 CRecordFile::~CRecordFile() { Close(); }

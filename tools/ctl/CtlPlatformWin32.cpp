@@ -121,6 +121,20 @@ bool DevicePresent(const std::string& device) {
          GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
+std::string HostName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  std::string utf8;
+  return GetComputerNameW(name, &size) && win32::ToUtf8(name, &utf8) ? utf8 : std::string();
+}
+
+std::string LoginName() {
+  wchar_t name[257] = {};
+  DWORD size = 257;
+  std::string utf8;
+  return GetUserNameW(name, &size) && win32::ToUtf8(name, &utf8) ? utf8 : std::string();
+}
+
 std::vector<std::string> ByIdPaths(const DeviceRoots&) { return {}; }
 
 CRecordFile::~CRecordFile() { Close(); }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "CtlPlatform.h"
 #include "CtlText.h"
@@ -176,8 +177,26 @@ std::string RecordJson(const UnitRecord& r) {
     }
     out += "}";
   }
-  out += ",\"elapsed_ms\":" + std::to_string(r.elapsedMs) + "}";
-  return out;
+  out += ",\"elapsed_ms\":" + std::to_string(r.elapsedMs);
+  const std::pair<const char*, const std::string*> stamp[] = {{"end_time", &r.endTime},
+                                                              {"tool_version", &r.toolVersion},
+                                                              {"host", &r.host},
+                                                              {"operator", &r.operatorName}};
+  for (const auto& [key, text] : stamp) {
+    if (text->empty()) continue;
+    out += std::string(",\"") + key + "\":";
+    AppendJsonString(out, *text);
+  }
+  if (!r.plan.empty()) {
+    out += ",\"plan\":";
+    AppendJsonString(out, r.plan);
+    if (!r.planSha256.empty()) {
+      out += ",\"plan_sha256\":";
+      AppendJsonString(out, r.planSha256);
+    }
+    if (r.planRow > 0) out += ",\"plan_row\":" + std::to_string(r.planRow);
+  }
+  return out + "}";
 }
 
 const char* ErrorCodeName(ErrorCode code) {
@@ -218,6 +237,14 @@ const char* ErrorCodeName(ErrorCode code) {
       return "thread_failed";
     case ErrorCode::kSaveFailed:
       return "save_failed";
+    case ErrorCode::kNoPlanRow:
+      return "no_plan_row";
+    case ErrorCode::kNoSerial:
+      return "no_serial";
+    case ErrorCode::kSharedSerial:
+      return "shared_serial";
+    case ErrorCode::kAlreadyDone:
+      return "already_done";
   }
   return "open_failed";
 }

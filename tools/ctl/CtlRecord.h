@@ -47,6 +47,11 @@ enum class ErrorCode {
   kInterrupted,
   kThreadFailed,
   kSaveFailed,  // the profile file was not written
+  // The station's refusals: nothing was sent to the unit.
+  kNoPlanRow,     // the plan has no row of the unit's serial number
+  kNoSerial,      // a plan, and the unit has no USB serial number
+  kSharedSerial,  // two devices of one serial number
+  kAlreadyDone,   // done with the same values before (skipped, not failed)
 };
 
 // The record's name of code ("open_missing"); nullptr for kNone.
@@ -87,6 +92,15 @@ struct UnitRecord {
   ErrorCode errorCode = ErrorCode::kNone;
   std::string error;  // why, with the port; empty on success
   long long elapsedMs = 0;
+  // Who, where and with what, for an audit; appended after elapsed_ms so
+  // that the fields before it keep their bytes.
+  std::string endTime;       // UTC, ISO 8601
+  std::string toolVersion;   // zeta7ctl's own
+  std::string host;          // the computer's name
+  std::string operatorName;  // --operator, else the login name
+  std::string plan;          // apply, station: the profile's or plan's file name as given
+  std::string planSha256;    // of its bytes
+  int planRow = 0;           // --plan: the line of the row the unit got (0: a profile)
 };
 
 bool SameParams(const UnitParams& a, const UnitParams& b);

@@ -8,20 +8,13 @@
 std::vector<int> ListedComNumbers(const ComMap& map, const std::vector<SerialDevice>& present) {
   std::set<int> numbers;
   for (const auto& entry : map) numbers.insert(entry.first);
-  for (const SerialDevice& d : present) numbers.insert(d.comNumber);
+  for (const SerialDevice& d : present) {
+    if (d.comNumber != 0) numbers.insert(d.comNumber);
+  }
   return {numbers.begin(), numbers.end()};
 }
 
-std::vector<PortDiagnosis> DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
-  std::vector<PortDiagnosis> ports;
-  for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
-    ports.push_back(DiagnoseComPort(n, map, roots.sys, roots.dev));
-  }
-  return ports;
-}
-
-std::string FormatPortList(const ProgramSettings& settings,
-                           const std::vector<PortDiagnosis>& ports) {
+std::string FormatPortList(const ProgramSettings& settings, const PortListing& listing) {
   std::string out = Tr("Settings file: ");
   if (settings.path.empty()) {
     out += std::string(Tr("(its place is unknown)")) + "\n";
@@ -29,10 +22,13 @@ std::string FormatPortList(const ProgramSettings& settings,
     out +=
         settings.path + (settings.exists ? "\n" : std::string(" ") + Tr("(not there yet)") + "\n");
   }
-  if (ports.empty()) out += std::string(Tr("No serial devices were found.")) + "\n";
-  for (const PortDiagnosis& d : ports) {
-    out += "COM" + std::to_string(d.comNumber) + "  " + DescribeDevice(d) + "\n";
-    out += IdentityLines(d);
+  out += NumbersFileLine(listing);
+  if (listing.ports.empty()) out += std::string(Tr("No serial devices were found.")) + "\n";
+  for (const ListedPort& p : listing.ports) {
+    const PortDiagnosis& d = p.diagnosis;
+    out += (d.comNumber == 0 ? std::string(Tr("no number")) : "COM" + std::to_string(d.comNumber)) +
+           "  " + DescribeDevice(d) + "\n";
+    out += IdentityLines(p);
     out += "      " + DescribeProblem(d) + "\n";
   }
   out += "\n" +

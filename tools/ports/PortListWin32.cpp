@@ -12,7 +12,32 @@ const char* const kPortListDescription =
        "whether it can be opened (and if not, why). The settings file is the one the\n"
        "ZETA-7 settings utility reads ([ports] comes first).");
 
-std::string IdentityLines(const PortDiagnosis& d) {
+const char* const kPortListSynopsis = N_("[--settings FILE]");
+
+// Windows numbers its ports itself: --forget is refused and left out of --help.
+const char* const kPortListForgetHelp = "";
+
+std::vector<int> RememberedComNumbers() { return {}; }
+
+PortListing DiagnoseListedPorts(const ComMap& map, const DeviceRoots& roots) {
+  PortListing listing;
+  for (int n : ListedComNumbers(map, ListSerialDevices(roots.sys, roots.dev))) {
+    listing.ports.push_back({DiagnoseComPort(n, map, roots.sys, roots.dev), {}, false});
+  }
+  return listing;
+}
+
+std::string NumbersProblem(const DeviceRoots&) { return {}; }
+
+bool ForgetComNumber(int, std::string* message) {
+  *message = Tr("Windows numbers the COM ports itself (there is no --forget)");
+  return false;
+}
+
+std::string NumbersFileLine(const PortListing&) { return {}; }
+
+std::string IdentityLines(const ListedPort& p) {
+  const PortDiagnosis& d = p.diagnosis;
   return d.product.empty() ? std::string()
                            : std::string("      ") + Tr("Name: ") + d.product + "\n";
 }
