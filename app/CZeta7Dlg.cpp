@@ -291,7 +291,7 @@ std::string CZeta7Dlg::ExchangeDetail() const {
   if (m_port.LastWriteFailed()) {
     // A line that will not drain is most often a handshake another program
     // left on, with the unit holding its line low.
-    const std::string& flow = m_port.FlowControlAtFailure();
+    const std::string flow = m_port.FlowControlAtFailure(CliLanguage::kJapanese);
     detail += "\n送信: コマンドを送り終えられませんでした";
     if (!flow.empty()) detail += " (ポートの" + flow + "が有効のままです)";
   }
@@ -306,7 +306,8 @@ std::string CZeta7Dlg::OpenFailureDetail() const {
   d.comNumber = m_nComPort;
   const auto entry = map.find(m_nComPort);
   if (entry != map.end() && !entry->second.empty()) d.mapKey = "com" + std::to_string(m_nComPort);
-  return "デバイス: " + DescribeDevice(d) + "\n理由: " + DescribeProblem(d);
+  return "デバイス: " + DescribeDevice(d, CliLanguage::kJapanese) +
+         "\n理由: " + DescribeProblem(d, CliLanguage::kJapanese);
 }
 
 int CZeta7Dlg::AppMessageBox(const std::string& text, UINT type, const std::string& detail) {

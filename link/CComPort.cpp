@@ -50,7 +50,14 @@ void CComPort::Close() {
   portsys::CloseDevice(m_handle);
   m_handle = kNoPort;
   m_bWriteFailed = false;
-  m_strFlowControl.clear();
+  m_flowControl.clear();
+}
+
+std::string CComPort::FlowControlAtFailure(CliLanguage language) const {
+  std::string out;
+  for (const char* name : m_flowControl)
+    out += (out.empty() ? "" : ", ") + std::string(TrIn(language, name));
+  return out;
 }
 
 int CComPort::SetLineControl(int rts, int dtr) {
@@ -105,7 +112,8 @@ int CComPort::WaitByte(int ms) {
 int CComPort::Write(const char* buf, int n) {
   if (!IsOpen() || n < 0) return 0;
   m_bWriteFailed = !portsys::WriteBytes(m_handle, buf, n);
-  m_strFlowControl = m_bWriteFailed ? portsys::FlowControlLeftOn(m_handle) : std::string();
+  m_flowControl =
+      m_bWriteFailed ? portsys::FlowControlLeftOn(m_handle) : std::vector<const char*>();
   return m_bWriteFailed ? 0 : 1;
 }
 

@@ -13,7 +13,9 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "CliText.h"
 #include "PortSystem.h"
 #include "PortWait.h"
 
@@ -53,9 +55,10 @@ class CComPort {
   int Write(const char* buf, int n);
   int WriteString(const char* s);
   // Whether the last write on the open port failed and, if so, the
-  // handshakes the driver had on that can hold output back (empty: none).
+  // handshakes the driver had on that can hold output back, in the language
+  // asked for, joined by ", " (empty: none).
   bool LastWriteFailed() const { return m_bWriteFailed; }
-  const std::string& FlowControlAtFailure() const { return m_strFlowControl; }
+  std::string FlowControlAtFailure(CliLanguage language) const;
 
   bool IsOpen() const { return m_handle != kNoPort; }
   // Why the last Open returned 0, as the failing call decided it
@@ -77,6 +80,6 @@ class CComPort {
   int m_bDtrEnabled;
   ComMap m_comMap;
   bool m_bWriteFailed = false;
-  std::string m_strFlowControl;
+  std::vector<const char*> m_flowControl;  // catalogue texts (English)
   PortOpenError m_openError;
 };

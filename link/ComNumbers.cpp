@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "CliText.h"
+
 namespace {
 
 constexpr char kFileHeader[] =
@@ -11,7 +13,7 @@ constexpr char kFileHeader[] =
     "# zeta7-ports --forget COMn. A [ports] entry of the settings file wins.\n";
 
 std::string LineError(int line, const std::string& text) {
-  return std::to_string(line) + " 行目: " + text;
+  return TrF("line %s: %s", {std::to_string(line), text});
 }
 
 }  // namespace
@@ -37,7 +39,7 @@ bool IsIdentityText(const std::string& text) {
 bool ParseComNumbers(const std::string& text, ComNumberMap* numbers, std::string* error) {
   numbers->clear();
   if (text.find('\0') != std::string::npos) {
-    *error = "NUL 文字があります";
+    *error = Tr("it holds a NUL character");
     return false;
   }
   std::set<std::string> identities;
@@ -59,15 +61,15 @@ bool ParseComNumbers(const std::string& text, ComNumberMap* numbers, std::string
     const size_t idAt = gap == std::string::npos ? gap : line.find_first_not_of(" \t", gap);
     const std::string identity = idAt == std::string::npos ? std::string() : line.substr(idAt);
     if (n == 0 || !IsIdentityText(identity)) {
-      *error = LineError(lineNo, "\"COMn 名前\" の形ではありません: " + line);
+      *error = LineError(lineNo, TrF("not of the form \"COMn name\": %s", {line}));
       return false;
     }
     if (numbers->count(n) != 0) {
-      *error = LineError(lineNo, "COM" + std::to_string(n) + " が二度あります");
+      *error = LineError(lineNo, TrF("%s is there twice", {"COM" + std::to_string(n)}));
       return false;
     }
     if (!identities.insert(identity).second) {
-      *error = LineError(lineNo, identity + " が二度あります");
+      *error = LineError(lineNo, TrF("%s is there twice", {identity}));
       return false;
     }
     (*numbers)[n] = identity;

@@ -49,8 +49,9 @@ bool IsIdentityText(const std::string& text);
 
 // The file's text and back. Parsing is strict: a line that is not blank, a
 // comment or "COMn identity", a number or identity given twice, or a NUL is
-// damage; *error then says which line and why (Japanese, without the file's
-// name).
+// damage; *error then says which line and why (without the file's name).
+// The error texts here come in the tools' language (CliText.h: Tr); only the
+// tools show them.
 bool ParseComNumbers(const std::string& text, ComNumberMap* numbers, std::string* error);
 std::string FormatComNumbers(const ComNumberMap& numbers);
 

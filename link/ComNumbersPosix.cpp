@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AppFolderNames.h"
+#include "CliText.h"
 #include "ComNumbers.h"
 #include "ScopedFdPosix.h"
 #include "SysCallPosix.h"
@@ -33,10 +34,10 @@ using posix::RetryInterrupted;
 std::string SystemText(int err) { return posix::ErrnoText(err); }
 
 std::string CannotRead(const std::string& path, const std::string& reason) {
-  return "COM番号の記憶ファイルを読めません: " + path + ": " + reason;
+  return TrF("cannot read the file of COM numbers: %s: %s", {path, reason});
 }
 std::string CannotWrite(const std::string& path, const std::string& reason) {
-  return "COM番号の記憶ファイルに書けません: " + path + ": " + reason;
+  return TrF("cannot write the file of COM numbers: %s: %s", {path, reason});
 }
 
 // Writes text beside path and renames it over path: a reader sees the old
@@ -71,7 +72,7 @@ bool ReplaceFile(const std::string& path, const std::string& text, std::string* 
 std::string ComNumbersFilePath(std::string* error) {
   std::vector<char> buffer(64 * 1024, '\0');
   if (udk_GetUserAppFolder(buffer.data(), static_cast<int>(buffer.size())) <= 0) {
-    *error = "COM番号の記憶ファイルの場所が分かりません (HOME も XDG_CONFIG_HOME もありません)";
+    *error = Tr("no place for the file of COM numbers (neither HOME nor XDG_CONFIG_HOME is set)");
     return {};
   }
   return (fs::path(buffer.data()) / kMakerFolder / kProductFolder / kFileName).string();
@@ -96,14 +97,14 @@ bool ReadComNumbers(const std::string& path, ComNumberMap* numbers, std::string*
     if (n == 0) break;
     text.append(buf, static_cast<size_t>(n));
     if (text.size() > kMaxFileBytes) {
-      *error = CannotRead(path, "大きすぎます (上限 " + std::to_string(kMaxFileBytes) + " バイト)");
+      *error = CannotRead(path, TrF("too big (at most %s bytes)", {std::to_string(kMaxFileBytes)}));
       return false;
     }
   }
   std::string why;
   if (!ParseComNumbers(text, numbers, &why)) {
     numbers->clear();
-    *error = "COM番号の記憶ファイルが壊れています: " + path + " " + why;
+    *error = TrF("the file of COM numbers is damaged: %s %s", {path, why});
     return false;
   }
   return true;

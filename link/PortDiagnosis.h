@@ -7,7 +7,7 @@
 // line. A device that opens is reported as usable. The answer is a value;
 // nothing is kept between calls, so any thread may call it (it reads sysfs,
 // /dev/serial/by-id and /proc; on Windows the present ports). The texts are
-// Japanese, for the window's detail text and for the command-line tools.
+// for the window's detail text and for the command-line tools.
 // One implementation file per platform (PortDiagnosisPosix.cpp,
 // PortDiagnosisWin32.cpp). On Windows a COM number always leads to
 // "\\.\COMn", so kNoDevice only comes of a number outside 1..256; the
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "CliText.h"
 #include "ComResolver.h"
 #include "PortSystem.h"
 
@@ -54,8 +55,11 @@ PortDiagnosis DiagnoseOpenError(const std::string& path, const PortOpenError& er
                                 const std::string& sysRoot = "/sys",
                                 const std::string& devRoot = "/dev");
 
-// "/dev/ttyUSB0 ([ports] com3)", "/dev/ttyUSB0", or "(デバイスなし)".
-std::string DescribeDevice(const PortDiagnosis& d);
-// The reason in one line, for example "他のプログラムが使用中です (pid 812 minicom)";
-// "オープンできます" for kNone. Permission names the group and what to do.
-std::string DescribeProblem(const PortDiagnosis& d);
+// "/dev/ttyUSB0 ([ports] com3)", "/dev/ttyUSB0", or "(no device)".
+// The texts come in the language asked for: the window always asks for
+// Japanese, the tools for the user's (CliText.h).
+std::string DescribeDevice(const PortDiagnosis& d, CliLanguage language);
+// The reason in one line, for example "another program is using it (pid 812
+// minicom)"; "can be opened" for kNone. Permission names the group and what
+// to do.
+std::string DescribeProblem(const PortDiagnosis& d, CliLanguage language);

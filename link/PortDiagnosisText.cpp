@@ -1,54 +1,58 @@
+#include "CliText.h"
 #include "PortDiagnosis.h"
 
 namespace {
 
-std::string PresentList(const PortDiagnosis& d) {
-  if (d.present.empty()) return "シリアルデバイスは一つも見つかりません";
-  std::string list = "存在するデバイス:";
+std::string PresentList(const PortDiagnosis& d, CliLanguage language) {
+  if (d.present.empty()) return TrIn(language, "no serial device is present");
+  std::string list;
   for (const SerialDevice& s : d.present) {
     const std::string com = "COM" + std::to_string(s.comNumber);
     // Windows' own "\\.\COM3" would only repeat the number.
     list += " " + com + (s.path == "\\\\.\\" + com ? "" : "=" + s.path);
   }
-  return list;
+  return Fill(TrIn(language, "devices present:%s"), {list});
 }
 
 }  // namespace
 
-std::string DescribeDevice(const PortDiagnosis& d) {
-  if (d.device.empty()) return "(デバイスなし)";
+std::string DescribeDevice(const PortDiagnosis& d, CliLanguage language) {
+  if (d.device.empty()) return TrIn(language, "(no device)");
   if (d.mapKey.empty()) return d.device;
   return d.device + " ([ports] " + d.mapKey + ")";
 }
 
-std::string DescribeProblem(const PortDiagnosis& d) {
+std::string DescribeProblem(const PortDiagnosis& d, CliLanguage language) {
   switch (d.problem) {
     case PortProblem::kNone:
-      return "オープンできます";
+      return TrIn(language, "can be opened");
     case PortProblem::kNoDevice:
-      return "この番号に当たるデバイスがありません (" + PresentList(d) + ")";
+      return Fill(TrIn(language, "no device has this number (%s)"), {PresentList(d, language)});
     case PortProblem::kMissing:
-      return "デバイスがありません (" + PresentList(d) + ")";
+      return Fill(TrIn(language, "the device is not there (%s)"), {PresentList(d, language)});
     case PortProblem::kPermission:
       // Joining the group of a 0600 device (root's, say) would not help.
       if (!d.groupMayUse) {
-        return "アクセス権がありません: このデバイスはグループ \"" + d.group +
-               "\" にも読み書きを許していません "
-               "(管理者にデバイスのアクセス権を設定してもらってください)";
+        return Fill(TrIn(language,
+                         "no permission: this device lets not even the group \"%s\" read and "
+                         "write it (ask the administrator to set the device's permissions)"),
+                    {d.group});
       }
       if (d.inGroup) {
-        return "アクセス権がありません (グループ \"" + d.group + "\" には属しています)";
+        return Fill(TrIn(language, "no permission (you are in the group \"%s\")"), {d.group});
       }
-      return "アクセス権がありません: グループ \"" + d.group +
-             "\" に属する必要があります (追加後、ログインし直してください)";
+      return Fill(TrIn(language,
+                       "no permission: you must be in the group \"%s\" (log in again after "
+                       "joining it)"),
+                  {d.group});
     case PortProblem::kBusy:
-      if (d.holderPid == 0) return "他のプログラムが使用中です";
-      return "他のプログラムが使用中です (pid " + std::to_string(d.holderPid) + " " +
-             d.holderCommand + ")";
+      if (d.holderPid == 0) return TrIn(language, "another program is using it");
+      return Fill(TrIn(language, "another program is using it (pid %s %s)"),
+                  {std::to_string(d.holderPid), d.holderCommand});
     case PortProblem::kNotTerminal:
-      return "シリアルデバイスではありません";
+      return TrIn(language, "not a serial device");
     case PortProblem::kOther:
-      return "オープンできません: " + d.systemError;
+      return Fill(TrIn(language, "cannot open: %s"), {d.systemError});
   }
   return {};
 }

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 using PortHandle = void*;
@@ -80,9 +81,10 @@ bool WriteBytes(PortHandle h, const char* buf, int n);
 // WriteBytes with an explicit deadline, for tests of the bound.
 bool WriteBytesWithin(PortHandle h, const char* buf, int n, long long timeoutMs);
 // The handshakes the driver has on (another program may have left them so)
-// that can hold the output back, in words for a failure's detail, or empty.
-// The port does not change them: it sets only speed and format.
-std::string FlowControlLeftOn(PortHandle h);
+// that can hold the output back, for a failure's detail: their names as
+// English texts of the catalogue (CliText.h), none when none is on. The port
+// does not change them: it sets only speed and format.
+std::vector<const char*> FlowControlLeftOn(PortHandle h);
 // Closes a handle OpenDevice gave; the exclusive mode it set is dropped.
 void CloseDevice(PortHandle h);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "CliText.h"
 #include "ComResolver.h"
 #include "PortSystem.h"
 #include "ScopedFdPosix.h"
@@ -154,12 +155,12 @@ PortHandle OpenDevicePath(const std::string& path, PortOpenError* error) {
   return fd.Release();
 }
 
-std::string FlowControlLeftOn(PortHandle h) {
+std::vector<const char*> FlowControlLeftOn(PortHandle h) {
   termios t{};
   if (RetryInterrupted([&] { return tcgetattr(h, &t); }) == -1) return {};
-  std::string on;
-  if (t.c_cflag & CRTSCTS) on = "RTS/CTS フロー制御";
-  if (t.c_iflag & (IXON | IXOFF)) on += (on.empty() ? "" : ", ") + std::string("XON/XOFF");
+  std::vector<const char*> on;
+  if (t.c_cflag & CRTSCTS) on.push_back(N_("RTS/CTS flow control"));
+  if (t.c_iflag & (IXON | IXOFF)) on.push_back("XON/XOFF");
   return on;
 }
 

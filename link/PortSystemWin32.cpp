@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "CliText.h"
 #include "CommCallsWin32.h"
 #include "PortSystem.h"
 #include "WideTextWin32.h"
@@ -189,15 +190,15 @@ bool WriteBytes(PortHandle h, const char* buf, int n) {
   return WriteAndDrain(h, buf, n, GetTickCount64() + 1000ULL * static_cast<ULONGLONG>(n) + 1000);
 }
 
-std::string FlowControlLeftOn(PortHandle h) {
+std::vector<const char*> FlowControlLeftOn(PortHandle h) {
   const DCB dcb = ReadDcb(h);
-  std::string on;
+  std::vector<const char*> on;
   const auto add = [&on](bool set, const char* what) {
-    if (set) on += (on.empty() ? "" : ", ") + std::string(what);
+    if (set) on.push_back(what);
   };
-  add(dcb.fOutxCtsFlow, "CTS フロー制御");
-  add(dcb.fOutxDsrFlow, "DSR フロー制御");
-  add(dcb.fDsrSensitivity, "DSR 感度");
+  add(dcb.fOutxCtsFlow, N_("CTS flow control"));
+  add(dcb.fOutxDsrFlow, N_("DSR flow control"));
+  add(dcb.fDsrSensitivity, N_("DSR sensitivity"));
   add(dcb.fOutX || dcb.fInX, "XON/XOFF");
   return on;
 }

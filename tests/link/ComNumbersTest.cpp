@@ -160,9 +160,11 @@ TEST_F(ComNumbersTest, UnitsKeepTheirNumbersAcrossUnplugReplugAndReboot) {
   EXPECT_TRUE(four.remembered);
   const PortDiagnosis d = DiagnoseComPort(4, {}, sys(), dev());
   EXPECT_EQ(d.problem, PortProblem::kMissing);
-  EXPECT_NE(DescribeDevice(d).find(IdOf("C3")), std::string::npos) << DescribeDevice(d);
-  EXPECT_NE(DescribeProblem(d).find("COM5=" + dev() + "/ttyUSB3"), std::string::npos)
-      << DescribeProblem(d);
+  EXPECT_NE(DescribeDevice(d, CliLanguage::kJapanese).find(IdOf("C3")), std::string::npos)
+      << DescribeDevice(d, CliLanguage::kJapanese);
+  EXPECT_NE(DescribeProblem(d, CliLanguage::kJapanese).find("COM5=" + dev() + "/ttyUSB3"),
+            std::string::npos)
+      << DescribeProblem(d, CliLanguage::kJapanese);
 
   // A new unit meanwhile takes the lowest free number, not COM4.
   Plug("ttyUSB2", "E5", 3);
@@ -232,7 +234,7 @@ TEST_F(ComNumbersTest, DamagedOrUnreadableFileIsSaidNeverReset) {
   EXPECT_EQ(FindComNumber(1, sys(), dev()).device, "");
   const PortDiagnosis d = DiagnoseComPort(1, {}, sys(), dev());
   EXPECT_EQ(d.problem, PortProblem::kOther);
-  EXPECT_EQ(DescribeProblem(d), "オープンできません: " + numbering.error);
+  EXPECT_EQ(DescribeProblem(d, CliLanguage::kJapanese), "オープンできません: " + numbering.error);
   EXPECT_EQ(ReadFile(file()), damaged);
 
   fs::remove(file());

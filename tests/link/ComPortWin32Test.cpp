@@ -290,11 +290,18 @@ TEST_F(ComPortWin32Test, OutputThatWillNotDrainFailsWithinTheBound) {
 
   const DWORD ctsAndXon = (1u << 2) | (1u << 8);  // fOutxCtsFlow, fOutX
   m_driver.m_nFlags = ctsAndXon;
-  EXPECT_EQ(portsys::FlowControlLeftOn(kHandle), "CTS フロー制御, XON/XOFF");
+  const auto names = [] {
+    const std::vector<const char*> on = portsys::FlowControlLeftOn(kHandle);
+    std::string text;
+    for (const char* name : on)
+      text += (text.empty() ? "" : ", ") + std::string(TrIn(CliLanguage::kJapanese, name));
+    return text;
+  };
+  EXPECT_EQ(names(), "CTS フロー制御, XON/XOFF");
   m_driver.m_nFlags = 0;
-  EXPECT_EQ(portsys::FlowControlLeftOn(kHandle), "");
+  EXPECT_EQ(names(), "");
   m_driver.m_nFlags = 1u << 6;  // fDsrSensitivity
-  EXPECT_EQ(portsys::FlowControlLeftOn(kHandle), "DSR 感度");
+  EXPECT_EQ(names(), "DSR 感度");
 
   m_driver.m_nOutQueue = 0;
   EXPECT_TRUE(portsys::WriteBytesWithin(kHandle, "V\r\n", 3, 50));
@@ -337,7 +344,7 @@ TEST_F(PortDiagnosisWin32Test, EachRefusalFailsTheOpenAndHasItsReason) {
 
     const PortDiagnosis d = DiagnoseDevice("\\\\.\\ZETA7-NOT-LISTED");
     EXPECT_EQ(d.problem, c.problem);
-    const std::string text = DescribeProblem(d);
+    const std::string text = DescribeProblem(d, CliLanguage::kJapanese);
     EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
     EXPECT_EQ(m_driver.m_opened,
               (std::vector<std::wstring>{L"\\\\.\\COM1", L"\\\\.\\ZETA7-NOT-LISTED"}));
@@ -354,10 +361,10 @@ TEST_F(PortDiagnosisWin32Test, EachRefusalFailsTheOpenAndHasItsReason) {
 
 TEST_F(PortDiagnosisWin32Test, NumberLeadsToItsNameOrToTheMapEntry) {
   PortDiagnosis d = DiagnoseComPort(12, {});
-  EXPECT_EQ(DescribeDevice(d), "\\\\.\\COM12");
+  EXPECT_EQ(DescribeDevice(d, CliLanguage::kJapanese), "\\\\.\\COM12");
 
   d = DiagnoseComPort(3, {{3, "\\\\.\\CNCA0"}, {4, "\\\\.\\CNCB0"}});
-  EXPECT_EQ(DescribeDevice(d), "\\\\.\\CNCA0 ([ports] com3)");
+  EXPECT_EQ(DescribeDevice(d, CliLanguage::kJapanese), "\\\\.\\CNCA0 ([ports] com3)");
   EXPECT_EQ(m_driver.m_opened.back(), L"\\\\.\\CNCA0");
 
   for (int n : {0, 257}) {

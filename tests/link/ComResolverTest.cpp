@@ -134,9 +134,10 @@ TEST_F(PortDiagnosisTest, NumberLeadsToDeviceWithItsNamesOrToNothing) {
 
   d = DiagnoseComPort(2, {}, sys(), dev());
   EXPECT_EQ(d.problem, PortProblem::kNoDevice);
-  EXPECT_EQ(DescribeDevice(d), "(デバイスなし)");
-  EXPECT_NE(DescribeProblem(d).find("COM1=" + dev() + "/ttyUSB0"), std::string::npos)
-      << DescribeProblem(d);
+  EXPECT_EQ(DescribeDevice(d, CliLanguage::kJapanese), "(デバイスなし)");
+  EXPECT_NE(DescribeProblem(d, CliLanguage::kJapanese).find("COM1=" + dev() + "/ttyUSB0"),
+            std::string::npos)
+      << DescribeProblem(d, CliLanguage::kJapanese);
 
   // The map wins; a pseudo-terminal has no USB data but the same diagnosis.
   char other[128];
@@ -145,7 +146,7 @@ TEST_F(PortDiagnosisTest, NumberLeadsToDeviceWithItsNamesOrToNothing) {
               ptsname_r(otherMaster, other, sizeof other) == 0);
   d = DiagnoseComPort(1, {{1, other}}, sys(), dev());
   close(otherMaster);
-  EXPECT_EQ(DescribeDevice(d), std::string(other) + " ([ports] com1)");
+  EXPECT_EQ(DescribeDevice(d, CliLanguage::kJapanese), std::string(other) + " ([ports] com1)");
   EXPECT_EQ(d.problem, PortProblem::kNone);
   EXPECT_EQ(d.product + d.byId, "");
 }
@@ -163,7 +164,8 @@ TEST_F(PortDiagnosisTest, EachRefusalHasItsReason) {
   for (const auto& c : cases) {
     const PortDiagnosis d = DiagnoseComPort(3, {{3, c.path}}, sys(), dev());
     EXPECT_EQ(d.problem, c.problem) << c.path;
-    EXPECT_EQ(DescribeProblem(d).rfind(c.text, 0), 0u) << DescribeProblem(d);
+    EXPECT_EQ(DescribeProblem(d, CliLanguage::kJapanese).rfind(c.text, 0), 0u)
+        << DescribeProblem(d, CliLanguage::kJapanese);
   }
 }
 
@@ -174,8 +176,9 @@ TEST_F(PortDiagnosisTest, HeldPortNamesTheHolder) {
   const PortDiagnosis d = DiagnoseDevice(pty_, sys(), dev());
   EXPECT_EQ(d.problem, PortProblem::kBusy);
   EXPECT_EQ(d.holderPid, static_cast<int>(getpid()));
-  EXPECT_EQ(DescribeProblem(d), "他のプログラムが使用中です (pid " + std::to_string(getpid()) +
-                                    " " + d.holderCommand + ")");
+  EXPECT_EQ(
+      DescribeProblem(d, CliLanguage::kJapanese),
+      "他のプログラムが使用中です (pid " + std::to_string(getpid()) + " " + d.holderCommand + ")");
   EXPECT_FALSE(d.holderCommand.empty());
 }
 
@@ -192,7 +195,10 @@ TEST_F(PortDiagnosisTest, RefusedUserIsToldTheGroup) {
     const int result = RunUnprivileged([&] {
       const PortDiagnosis d = DiagnoseDevice(locked, sys(), dev());
       if (d.problem != PortProblem::kPermission || d.group.empty() || d.inGroup) return 1;
-      return DescribeProblem(d).find("\"" + d.group + "\" " + advice) != std::string::npos ? 0 : 2;
+      return DescribeProblem(d, CliLanguage::kJapanese).find("\"" + d.group + "\" " + advice) !=
+                     std::string::npos
+                 ? 0
+                 : 2;
     });
     EXPECT_EQ(result, 0) << std::oct << mode;
   }
@@ -206,7 +212,8 @@ TEST(PortDiagnosisText, PresentPortsByTheirNumbersNotWindowsOwnNames) {
   d.problem = PortProblem::kMissing;
   d.present = {{"\\\\.\\COM3", "USB Serial Port (COM3)", 3, {}, {}},
                {"\\\\.\\COM7", "", 7, {}, {}}};
-  EXPECT_EQ(DescribeProblem(d), "デバイスがありません (存在するデバイス: COM3 COM7)");
+  EXPECT_EQ(DescribeProblem(d, CliLanguage::kJapanese),
+            "デバイスがありません (存在するデバイス: COM3 COM7)");
 }
 
 }  // namespace

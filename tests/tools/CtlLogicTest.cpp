@@ -346,14 +346,17 @@ TEST(CtlPortTextTest, APrivateDeviceDoesNotAdviseJoiningItsGroup) {
   d.problem = PortProblem::kPermission;
   d.group = "root";
   d.groupMayUse = false;
-  EXPECT_EQ(DescribeProblem(d).find("属する必要があります"), std::string::npos)
-      << DescribeProblem(d);
-  EXPECT_NE(DescribeProblem(d).find("グループ \"root\" にも読み書きを許していません"),
+  EXPECT_EQ(DescribeProblem(d, CliLanguage::kJapanese).find("属する必要があります"),
             std::string::npos)
-      << DescribeProblem(d);
+      << DescribeProblem(d, CliLanguage::kJapanese);
+  EXPECT_NE(DescribeProblem(d, CliLanguage::kJapanese)
+                .find("グループ \"root\" にも読み書きを許していません"),
+            std::string::npos)
+      << DescribeProblem(d, CliLanguage::kJapanese);
   d.group = "dialout";
   d.groupMayUse = true;
-  EXPECT_NE(DescribeProblem(d).find("\"dialout\" に属する必要があります"), std::string::npos);
+  EXPECT_NE(DescribeProblem(d, CliLanguage::kJapanese).find("\"dialout\" に属する必要があります"),
+            std::string::npos);
 }
 
 // Whatever bytes the unit, a device name or an error carries, the line is

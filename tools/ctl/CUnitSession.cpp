@@ -16,12 +16,12 @@ constexpr int kReplyCap = 256;
 constexpr int kWritePauseMs = 10;
 // A path is opened through a map of its own, as COM1.
 constexpr int kPathSlot = 1;
-constexpr const char* kReasonNotSent = "送信できません";
+constexpr const char* kReasonNotSent = N_("cannot send");
 
 // What came back, escaped, and why the exchange ended early if it did.
 std::string Detail(const std::string& label, const std::string& reply, const std::string& reason) {
   if (reply.empty()) return reason;
-  return label + EscapeBytes(reply) + (reason.empty() ? "" : ", " + reason);
+  return label + " " + EscapeBytes(reply) + (reason.empty() ? "" : ", " + reason);
 }
 
 ErrorCode OpenErrorCode(PortProblem problem) {
@@ -43,8 +43,10 @@ ErrorCode OpenErrorCode(PortProblem problem) {
 }
 
 std::string StateNote(const UnitRecord& r) {
-  return r.okReceived ? "書き込み後、読み戻しの前 (\"OK\" は受信; ユニットの状態は不明)"
-                      : "書き込み後、\"OK\" の前 (\"S\" は送信済み; ユニットの状態は不明)";
+  return r.okReceived
+             ? Tr("after the write, before the read-back (\"OK\" received; the unit's state is "
+                  "unknown)")
+             : Tr("after the write, before \"OK\" (\"S\" sent; the unit's state is unknown)");
 }
 
 }  // namespace
@@ -76,7 +78,7 @@ class CUnitSession::CPortView {
     const int r = m_port.WriteString(s);
     m_pStep->sent = m_pStep->sent || r != 0;
     m_bWriteFailed = r == 0;
-    m_trace.Sent(r != 0 ? s : std::string(s) + " (送信できず)");
+    m_trace.Sent(r != 0 ? s : TrF("%s (not sent)", {s}));
     return r;
   }
   int WaitByte(int ms) {
@@ -184,9 +186,9 @@ void CUnitSession::OpenFailed(PortDiagnosis d) {
                                 : TextWith(Tr(kTextPathOpenFailed), m_target.device);
   // The open decides the problem; "none" would only come of a port object
   // that gave no reason, and still names the device.
-  m_record.error =
-      first + " " + DescribeDevice(d) + ": " +
-      (d.problem == PortProblem::kNone ? "オープンできませんでした" : DescribeProblem(d));
+  m_record.error = first + " " + DescribeDevice(d, CurrentLanguage()) + ": " +
+                   (d.problem == PortProblem::kNone ? std::string(Tr("could not be opened"))
+                                                    : DescribeProblem(d, CurrentLanguage()));
   m_failure = OpenErrorCode(d.problem);
 }
 
@@ -201,7 +203,7 @@ bool CUnitSession::Connect() {
     // The open's own verdict; the diagnosis adds the holder and the group
     // without opening the device again.
     const PortOpenError error = m_port.LastOpenError();
-    m_trace.Event("close", "オープンできません");
+    m_trace.Event("close", Tr("cannot open"));
     m_port.Close();
     OpenFailed(DiagnoseOpenError(m_target.device, error, m_options.roots.sys, m_options.roots.dev));
     return false;
@@ -215,20 +217,20 @@ bool CUnitSession::Connect() {
   if (step == nullptr) return false;
   m_bNothingAnswered = m_nBytesSeen == 0;
   if (step->code != ErrorCode::kNone) {
-    return Fail(kTextNoComm, Detail("プロンプト ", step->reply, reason) + speed, step->code);
+    return Fail(kTextNoComm, Detail(Tr("prompt"), step->reply, reason) + speed, step->code);
   }
   // The window compares as C strings: the text up to a NUL.
   if (std::strcmp(step->reply.c_str(), kUnitPrompt) != 0) {
-    return Fail(step, kTextNoComm, Detail("プロンプト ", step->reply, reason) + speed,
+    return Fail(step, kTextNoComm, Detail(Tr("prompt"), step->reply, reason) + speed,
                 ErrorCode::kBadPrompt);
   }
   step = Exchange("V", &reason);
   if (step == nullptr) return false;
   if (step->code != ErrorCode::kNone) {
-    return Fail(kTextBadComm, Detail("版数の応答 ", step->reply, reason) + speed, step->code);
+    return Fail(kTextBadComm, Detail(Tr("version reply"), step->reply, reason) + speed, step->code);
   }
   if (step->reply[0] != 'V') {
-    return Fail(step, kTextBadComm, Detail("版数の応答 ", step->reply, reason) + speed,
+    return Fail(step, kTextBadComm, Detail(Tr("version reply"), step->reply, reason) + speed,
                 ErrorCode::kBadVersion);
   }
   m_record.version = step->reply.substr(0, std::strlen(step->reply.c_str()));
@@ -241,24 +243,25 @@ bool CUnitSession::ReadParams(UnitParams* params) {
   if (step == nullptr) return false;
   const std::string& reply = step->reply;
   if (step->code != ErrorCode::kNone) {
-    return Fail(kTextNoComm, Detail("応答 ", reply, reason), step->code);
+    return Fail(kTextNoComm, Detail(Tr("reply"), reply, reason), step->code);
   }
   const ReadReplyResult result =
       ParseReadReply(reply.c_str(), static_cast<int>(reply.size()), params);
   if (result == ReadReplyResult::kWrongLength) {
-    return Fail(step, kTextBadData,
-                Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
-                    " 文字; 4つの値で 17 か 18 文字が正)",
-                ErrorCode::kBadReply);
+    return Fail(
+        step, kTextBadData,
+        Detail(Tr("reply"), reply, reason) + " " +
+            TrF("(%s characters; four values take 17 or 18)", {std::to_string(reply.size())}),
+        ErrorCode::kBadReply);
   }
   if (result != ReadReplyResult::kOk) {
     const size_t nul = reply.find('\0');
     return Fail(step, kTextBadData,
-                Detail("応答 ", reply, reason) + " (" + std::to_string(reply.size()) +
-                    " 文字ですが4つの値が揃っていません" +
-                    (nul == std::string::npos
-                         ? std::string()
-                         : "; " + std::to_string(nul + 1) + " 文字目の NUL で切れています") +
+                Detail(Tr("reply"), reply, reason) + " (" +
+                    TrF("%s characters but not four values", {std::to_string(reply.size())}) +
+                    (nul == std::string::npos ? std::string()
+                                              : "; " + TrF("cut short by a NUL at character %s",
+                                                           {std::to_string(nul + 1)})) +
                     ")",
                 ErrorCode::kBadReply);
   }
@@ -271,13 +274,14 @@ bool CUnitSession::WriteParams(const UnitParams& params) {
   StepResult* step = Exchange(command, &reason);
   if (step == nullptr) return false;
   if (step->code != ErrorCode::kNone) {
-    return Fail(kTextNoComm, Detail("\"" + command + "\" への応答 ", step->reply, reason),
+    return Fail(kTextNoComm, Detail(TrF("reply to \"%s\"", {command}), step->reply, reason),
                 step->code);
   }
   if (m_options.pace == Pace::kFixed) m_sleeper.Sleep(kWritePauseMs);
   if (std::strcmp(step->reply.c_str(), "OK") != 0) {
     return Fail(step, kTextWriteFailed,
-                Detail("\"" + command + "\" への応答 ", step->reply, reason), ErrorCode::kRejected);
+                Detail(TrF("reply to \"%s\"", {command}), step->reply, reason),
+                ErrorCode::kRejected);
   }
   return true;
 }
@@ -287,8 +291,8 @@ bool CUnitSession::Verify(const UnitParams& written) {
   if (!ReadParams(&back)) return false;
   if (!SameParams(back, written)) {
     return Fail(&m_steps.back(), kTextWriteFailed,
-                "\"OK\" の後に読み戻した値が違います (書き込み: " + DescribeParams(written) +
-                    "; 読み戻し: " + DescribeParams(back) + ")",
+                TrF("the values read back after \"OK\" differ (written: %s; read back: %s)",
+                    {DescribeParams(written), DescribeParams(back)}),
                 ErrorCode::kVerifyMismatch);
   }
   return true;
@@ -325,26 +329,28 @@ StepResult* CUnitSession::Exchange(const std::string& cmd, std::string* reason) 
   }
   if (view.WriteFailed()) {
     // The line did not go out (whole): nothing after it was read.
-    *reason = kReasonNotSent;
+    *reason = Tr(kReasonNotSent);
     step->code = ErrorCode::kHangup;
   } else if (step->lineLost) {
     // A lost line is no fault of the speed, whatever came before it.
-    *reason = "回線が切れました";
+    *reason = Tr("the line went down");
     step->code = ErrorCode::kHangup;
   } else if (count == 0 && m_nBytesSeen > 0) {
     // Bytes came, but not one line of echo and reply: most often the unit
     // talks at another speed.
-    *reason = std::to_string(m_nBytesSeen) + " バイト届きましたが応答になっていません (" +
-              (timedOut ? "タイムアウト " + std::to_string(m_options.timeoutMs) + " ms; " : "") +
-              "速度が違うなら -b で指定してください)";
+    *reason = timedOut ? TrF("%s bytes came but made no reply (timeout %s ms; if the unit "
+                             "talks at another speed, give it with -b)",
+                             {std::to_string(m_nBytesSeen), std::to_string(m_options.timeoutMs)})
+                       : TrF("%s bytes came but made no reply (if the unit talks at another "
+                             "speed, give it with -b)",
+                             {std::to_string(m_nBytesSeen)});
     step->code = ErrorCode::kNoise;
   } else if (count == 0) {
-    *reason = timedOut
-                  ? "応答がありません (タイムアウト " + std::to_string(m_options.timeoutMs) + " ms)"
-                  : "応答がありません";
+    *reason = timedOut ? TrF("no reply (timeout %s ms)", {std::to_string(m_options.timeoutMs)})
+                       : std::string(Tr("no reply"));
     step->code = ErrorCode::kNoAnswer;
   } else if (timedOut) {
-    *reason = "応答が終わりません (タイムアウト " + std::to_string(m_options.timeoutMs) + " ms)";
+    *reason = TrF("the reply does not end (timeout %s ms)", {std::to_string(m_options.timeoutMs)});
   }
   return step;
 }
@@ -377,10 +383,9 @@ bool CUnitSession::Scan(const std::vector<int>& speeds) {
   std::string list;
   for (int baud : speeds) list += (list.empty() ? "" : ", ") + std::to_string(baud);
   if (!anyBytes) {
-    return Fail(kTextNoComm, "どの速度でも応答がありません (" + list + " bit/s)",
-                ErrorCode::kNoAnswer);
+    return Fail(kTextNoComm, TrF("no reply at any speed (%s bit/s)", {list}), ErrorCode::kNoAnswer);
   }
-  m_record.error += " [試した速度: " + list + " bit/s]";
+  m_record.error += " [" + TrF("speeds tried: %s bit/s", {list}) + "]";
   return false;
 }
 

@@ -1,5 +1,6 @@
 #include "CtlFileArgs.h"
 
+#include "CliText.h"
 #include "CtlRecord.h"
 
 bool HasControlCharacter(const std::string& text) {
@@ -11,9 +12,9 @@ bool HasControlCharacter(const std::string& text) {
 }
 
 std::string FileNameProblem(const std::string& option, const std::string& name) {
-  if (name.empty()) return option + " のファイル名が空です";
+  if (name.empty()) return TrF("the file name of %s is empty", {option});
   if (HasControlCharacter(name)) {
-    return option + " のファイル名に制御文字があります: " + EscapeBytes(name);
+    return TrF("the file name of %s holds a control character: %s", {option, EscapeBytes(name)});
   }
   return {};
 }

@@ -138,7 +138,8 @@ bool ResolvePort(const std::string& name, const ComMap& map, const DeviceRoots& 
     if (d.problem == PortProblem::kNone) d.problem = PortProblem::kMissing;
     const std::string first =
         n != 0 ? TextWith(Tr(kTextOpenFailed), n) : TextWith(Tr(kTextPathOpenFailed), name);
-    *error = first + " " + DescribeDevice(d) + ": " + DescribeProblem(d);
+    *error = first + " " + DescribeDevice(d, CurrentLanguage()) + ": " +
+             DescribeProblem(d, CurrentLanguage());
     return false;
   }
   return true;

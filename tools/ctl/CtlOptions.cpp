@@ -242,7 +242,8 @@ bool ApplyOption(const CliArgument& a, CtlCommand* c, std::string* error) {
     case kOptTimeout:
       if (!TakeInt(a, &c->timeoutMs, error)) return false;
       if (c->timeoutMs < 1 || c->timeoutMs > kMaxTimeoutMs) {
-        *error = std::string(Tr(kTextOutOfRange)) + ": --timeout " + a.value + " (1〜60000)";
+        *error = std::string(Tr(kTextOutOfRange)) + ": --timeout " + a.value + " (" +
+                 TrF("%s to %s", {"1", "60000"}) + ")";
         return false;
       }
       return true;
@@ -330,7 +331,7 @@ bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool 
       return false;
     }
     c->file = operands[0];
-    *error = FileNameProblem("記録", c->file);
+    *error = FileNameProblem(Tr("the record file"), c->file);
     return error->empty();
   }
   if (!c->planPath.empty()) {
@@ -353,7 +354,7 @@ bool CheckCommand(CtlCommand* c, const std::vector<std::string>& operands, bool 
       return false;
     }
     c->file = operands[0];
-    *error = FileNameProblem("プロファイル", c->file);
+    *error = FileNameProblem(Tr("the profile"), c->file);
     if (!error->empty()) return false;
   }
   switch (c->verb) {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "CliText.h"
 #include "ComNumbers.h"
 #include "CtlProfile.h"
 #include "CtlRecord.h"
@@ -78,7 +79,7 @@ bool SplitRecords(const std::string& text, std::vector<Record>* records, int* ba
 
 std::string PlanErrorText(const std::string& name, const PlanError& e) {
   return e.line == 0 ? name + ": " + e.text
-                     : name + " " + std::to_string(e.line) + " 行目: " + e.text;
+                     : TrF("%s line %s: %s", {name, std::to_string(e.line), e.text});
 }
 
 bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<PlanError>* errors) {
@@ -88,40 +89,40 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
   std::string text;
   ProfileEncoding encoding;
   if (!ProfileDecode(raw, &text, &encoding)) {
-    at(0, "文字コードを読めません");
+    at(0, Tr("cannot read the character encoding"));
     return false;
   }
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   std::vector<Record> records;
   int badLine = 0;
   if (!SplitRecords(text, &records, &badLine)) {
-    at(badLine, "引用符 \" が閉じていません");
+    at(badLine, Tr("a quote \" is not closed"));
     return false;
   }
   if (records.empty()) {
-    at(0, "見出しの行がありません (port,channel,id,retry_count,retry_interval)");
+    at(0, Tr("no heading line (port,channel,id,retry_count,retry_interval)"));
     return false;
   }
   std::map<std::string, size_t> column;
   const Record& header = records[0];
   for (size_t i = 0; i < header.fields.size(); ++i) {
     const std::string key = AsciiLower(header.fields[i]);
-    if (!column.emplace(key, i).second) at(header.line, "列 " + key + " が二度あります");
+    if (!column.emplace(key, i).second) at(header.line, TrF("column %s is there twice", {key}));
   }
   for (const char* c : kColumns) {
-    if (column.count(c) == 0) at(header.line, std::string("列 ") + c + " がありません");
+    if (column.count(c) == 0) at(header.line, TrF("no column %s", {c}));
   }
   if (!errors->empty()) return false;
   if (records.size() == 1) {
-    at(0, "ユニットの行がありません");
+    at(0, Tr("no unit rows"));
     return false;
   }
 
   for (size_t r = 1; r < records.size(); ++r) {
     const Record& rec = records[r];
     if (rec.fields.size() > header.fields.size()) {
-      at(rec.line, "列が見出しより多くあります (" + std::to_string(rec.fields.size()) +
-                       " 列; 見出しは " + std::to_string(header.fields.size()) + " 列)");
+      at(rec.line, TrF("more columns than the heading (%s columns; the heading has %s)",
+                       {std::to_string(rec.fields.size()), std::to_string(header.fields.size())}));
       continue;
     }
     auto value = [&](const char* key) {
@@ -132,7 +133,7 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
     row.line = rec.line;
     row.port = value("port");
     std::string fault;
-    if (row.port.empty()) fault = "port がありません";
+    if (row.port.empty()) fault = Tr("no port");
     // A NUL or another control character makes a cell read otherwise to a
     // reviewer than to the program (a port name cut at the NUL, say); line
     // breaks and tabs are text only in a note, never in the port.
@@ -143,8 +144,9 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
         const unsigned char c = static_cast<unsigned char>(ch);
         const bool blank = c == '\t' || c == '\r' || c == '\n';
         if ((c < 0x20 && (strict || !blank)) || c == 0x7F) {
-          fault = "列 " + AsciiLower(i < header.fields.size() ? header.fields[i] : "?") +
-                  " に制御文字があります: " + EscapeBytes(cell);
+          fault = TrF(
+              "column %s holds a control character: %s",
+              {AsciiLower(i < header.fields.size() ? header.fields[i] : "?"), EscapeBytes(cell)});
           break;
         }
       }
@@ -160,11 +162,11 @@ bool ParsePlan(const std::string& raw, std::vector<PlanRow>* rows, std::vector<P
       if (!fault.empty()) break;
       const std::string v = value(n.key);
       if (v.empty()) {
-        fault = std::string(n.key) + " がありません";
+        fault = TrF("no %s", {n.key});
       } else if (n.field == &UnitParams::retryCount && AsciiLower(v) == "infinite") {
         row.params.retryCount = -1;
       } else if (!ParseStrictInt(v, &(row.params.*n.field))) {
-        fault = std::string(n.key) + " が数ではありません: " + v;
+        fault = TrF("%s is not a number: %s", {n.key, v});
       }
     }
     if (fault.empty()) fault = CheckParamRanges(row.params);
@@ -183,8 +185,8 @@ bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows, std::vector<P
   const std::string problem = FileProblem(path);
   std::string raw;
   if (!problem.empty() || ReadProfileFile(path, &raw) != ProfileReadResult::kOk) {
-    errors->push_back(
-        {0, "計画ファイルが" + (problem.empty() ? std::string("読めません") : problem)});
+    errors->push_back({0, TrF("the plan file %s",
+                              {problem.empty() ? std::string(Tr("cannot be read")) : problem})});
     return false;
   }
   return ParsePlan(raw, rows, errors);

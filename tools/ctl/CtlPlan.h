@@ -28,7 +28,8 @@ struct PlanError {
 bool ParsePlan(const std::string& text, std::vector<PlanRow>* rows, std::vector<PlanError>* errors);
 bool ReadPlan(const std::string& path, std::vector<PlanRow>* rows, std::vector<PlanError>* errors);
 
-// "<name> <n> 行目: <text>", or "<name>: <text>" for the whole file.
+// "<name> line <n>: <text>" (in Japanese "<name> <n> 行目: <text>"), or
+// "<name>: <text>" for the whole file.
 std::string PlanErrorText(const std::string& name, const PlanError& error);
 
 // The USB serial number in a /dev/serial/by-id name as udev makes it,

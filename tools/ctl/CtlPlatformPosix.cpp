@@ -23,8 +23,10 @@ namespace {
 
 InterruptState* g_state = nullptr;
 
-constexpr char kFirstRequest[] = "zeta7ctl: 中断します… (もう一度で応答の待ちを打ち切ります)\n";
-constexpr char kSecondRequest[] = "zeta7ctl: 応答の待ちを打ち切ります\n";
+// Made in the user's language before the handler is installed; the handler
+// only reads them.
+std::string g_firstRequest;
+std::string g_secondRequest;
 
 // Only atomics and write(2): both are safe in a signal handler.
 void OnInterrupt(int sig) {
@@ -33,9 +35,9 @@ void OnInterrupt(int sig) {
   int none = 0;
   g_state->signal.compare_exchange_strong(none, sig);
   const int n = g_state->count.fetch_add(1) + 1;
-  const char* text = n == 1 ? kFirstRequest : kSecondRequest;
+  const std::string& text = n == 1 ? g_firstRequest : g_secondRequest;
   if (n <= 2) {
-    const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
+    const ssize_t ignored = write(STDERR_FILENO, text.data(), text.size());
     (void)ignored;
   }
   errno = savedErrno;
@@ -46,6 +48,8 @@ using posix::RetryInterrupted;
 }  // namespace
 
 void InstallInterruptHandler(InterruptState* state) {
+  g_firstRequest = std::string("zeta7ctl: ") + Tr(kTextStopping) + "\n";
+  g_secondRequest = std::string("zeta7ctl: ") + Tr(kTextStopWaiting) + "\n";
   g_state = state;
   struct sigaction sa;
   std::memset(&sa, 0, sizeof sa);
@@ -141,7 +145,7 @@ bool CRecordFile::Open(const std::string& path, std::string* reason) {
   std::error_code ec;
   if (!folder.empty() && !std::filesystem::is_directory(folder, ec) &&
       !std::filesystem::create_directories(folder, ec) && ec) {
-    why = kTextFolderNotMade + (" (" + ec.message() + ")");
+    why = Tr(kTextFolderNotMade) + (" (" + ec.message() + ")");
     return false;
   }
   // O_NONBLOCK: a FIFO that nobody reads fails with ENXIO instead of
@@ -155,7 +159,7 @@ bool CRecordFile::Open(const std::string& path, std::string* reason) {
   if (!fd.IsValid()) {
     const int err = errno;
     why = err == ENXIO && lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)
-              ? std::string(kTextFifoWithoutReader)
+              ? std::string(Tr(kTextFifoWithoutReader))
               : posix::ErrnoText(err);
     return false;
   }
@@ -164,13 +168,13 @@ bool CRecordFile::Open(const std::string& path, std::string* reason) {
     return false;
   }
   if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode)) {
-    why = kTextNotRegularFile;
+    why = Tr(kTextNotRegularFile);
     return false;
   }
   // access() says yes to root for any file: a file without a single write
   // bit is read-only whoever runs the program, as the settings layer holds.
   if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    why = posix::ErrnoText(EACCES) + " (" + kTextNoWriteBit + ")";
+    why = posix::ErrnoText(EACCES) + " (" + Tr(kTextNoWriteBit) + ")";
     return false;
   }
   const int flags = fcntl(fd.Get(), F_GETFL);

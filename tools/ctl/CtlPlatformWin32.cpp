@@ -31,8 +31,10 @@ void Count(int sig, int requests) {
   int none = 0;
   g_state->signal.compare_exchange_strong(none, sig);
   const int n = g_state->count.fetch_add(requests) + requests;
-  if (n - requests < 1) WriteStderr("zeta7ctl: 中断します… (もう一度で応答の待ちを打ち切ります)\n");
-  if (n - requests < 2 && n >= 2) WriteStderr("zeta7ctl: 応答の待ちを打ち切ります\n");
+  if (n - requests < 1) WriteStderr(std::string("zeta7ctl: ") + Tr(kTextStopping) + "\n");
+  if (n - requests < 2 && n >= 2) {
+    WriteStderr(std::string("zeta7ctl: ") + Tr(kTextStopWaiting) + "\n");
+  }
 }
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
@@ -160,8 +162,8 @@ bool CRecordFile::Open(const std::string& path, std::string* reason) {
   std::error_code ec;
   if (!folder.empty() && !std::filesystem::is_directory(folder, ec) &&
       !std::filesystem::create_directories(folder, ec) && ec) {
-    why =
-        kTextFolderNotMade + (" (" + win32::SystemErrorText(static_cast<DWORD>(ec.value())) + ")");
+    why = Tr(kTextFolderNotMade) +
+          (" (" + win32::SystemErrorText(static_cast<DWORD>(ec.value())) + ")");
     return false;
   }
   win32::CScopedHandle file(CreateFileW(

@@ -34,8 +34,9 @@ bool InRange(const Key& key, int value) {
 }
 
 std::string RangeText(const Key& key) {
-  std::string text = std::to_string(key.range.low) + "〜" + std::to_string(key.range.high);
-  if (key.field == &UnitParams::retryCount) text += " または -1 (無限)";
+  std::string text =
+      TrF("%s to %s", {std::to_string(key.range.low), std::to_string(key.range.high)});
+  if (key.field == &UnitParams::retryCount) text += Tr(" or -1 (infinite)");
   return text;
 }
 
@@ -111,7 +112,7 @@ std::string FindRepeat(const std::string& text) {
       if (close == std::string::npos) continue;
       inParameters = AsciiLower(TrimBlanks(line.substr(1, close - 1))) == kProfileSection;
       if (inParameters && ++sections > 1) {
-        return std::to_string(lineNo) + " 行目: [" + kProfileSection + "] が二度あります";
+        return TrF("line %s: [%s] is there twice", {std::to_string(lineNo), kProfileSection});
       }
       continue;
     }
@@ -120,8 +121,8 @@ std::string FindRepeat(const std::string& text) {
     const std::string key = AsciiLower(TrimBlanks(line.substr(0, eq)));
     const auto [it, fresh] = keys.emplace(key, lineNo);
     if (!fresh) {
-      return std::to_string(lineNo) + " 行目: " + key + " が二度あります (" +
-             std::to_string(it->second) + " 行目にも)";
+      return TrF("line %s: %s is there twice (on line %s too)",
+                 {std::to_string(lineNo), key, std::to_string(it->second)});
     }
   }
   return {};
@@ -143,24 +144,24 @@ bool ReadStandardInput(std::string* raw) {
 bool ParseProfile(const std::string& text, const std::string& path, UnitParams* params,
                   std::string* error) {
   if (!LooksLikeText(text)) {
-    *error = "プロファイルがテキストの INI ファイルではありません: " + path;
+    *error = TrF("the profile is not a text INI file: %s", {path});
     return false;
   }
   const std::string repeat = FindRepeat(text);
   if (!repeat.empty()) {
-    *error = "プロファイルの " + path + " " + repeat;
+    *error = TrF("the profile %s, %s", {path, repeat});
     return false;
   }
   UnitParams read{};
   for (const Key& key : kKeys) {
     const std::optional<std::string> value = ProfileFindValue(text, kProfileSection, key.name);
     if (!value || value->empty()) {
-      *error = std::string(Tr(kTextEnterParams)) + ": " + path + ": [" + kProfileSection + "] " +
-               key.name + " がありません";
+      *error = std::string(Tr(kTextEnterParams)) + ": " + path + ": " +
+               TrF("[%s] %s is missing", {kProfileSection, key.name});
       return false;
     }
     if (!ParseStrictInt(*value, &(read.*key.field))) {
-      *error = "プロファイルの値が数ではありません: " + path + ": " + key.name + " = " + *value;
+      *error = TrF("a value of the profile is not a number: %s: %s = %s", {path, key.name, *value});
       return false;
     }
   }
@@ -177,13 +178,13 @@ bool ReadProfile(const std::string& path, UnitParams* params, std::string* error
   std::string raw;
   if (path == "-") {
     if (!ReadStandardInput(&raw)) {
-      *error = "標準入力からプロファイルを読めません";
+      *error = Tr("cannot read the profile from standard input");
       return false;
     }
   } else {
     const std::string problem = FileProblem(path);
     if (!problem.empty()) {
-      *error = "プロファイルが" + problem + ": " + path;
+      *error = TrF("the profile %s: %s", {problem, path});
       return false;
     }
     ReadProfileFile(path, &raw);
@@ -191,10 +192,10 @@ bool ReadProfile(const std::string& path, UnitParams* params, std::string* error
   std::string text;
   ProfileEncoding encoding;
   if (!ProfileDecode(raw, &text, &encoding)) {
-    *error = "プロファイルの文字コードを読めません: " + path;
+    *error = TrF("cannot read the character encoding of the profile: %s", {path});
     return false;
   }
-  return ParseProfile(text, path == "-" ? "(標準入力)" : path, params, error);
+  return ParseProfile(text, path == "-" ? Tr("(standard input)") : path, params, error);
 }
 
 bool CheckProfileDestination(const std::string& path, std::string* error) {
@@ -204,11 +205,13 @@ bool CheckProfileDestination(const std::string& path, std::string* error) {
   switch (ReadProfileFile(path, &raw)) {
     case ProfileReadResult::kOk:
       if (!ProfileDecode(raw, &text, &encoding)) {
-        *error = "プロファイルの文字コードを読めないので上書きしません: " + path;
+        *error =
+            TrF("cannot read the character encoding of the profile, so it is not overwritten: %s",
+                {path});
         return false;
       }
       if (!LooksLikeText(text)) {
-        *error = "テキストの INI ファイルではないので上書きしません: " + path;
+        *error = TrF("not a text INI file, so it is not overwritten: %s", {path});
         return false;
       }
       return true;
@@ -218,7 +221,7 @@ bool CheckProfileDestination(const std::string& path, std::string* error) {
                                                ? std::filesystem::path(".")
                                                : std::filesystem::u8path(path).parent_path();
       if (!std::filesystem::is_directory(folder, ec)) {
-        *error = "プロファイルのフォルダがありません: " + path;
+        *error = TrF("the profile's folder does not exist: %s", {path});
         return false;
       }
       return true;
@@ -226,7 +229,7 @@ bool CheckProfileDestination(const std::string& path, std::string* error) {
     case ProfileReadResult::kFailed:
       break;
   }
-  *error = "プロファイルが" + FileProblem(path) + "ので上書きしません: " + path;
+  *error = TrF("the profile %s, so it is not overwritten: %s", {FileProblem(path), path});
   return false;
 }
 
@@ -243,20 +246,20 @@ bool WriteProfile(const std::string& path, const UnitParams& params, std::string
     std::optional<std::string> edited = ProfileSetValue(
         text, kProfileSection, key.name, std::to_string(params.*key.field), kNewFileLineBreak);
     if (!edited) {
-      *error = "プロファイルを作れません: " + path;
+      *error = TrF("cannot make the profile: %s", {path});
       return false;
     }
     text = std::move(*edited);
   }
   if (IsStandardStream(path)) {
     if (!WriteStdout(text)) {
-      *error = "プロファイルを標準出力に書けません";
+      *error = Tr("cannot write the profile to standard output");
       return false;
     }
     return true;
   }
   if (!ProfileEncode(text, encoding, &raw) || !ReplaceProfileFile(path, raw)) {
-    *error = "プロファイルを書けません: " + path;
+    *error = TrF("cannot write the profile: %s", {path});
     return false;
   }
   return true;

@@ -310,10 +310,11 @@ std::string DescribeChange(const UnitParams& before, const UnitParams& after) {
     const int a = before.*f.field, b = after.*f.field;
     if (a == b) continue;
     auto text = [&](int v) {
-      return f.field == &UnitParams::retryCount && v == -1 ? std::string("無限")
+      return f.field == &UnitParams::retryCount && v == -1 ? std::string(Tr("infinite"))
                                                            : std::to_string(v);
     };
-    out += (out.empty() ? "" : ", ") + std::string(Tr(f.label)) + " " + text(a) + " → " + text(b);
+    out += (out.empty() ? "" : ", ") + std::string(Tr(f.label)) + " " +
+           TrF("%s -> %s", {text(a), text(b)});
   }
   return out.empty() ? Tr("no change") : out;
 }

@@ -116,7 +116,8 @@ bool SameParams(const UnitParams& a, const UnitParams& b);
 // state_unknown.
 void JudgeSteps(const std::vector<StepResult>& steps, bool ok, bool interrupted, ErrorCode failure,
                 UnitRecord* r);
-// "チャネル 12 → 20, ID 3 → 4": the values that differ, or "変更なし".
+// "Channel 12 → 20, ID 3 → 4": the values that differ, or "no change", in
+// the user's language.
 std::string DescribeChange(const UnitParams& before, const UnitParams& after);
 
 const char* OutcomeName(UnitOutcome outcome);
@@ -131,7 +132,8 @@ std::string RecordJson(const UnitRecord& record);
 // One JSON string with its quotes, by the same rule.
 std::string JsonString(const std::string& text);
 
-// "チャネル 12, ID 3, リトライ回数 5, リトライ間隔[msec] 1000" (無限リトライ for -1).
+// "Channel 12, ID 3, Retry count 5, Retry interval[msec] 1000" ("Infinite
+// retry" for -1), in the user's language.
 std::string DescribeParams(const UnitParams& params);
 
 // Bytes as printable ASCII in quotes: \r, \n, \\, \" and \xNN for the rest,

@@ -5,6 +5,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "CliText.h"
 #include "CtlMain.h"
 #include "CtlRecord.h"
 #include "ToolConsole.h"
@@ -56,7 +57,7 @@ bool ReadRecordSummaries(const std::string& path, std::vector<RecordSummary>* re
                          std::string* error) {
   std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   if (!in) {
-    *error = "記録ファイルを開けません: " + path;
+    *error = TrF("cannot open the record file: %s", {path});
     return false;
   }
   *bad = 0;
@@ -86,7 +87,7 @@ bool ReadRecordSummaries(const std::string& path, std::vector<RecordSummary>* re
     records->push_back(r);
   }
   if (in.bad()) {
-    *error = "記録ファイルを読めません: " + path;
+    *error = TrF("cannot read the record file: %s", {path});
     return false;
   }
   return true;
@@ -141,12 +142,15 @@ int RunReport(const CtlCommand& c) {
   }
   const std::vector<RecordSummary> units = LastOfEachUnit(records);
   if (!WriteStdout(ReportText(units, c.csv)) || !CloseStdout()) {
-    WriteStderr("zeta7ctl: 標準出力に書けません\n");
+    WriteStderr(std::string("zeta7ctl: ") + Tr("cannot write to standard output") + "\n");
     return kExitUnitFailed;
   }
-  std::string summary = "zeta7ctl: " + std::to_string(units.size()) + " 台 (" +
-                        std::to_string(records.size()) + " 件の記録から)";
-  if (bad > 0) summary += "; 記録でない行 " + std::to_string(bad) + " 行を飛ばしました";
+  std::string summary =
+      "zeta7ctl: " + TrF("%s units (from %s records)",
+                         {std::to_string(units.size()), std::to_string(records.size())});
+  if (bad > 0) {
+    summary += "; " + TrF("skipped %s lines that are not records", {std::to_string(bad)});
+  }
   WriteStderr(summary + "\n");
   return kExitDone;
 }

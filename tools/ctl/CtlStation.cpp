@@ -132,13 +132,13 @@ bool CStation::Prepare(std::string* error, std::vector<std::string>* planErrors)
     for (const PlanRow& row : rows) {
       if (ComNumberOfName(row.port) != 0 || IsDevicePathName(row.port)) {
         errors.push_back(
-            {row.line, "station の計画の port は USB のシリアル番号です: " + row.port});
+            {row.line, TrF("a station plan's port is a USB serial number: %s", {row.port})});
         continue;
       }
       const auto [it, fresh] = m_plan.emplace(row.port, std::make_pair(row.line, row.params));
       if (!fresh) {
-        errors.push_back({row.line, "シリアル番号 " + row.port + " は " +
-                                        std::to_string(it->second.first) + " 行目にもあります"});
+        errors.push_back({row.line, TrF("serial number %s is on line %s too",
+                                        {row.port, std::to_string(it->second.first)})});
       }
     }
     std::stable_sort(errors.begin(), errors.end(),
@@ -164,7 +164,7 @@ bool CStation::Prepare(std::string* error, std::vector<std::string>* planErrors)
       }
     }
     if (!m_record.Open(m_command.recordPath)) {
-      *error = "記録ファイルを開けません: " + m_command.recordPath;
+      *error = TrF("cannot open the record file: %s", {m_command.recordPath});
       return false;
     }
   }
@@ -213,7 +213,7 @@ void CStation::Refuse(Slot& slot, const PresentDevice& d, ErrorCode code,
   r.outcome = UnitOutcome::kFailed;
   r.errorCode = code;
   r.error = reason;
-  Emit(r, slot, BoardLine::Tone::kRed, "拒否", reason);
+  Emit(r, slot, BoardLine::Tone::kRed, Tr("refused"), reason);
 }
 
 void CStation::Start(const std::string& key, Slot& slot, const PresentDevice& d,
@@ -221,7 +221,7 @@ void CStation::Start(const std::string& key, Slot& slot, const PresentDevice& d,
   slot.running = true;
   slot.startMs = NowMs();
   slot.line.tone = BoardLine::Tone::kPlain;
-  slot.line.state = "設定中";
+  slot.line.state = Tr("setting up");
   slot.line.detail.clear();
   UnitTarget t;
   t.name = d.device;
@@ -244,13 +244,14 @@ void CStation::Start(const std::string& key, Slot& slot, const PresentDevice& d,
         if (!serial.empty() && !m_command.check) m_done.insert(TargetKey(serial, *t.plan));
         const std::string values = r.after ? DescribeParams(*r.after) : std::string();
         Emit(r, s, BoardLine::Tone::kGreen,
-             m_command.check ? (r.changed ? "変更あり (--check)" : "変更なし (--check)")
-                             : (r.writeSent ? "完了" : "完了 (すでに同じ値)"),
+             Tr(m_command.check
+                    ? (r.changed ? N_("would change (--check)") : N_("no change (--check)"))
+                    : (r.writeSent ? N_("done") : N_("done (the values were already set)"))),
              values);
       } else {
         ++(r.outcome == UnitOutcome::kInterrupted ? m_nInterrupted : m_nFailed);
-        Emit(r, s, BoardLine::Tone::kRed, r.outcome == UnitOutcome::kInterrupted ? "中断" : "失敗",
-             r.error);
+        Emit(r, s, BoardLine::Tone::kRed,
+             Tr(r.outcome == UnitOutcome::kInterrupted ? N_("halted") : N_("failed")), r.error);
       }
     }
     ended->store(true);
@@ -263,7 +264,7 @@ void CStation::Start(const std::string& key, Slot& slot, const PresentDevice& d,
     r.errorCode = ErrorCode::kThreadFailed;
     r.error = std::string(Tr(kTextThreadFailed)) + " " + d.device + ": " + e.what();
     ++m_nFailed;
-    Emit(r, slot, BoardLine::Tone::kRed, "失敗", r.error);
+    Emit(r, slot, BoardLine::Tone::kRed, Tr("failed"), r.error);
   }
 }
 
@@ -273,7 +274,8 @@ void CStation::Verdict(const std::string& key, Slot& slot, const PresentDevice& 
   if (plan && d.serial.empty()) {
     return Refuse(
         slot, d, ErrorCode::kNoSerial,
-        d.device + " には USB のシリアル番号がありません; 計画の行を選べないので書き込みません");
+        TrF("%s has no USB serial number; no plan row can be chosen, so nothing is written",
+            {d.device}));
   }
   UnitParams target = m_profile;
   int row = 0;
@@ -281,8 +283,8 @@ void CStation::Verdict(const std::string& key, Slot& slot, const PresentDevice& 
     const auto it = m_plan.find(d.serial);
     if (it == m_plan.end()) {
       return Refuse(slot, d, ErrorCode::kNoPlanRow,
-                    "シリアル番号 " + d.serial + " の行が計画にありません (" + d.device +
-                        "); 書き込みません");
+                    TrF("serial number %s has no row in the plan (%s); nothing is written",
+                        {d.serial, d.device}));
     }
     row = it->second.first;
     target = it->second.second;
@@ -294,9 +296,11 @@ void CStation::Verdict(const std::string& key, Slot& slot, const PresentDevice& 
     r.target = target;
     r.outcome = UnitOutcome::kSkipped;
     r.errorCode = ErrorCode::kAlreadyDone;
-    r.error = "シリアル番号 " + d.serial + " は設定済みです (" + DescribeParams(target) +
-              "); 書き込みません (--again で再度)";
-    return Emit(r, slot, BoardLine::Tone::kYellow, "設定済み", DescribeParams(target));
+    r.error =
+        TrF("serial number %s is already set up (%s); nothing is written (--again does it "
+            "again)",
+            {d.serial, DescribeParams(target)});
+    return Emit(r, slot, BoardLine::Tone::kYellow, Tr("already set up"), DescribeParams(target));
   }
   Start(key, slot, d, target, row);
 }
@@ -328,7 +332,7 @@ void CStation::Look(const std::vector<PresentDevice>& present) {
       for (const PresentDevice& d : devices) names += (names.empty() ? "" : ", ") + d.device;
       const std::string marker = "shared:" + names;
       if (!slot.running) slot.device = devices.front();
-      slot.line.name = devices.front().name + " 他";
+      slot.line.name = TrF("%s and others", {devices.front().name});
       slot.line.serial = devices.front().serial;
       if (slot.servedOn != marker) {
         slot.servedOn = marker;
@@ -337,8 +341,8 @@ void CStation::Look(const std::vector<PresentDevice>& present) {
           // refused.
           if (slot.running && d.device == slot.device.device) continue;
           Refuse(slot, d, ErrorCode::kSharedSerial,
-                 "シリアル番号 " + d.serial + " のデバイスが " + std::to_string(devices.size()) +
-                     " 台あります (" + names + "); どれにも書き込みません");
+                 TrF("serial number %s is on %s devices (%s); none of them is written",
+                     {d.serial, std::to_string(devices.size()), names}));
         }
       }
       continue;
@@ -356,7 +360,7 @@ void CStation::Look(const std::vector<PresentDevice>& present) {
     if (m_interrupted.Requested()) continue;
     if (d.serial.empty() && now - slot.seenMs < kSettleMs) {
       slot.line.tone = BoardLine::Tone::kPlain;
-      slot.line.state = "認識中";
+      slot.line.state = Tr("recognising");
       slot.line.detail.clear();
       continue;
     }
@@ -391,10 +395,11 @@ void CStation::Reap(bool all) {
 std::string CStation::Totals() {
   int running = 0;
   for (const auto& [key, slot] : m_slots) running += slot.running ? 1 : 0;
-  std::string t = "完了 " + std::to_string(m_nDone) + ", 失敗 " + std::to_string(m_nFailed) +
-                  ", 設定済み " + std::to_string(m_nAlready);
-  if (running > 0) t += ", 設定中 " + std::to_string(running);
-  if (m_nInterrupted > 0) t += ", 中断 " + std::to_string(m_nInterrupted);
+  std::string t =
+      TrF("done %s, failed %s, already set up %s",
+          {std::to_string(m_nDone), std::to_string(m_nFailed), std::to_string(m_nAlready)});
+  if (running > 0) t += ", " + TrF("setting up %s", {std::to_string(running)});
+  if (m_nInterrupted > 0) t += ", " + TrF("interrupted %s", {std::to_string(m_nInterrupted)});
   return t;
 }
 
@@ -408,10 +413,10 @@ void CStation::Draw(bool last) {
     BoardLine line = s.line;
     if (s.running) {
       char secs[32];
-      std::snprintf(secs, sizeof secs, "%.1f 秒", static_cast<double>(now - s.startMs) / 1000.0);
-      line.detail = secs;
+      std::snprintf(secs, sizeof secs, "%.1f", static_cast<double>(now - s.startMs) / 1000.0);
+      line.detail = TrF("%s s", {secs});
     }
-    if (!s.present && !s.running) line.state += " (抜去)";
+    if (!s.present && !s.running) line.state += " " + std::string(Tr("(unplugged)"));
     lines.push_back(line);
   }
   const std::vector<std::string> text = BoardText(lines, Totals(), colour, columns);
@@ -487,8 +492,10 @@ int RunStation(const CtlCommand& c, const ProgramSettings& settings, const Devic
     std::string text;
     for (const std::string& e : planErrors) text += "zeta7ctl: " + e + "\n";
     if (!planErrors.empty()) {
-      text += "zeta7ctl: 計画に誤りがあるので始めません (" + std::to_string(planErrors.size()) +
-              " か所)\n";
+      text += "zeta7ctl: " +
+              TrF("the plan has errors, so the station does not start (%s of them)",
+                  {std::to_string(planErrors.size())}) +
+              "\n";
     } else {
       text += "zeta7ctl: " + error + "\n";
     }
@@ -497,7 +504,7 @@ int RunStation(const CtlCommand& c, const ProgramSettings& settings, const Devic
   }
   CDeviceWatcher watcher(roots);
   if (!watcher.Start(&error)) {
-    WriteStderr("zeta7ctl: デバイスを見張れません: " + error + "\n");
+    WriteStderr("zeta7ctl: " + TrF("cannot watch the devices: %s", {error}) + "\n");
     return kExitUnitFailed;
   }
   const bool terminal = ProgressTerminal();
@@ -507,7 +514,7 @@ int RunStation(const CtlCommand& c, const ProgramSettings& settings, const Devic
   station.columns = terminal ? TerminalColumns() : 0;
 
   InstallInterruptHandler(interrupted);
-  WriteStderr("zeta7ctl: ユニットを挿してください (Ctrl+C で終了)\n");
+  WriteStderr(std::string("zeta7ctl: ") + Tr("plug in the units (Ctrl+C ends)") + "\n");
   long long lastList = -kRelistMs;
   bool changed = true;
   while (!interrupted->Requested()) {
@@ -525,12 +532,15 @@ int RunStation(const CtlCommand& c, const ProgramSettings& settings, const Devic
   station.Draw(true);
   bool lost = station.Lost();
   if (trace.Lost()) {
-    WriteStderr("zeta7ctl: トレースに書けません: " + c.tracePath + "\n");
+    WriteStderr("zeta7ctl: " + TrF("cannot write the trace: %s", {c.tracePath}) + "\n");
     lost = true;
   }
   if (station.Record().IsOpen() && !station.Record().Close()) lost = true;
   if (closeStdout && !CloseStdout()) lost = true;
-  if (lost) WriteStderr("zeta7ctl: 記録か出力に書けなかったものがあります\n");
+  if (lost) {
+    WriteStderr(std::string("zeta7ctl: ") +
+                Tr("some of the records or output could not be written") + "\n");
+  }
   InterruptHandled();
   WriteStderr(std::string("zeta7ctl: ") + Tr(kTextInterrupted) + " (" + station.Totals() + ")\n");
   return interrupted->ExitCode();

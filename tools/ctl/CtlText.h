@@ -9,6 +9,10 @@
 
 inline constexpr const char* kTextInterrupted = N_("interrupted");
 inline constexpr const char* kTextThreadFailed = N_("cannot start a thread");
+// What the first and the second Ctrl+C do.
+inline constexpr const char* kTextStopping =
+    N_("stopping... (press again to stop waiting for replies)");
+inline constexpr const char* kTextStopWaiting = N_("no longer waiting for replies");
 
 // Parameter labels as the window shows them.
 inline constexpr const char* kLabelChannel = N_("Channel");
@@ -18,10 +22,10 @@ inline constexpr const char* kLabelRetryInterval = N_("Retry interval[msec]");
 inline constexpr const char* kLabelInfinite = N_("Infinite retry");
 
 // Why a file the user named cannot be used, beside the system's words.
-inline constexpr const char* kTextFolderNotMade = "フォルダを作れません";
-inline constexpr const char* kTextNotRegularFile = "通常のファイルではありません";
-inline constexpr const char* kTextFifoWithoutReader = "読む側のいない FIFO です";
-inline constexpr const char* kTextNoWriteBit = "書き込みの許可がひとつもないファイルです";
+inline constexpr const char* kTextFolderNotMade = N_("cannot make the folder");
+inline constexpr const char* kTextNotRegularFile = N_("not a regular file");
+inline constexpr const char* kTextFifoWithoutReader = N_("a FIFO nobody reads");
+inline constexpr const char* kTextNoWriteBit = N_("a file without a single write permission");
 
 // A text above with its one "%d" or "%s" filled in.
 inline std::string TextWith(const char* pattern, int n) {

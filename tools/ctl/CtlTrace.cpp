@@ -36,15 +36,15 @@ bool CTraceSink::Open(const std::string& path, std::string* error) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::u8path(path), ec);
     if (!std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
-      *error = "トレースのフォルダを作れません: " + path + " (" +
-               (ec ? ec.message() : std::string(kTextNotRegularFile)) + ")";
+      *error = TrF("cannot make the trace folder: %s (%s)",
+                   {path, ec ? ec.message() : std::string(Tr(kTextNotRegularFile))});
       return false;
     }
     m_strFolder = path;
     return true;
   }
   if (!m_file.Open(path, &reason)) {
-    *error = "トレースのファイルを開けません: " + path + " (" + reason + ")";
+    *error = TrF("cannot open the trace file: %s (%s)", {path, reason});
     return false;
   }
   return true;

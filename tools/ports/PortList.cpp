@@ -27,9 +27,9 @@ std::string FormatPortList(const ProgramSettings& settings, const PortListing& l
   for (const ListedPort& p : listing.ports) {
     const PortDiagnosis& d = p.diagnosis;
     out += (d.comNumber == 0 ? std::string(Tr("no number")) : "COM" + std::to_string(d.comNumber)) +
-           "  " + DescribeDevice(d) + "\n";
+           "  " + DescribeDevice(d, CurrentLanguage()) + "\n";
     out += IdentityLines(p);
-    out += "      " + DescribeProblem(d) + "\n";
+    out += "      " + DescribeProblem(d, CurrentLanguage()) + "\n";
   }
   out += "\n" +
          TrF("An entry comN=DEVICE in the settings file's [ports] section (such as %s)\n"

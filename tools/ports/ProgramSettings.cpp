@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "CliText.h"
 #include "ProfileFile.h"
 #include "ProfileText.h"
 #include "SettingsKeys.h"
@@ -71,20 +72,20 @@ std::string FileProblem(const std::string& path) {
     case ProfileReadResult::kOk:
       return {};
     case ProfileReadResult::kMissing:
-      return "ありません";
+      return Tr("does not exist");
     case ProfileReadResult::kFailed:
       break;
   }
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(FsPath(path), ec);
-  if (std::filesystem::is_directory(st)) return "ディレクトリです";
-  if (!ec && !std::filesystem::is_regular_file(st)) return "通常のファイルではありません";
+  if (std::filesystem::is_directory(st)) return Tr("is a directory");
+  if (!ec && !std::filesystem::is_regular_file(st)) return Tr("is not a regular file");
   const std::uintmax_t size = std::filesystem::file_size(FsPath(path), ec);
   if (!ec && size > kMaxProfileBytes) {
-    return "大きすぎます (" + std::to_string(size) + " バイト; 上限 " +
-           std::to_string(kMaxProfileBytes) + " バイト)";
+    return TrF("is too big (%s bytes; at most %s bytes)",
+               {std::to_string(size), std::to_string(kMaxProfileBytes)});
   }
-  return "読めません (アクセス権がありません)";
+  return Tr("cannot be read (no permission)");
 }
 
 std::string SettingsFileProblem(const std::string& path) {
@@ -94,10 +95,10 @@ std::string SettingsFileProblem(const std::string& path) {
     ProfileEncoding encoding;
     if (ReadProfileFile(path, &raw) != ProfileReadResult::kOk ||
         !ProfileDecode(raw, &text, &encoding)) {
-      return "設定ファイルの文字コードを読めません: " + path;
+      return TrF("cannot read the character encoding of the settings file: %s", {path});
     }
   }
-  return problem.empty() ? problem : "設定ファイルが" + problem + ": " + path;
+  return problem.empty() ? problem : TrF("the settings file %s: %s", {problem, path});
 }
 
 DeviceRoots DeviceRootsOfEnvironment() {

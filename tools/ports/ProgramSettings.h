@@ -25,8 +25,9 @@ struct ProgramSettings {
 ProgramSettings LoadProgramSettings(const std::string& overridePath = {});
 
 // Why a file named on the command line (a --settings file, a profile) cannot
-// be read as a small text file, in a few words ("ありません", "ディレクトリです",
-// "大きすぎます (...)"); "" when it can.
+// be read as a small text file, in a few words to follow "the profile"
+// ("does not exist", "is a directory", "is too big (...)"), in the user's
+// language; "" when it can.
 std::string FileProblem(const std::string& path);
 
 // A --settings file must be there and readable: a typo must not let COM1
