@@ -10,8 +10,8 @@
 # Checks: check mode reports changes and sends no "S", and its reports say
 # they are a check run; the first run changes every unit; the second changes
 # none and sends no "S"; a failing unit fails its bench with its error code
-# while the other benches finish, and its report keeps zeta7ctl's Japanese
-# text as it is (no \u escapes). --timing
+# while the other benches finish, and its report keeps zeta7ctl's text as it
+# is (no \u escapes), in English whatever the locale asks for. --timing
 # prints the wall time of the runs instead of checking the fault. Exit 77
 # (skipped) without ansible-playbook.
 set -euo pipefail
@@ -44,8 +44,8 @@ trap cleanup EXIT
 export HOME=$work/home ANSIBLE_LOCAL_TEMP=$work/home/tmp ANSIBLE_REMOTE_TEMP=$work/home/tmp
 export ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0 ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_DEPRECATION_WARNINGS=0 ANSIBLE_LOCALHOST_WARNING=0
-# zeta7ctl's messages in Japanese, as gettext would choose them: the fault
-# check below reads that a message beyond ASCII reaches the report as text.
+# A Japanese user's environment, as gettext would read it: the module runs
+# zeta7ctl in English all the same, so that it can read zeta7ctl's refusals.
 export LANGUAGE=ja
 [ -n "${LC_ALL:-}${LC_MESSAGES:-}${LANG:-}" ] || export LC_MESSAGES=C.UTF-8
 mkdir -p "$HOME/tmp" "$work/devroot/sys/class/tty" "$work/devroot/dev"
@@ -194,6 +194,6 @@ grep -q '"failed": true, "error_code": "verify_mismatch"' "$work/faulty.bench$ho
   fail "the failing unit's error code: $(cat "$work/faulty.bench$hosts.report")"
 grep -q '"error_code":"verify_mismatch"' "$work/bench$hosts.jsonl" || fail "no record of the fault"
 message=$(grep verify_mismatch "$work/faulty.bench$hosts.report" | sed 's/.*"message": "\([^"]*\)".*/\1/')
-[[ $message == *[^[:ascii:]]* && $message != *'\u'* ]] ||
-  fail "the failing unit's message is not readable text: $message"
+[[ $message == "Writing failed "* && $message != *'\u'* ]] ||
+  fail "the failing unit's message is not zeta7ctl's English text: $message"
 echo "passed: check mode, first run, second run without S, a failing bench alone ($hosts hosts x $units units)"

@@ -191,6 +191,11 @@ def play(name, cases):
                ANSIBLE_COLLECTIONS_PATH=os.path.join(WORK, "collections"),
                ANSIBLE_LOCALHOST_WARNING="0", ANSIBLE_INVENTORY_UNPARSED_WARNING="0",
                ANSIBLE_PYTHON_INTERPRETER=sys.executable)
+    # A Japanese user's environment, as gettext reads it: the module must still
+    # read zeta7ctl's refusals (it runs zeta7ctl in English).
+    env["LANGUAGE"] = "ja"
+    if not any(env.get(k) for k in ("LC_ALL", "LC_MESSAGES", "LANG")):
+        env["LC_MESSAGES"] = "C.UTF-8"
     run = subprocess.run(["ansible-playbook", "-i", "localhost,", "-c", "local", playbook,
                           "-e", "@" + os.path.join(WORK, name + ".vars.json")],
                          env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)

@@ -28,14 +28,14 @@ TEST(ComNumberFile, StrictReadingAndRoundTrip) {
   } cases[] = {
       {"", ""},
       {"# note\r\n\r\n  COM4   usb-A_B_S1-if00-port0  \r\ncom12\tttyS0\n", ""},
-      {"COM4\n", "1 行目: \"COMn 名前\" の形ではありません: COM4"},
-      {"COM0 x\n", "1 行目: \"COMn 名前\""},
-      {"COM04 x\n", "1 行目: \"COMn 名前\""},
-      {"[ports]\ncom1=/dev/ttyUSB0\n", "1 行目: \"COMn 名前\""},
-      {"COM1 a b\n", "1 行目: \"COMn 名前\""},
-      {"COM1 ../x\n", "1 行目: \"COMn 名前\""},
-      {"COM1 a\nCOM1 b\n", "2 行目: COM1 が二度あります"},
-      {"COM1 a\nCOM2 a\n", "2 行目: a が二度あります"},
+      {"COM4\n", "line 1: not of the form \"COMn name\": COM4"},
+      {"COM0 x\n", "line 1: not of the form \"COMn name\""},
+      {"COM04 x\n", "line 1: not of the form \"COMn name\""},
+      {"[ports]\ncom1=/dev/ttyUSB0\n", "line 1: not of the form \"COMn name\""},
+      {"COM1 a b\n", "line 1: not of the form \"COMn name\""},
+      {"COM1 ../x\n", "line 1: not of the form \"COMn name\""},
+      {"COM1 a\nCOM1 b\n", "line 2: COM1 is there twice"},
+      {"COM1 a\nCOM2 a\n", "line 2: a is there twice"},
   };
   for (const auto& c : cases) {
     ComNumberMap numbers;
@@ -46,7 +46,7 @@ TEST(ComNumberFile, StrictReadingAndRoundTrip) {
   ComNumberMap numbers;
   std::string error;
   EXPECT_FALSE(ParseComNumbers(std::string("COM1 a\n\0", 8), &numbers, &error));
-  EXPECT_EQ(error, "NUL 文字があります");
+  EXPECT_EQ(error, "it holds a NUL character");
 
   const ComNumberMap kept = {{4, "usb-A_B_S1-if00-port0"}, {12, "ttyS0"}, {256, "x"}};
   ASSERT_TRUE(ParseComNumbers(FormatComNumbers(kept), &numbers, &error)) << error;
@@ -227,20 +227,20 @@ TEST_F(ComNumbersTest, DamagedOrUnreadableFileIsSaidNeverReset) {
   const std::string damaged = "COM1 usb-Test_Adapter_A1-if00-port0\nCOM2\n";
   WriteFile(file(), damaged);
   ComNumbering numbering = NumberSerialDevices(sys(), dev());
-  EXPECT_EQ(numbering.error, "COM番号の記憶ファイルが壊れています: " + file() +
-                                 " 2 行目: \"COMn 名前\" の形ではありません: COM2");
+  EXPECT_EQ(numbering.error, "the file of COM numbers is damaged: " + file() +
+                                 " line 2: not of the form \"COMn name\": COM2");
   ASSERT_EQ(numbering.present.size(), 1u);
   EXPECT_EQ(numbering.present[0].comNumber, 0);
   EXPECT_EQ(FindComNumber(1, sys(), dev()).device, "");
   const PortDiagnosis d = DiagnoseComPort(1, {}, sys(), dev());
   EXPECT_EQ(d.problem, PortProblem::kOther);
-  EXPECT_EQ(DescribeProblem(d, CliLanguage::kJapanese), "オープンできません: " + numbering.error);
+  EXPECT_EQ(DescribeProblem(d, CliLanguage::kEnglish), "cannot open: " + numbering.error);
   EXPECT_EQ(ReadFile(file()), damaged);
 
   fs::remove(file());
   fs::create_directory(file());
   numbering = NumberSerialDevices(sys(), dev());
-  EXPECT_EQ(numbering.error, "COM番号の記憶ファイルを読めません: " + file() + ": " +
+  EXPECT_EQ(numbering.error, "cannot read the file of COM numbers: " + file() + ": " +
                                  std::error_code(EISDIR, std::generic_category()).message());
   EXPECT_EQ(numbering.present[0].comNumber, 0);
   // A [ports] entry does not need the file.

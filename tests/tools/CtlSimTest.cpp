@@ -970,3 +970,132 @@ TEST_F(CtlSimTest, TraceHoldsEveryByteOfEachPort) {
 }
 
 }  // namespace
+
+// Every failure speaks the user's language: under the C locale not one byte
+// beyond ASCII reaches standard output, standard error, the record or the
+// trace (the names here are all ASCII), and under LANGUAGE=ja the same
+// failure reads in Japanese. A text left Japanese in the code shows in the
+// English run; one missing from the catalogue, in the Japanese run.
+TEST_F(CtlSimTest, FailuresSpeakTheUserLanguage) {
+  ASSERT_TRUE(StartUnits({{"--silent"},
+                          {"--unit-baud", "4800"},
+                          {"--r16"},
+                          {"--lower-ok"},
+                          {"--no-store"},
+                          {"--wrong-prompt"},
+                          {}}));
+  AddListedDevice(0, sims_[6]->DevicePath());  // serial TS000
+  WriteFile(dir_ / "cells.csv",
+            "port,channel,id,retry_count,retry_interval\nCOM7,x,1,0,1\nCOM7,7,1,,1\n"
+            "COM7,7,1,0,1,extra\n");
+  WriteFile(dir_ / "station.csv", "port,channel,id,retry_count,retry_interval\nCOM7,7,1,0,1\n");
+  WriteFile(dir_ / "other.csv", "port,channel,id,retry_count,retry_interval\nTS999,7,1,0,1\n");
+  const std::string record = dir_ / "rec.jsonl";
+  const std::string trace = dir_ / "t.trace";
+  const std::string numbers = dir_ / "config/Quillbeck/ZETA-7/com-numbers.conf";
+  auto with = [](Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const Lines write = {"-c", "30", "-i", "1", "-r", "1", "-t", "1", "--force"};
+  const Lines fast = {"--pace", "fast", "--timeout", "300", "--record", record, "--trace", trace};
+  const struct {
+    const char* what;
+    std::string tool;  // zeta7ctl, zeta7-ports, or "station" (run until it has refused)
+    Lines args;
+    const char* english;
+    const char* japanese;
+  } cases[] = {
+      {"missing port",
+       "zeta7ctl",
+       {"read", "-p", dir_ / "ttyUSB99"},
+       "the device is not there",
+       "デバイスがありません"},
+      {"no profile",
+       "zeta7ctl",
+       {"apply", dir_ / "none.ini", "-p", "COM7"},
+       "the profile does not exist",
+       "プロファイルがありません"},
+      {"unit silent", "zeta7ctl", with({"read", "-p", "COM1"}, fast), "no reply (timeout 300 ms)",
+       "応答がありません (タイムアウト 300 ms)"},
+      {"wrong speed", "zeta7ctl", with({"info", "-p", "COM2", "-b", "38400"}, fast),
+       "bytes came but made no reply", "バイト届きましたが応答になっていません"},
+      {"short reply", "zeta7ctl", with({"read", "-p", "COM3"}, fast),
+       "(16 characters; four values take 17 or 18)", "(16 文字; 4つの値で 17 か 18 文字が正)"},
+      {"refused write", "zeta7ctl", with(with({"write", "-p", "COM4"}, write), fast),
+       "Writing failed COM4", "書き込みに失敗しました COM4"},
+      {"values not kept", "zeta7ctl", with(with({"write", "-p", "COM5"}, write), fast),
+       "the values read back after \"OK\" differ", "\"OK\" の後に読み戻した値が違います"},
+      {"wrong prompt", "zeta7ctl", with({"info", "-p", "COM6"}, fast), ": prompt \"ZETA7> \"",
+       ": プロンプト \"ZETA7> \""},
+      {"bad plan cells",
+       "zeta7ctl",
+       {"apply", "--plan", dir_ / "cells.csv"},
+       "cells.csv line 2: channel is not a number: x",
+       "cells.csv 2 行目: channel が数ではありません: x"},
+      {"station plan of ports",
+       "zeta7ctl",
+       {"station", "--plan", dir_ / "station.csv"},
+       "a station plan's port is a USB serial number: COM7",
+       "station の計画の port は USB のシリアル番号です: COM7"},
+      {"serial number without a row",
+       "station",
+       {"station", "--plan", dir_ / "other.csv", "--json", "--record", record},
+       "serial number TS000 has no row in the plan",
+       "シリアル番号 TS000 の行が計画にありません"},
+      {"damaged numbers file",
+       "zeta7-ports",
+       {"--settings", settings()},
+       "the file of COM numbers is damaged",
+       "COM番号の記憶ファイルが壊れています"},
+  };
+  const auto run = [&](const auto& c) {
+    std::filesystem::remove(FsPath(record));
+    std::filesystem::remove(FsPath(trace));
+    ToolResult r;
+    if (c.tool == "station") {
+      CToolProcess ctl("zeta7ctl");
+      Lines args = c.args;
+      args.insert(args.begin() + 1, {"--settings", settings()});
+      if (ctl.Start(args, dir_ / "out")) {
+        WaitFor([&] { return Has(ReadFile(dir_ / "out"), "no_plan_row"); });
+        ctl.Signal(SIGINT);
+        r = ctl.Wait();
+        r.out = ReadFile(dir_ / "out");
+      }
+    } else if (c.tool == "zeta7-ports") {
+      WriteFile(numbers, "COM1 a\nCOM1 b\n");
+      r = CToolProcess("zeta7-ports").Run(c.args);
+      std::filesystem::remove(FsPath(numbers));
+    } else {
+      r = Ctl(c.args);
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(FsPath(record), ec)) r.out += ReadFile(record);
+    if (std::filesystem::exists(FsPath(trace), ec)) r.out += ReadFile(trace);
+    return r;
+  };
+  for (const auto& c : cases) {
+    std::string english, japanese;
+    {
+      CScopedEnv c1("LC_ALL", "C");
+      const ToolResult r = run(c);
+      english = r.out + r.err;
+    }
+    {
+      // C.UTF-8 names no language: LANGUAGE chooses, as gettext reads it.
+      CScopedEnv c1("LC_ALL", "C.UTF-8");
+      CScopedEnv ja("LANGUAGE", "ja");
+      const ToolResult r = run(c);
+      japanese = r.out + r.err;
+    }
+    const auto beyond = std::find_if(english.begin(), english.end(), [](char ch) {
+      return static_cast<unsigned char>(ch) >= 0x80;
+    });
+    EXPECT_EQ(beyond, english.end()) << c.what << ": not English at \""
+                                     << english.substr(beyond - english.begin(), 60) << "\" in\n"
+                                     << english;
+    EXPECT_TRUE(Has(english, c.english)) << c.what << ":\n" << english;
+    EXPECT_TRUE(Has(japanese, c.japanese)) << c.what << ":\n" << japanese;
+  }
+}

@@ -101,8 +101,9 @@ CliProgram MakeProgram() {
        N_("Writes the profile FILE to each unit and reads it back to confirm. A unit that\n"
           "already holds the values is not written to (its record says changed: false).\n"
           "UNITS.csv has a heading line port,channel,id,retry_count,retry_interval (in any\n"
-          "order) and a line a unit; port is a COM name, a device path or a USB serial\n"
-          "number (of the by-id name). The whole plan is checked before anything is sent."),
+          "order) and a line a unit; port is, as for -p, a COM name (COM1-COM256), a device\n"
+          "path, a USB serial number or a /dev/serial/by-id name (these two on Linux). The\n"
+          "whole plan is checked before anything is sent."),
        "file:ini"},
       {"station", N_("FILE [options]\n--plan UNITS.csv [options]"),
        N_("set up units one after another as they are plugged in"),
@@ -153,7 +154,9 @@ CliProgram MakeProgram() {
       {kOptInterval, "interval", 't', CliArg::kValue, N_("N"), "write",
        N_("retry interval in msec (0-32767)")},
       {kOptPlan, "plan", 0, CliArg::kValue, N_("UNITS.csv"), "apply station",
-       N_("the values of each unit (station: the port column\nholds USB serial numbers)"),
+       N_("the values of each unit; the port column takes\nwhat -p takes (a COM name, a device "
+          "path, a USB\n"
+          "serial number or a /dev/serial/by-id name);\nstation: USB serial numbers only"),
        "file:csv"},
       {kOptCheck, "check", 0, CliArg::kFlag, nullptr, kChanges,
        N_("read and compare only (no \"S\" is sent);\nreport the values that would change")},

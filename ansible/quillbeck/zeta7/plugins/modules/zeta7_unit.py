@@ -306,7 +306,8 @@ def make_record_folder(module, path, result):
 def refusal(err, plan, argument, name):
     """What zeta7ctl's refusal (exit 2) means for the user: (error_code, message).
 
-    Its messages about the plan carry the plan's name, and its line for a row;
+    zeta7ctl runs in English (see main), so its messages about the plan are
+    "<plan>: <text>" for the whole plan and "<plan> line <n>: <text>" for a row;
     the module checked the values itself, so a refusal of the unit's row that
     names the port is about the unit: its port or serial number leads to no
     device. The plan is the module's own: its name is never shown."""
@@ -315,11 +316,11 @@ def refusal(err, plan, argument, name):
     about_plan = [line[len(prefix):] for line in lines if line.startswith(prefix)]
     for text in about_plan:
         reason = text.split(": ", 1)[-1]
-        if text.startswith(" 2 ") and name in reason:
+        if text.startswith(" line 2: ") and name in reason:
             return "open_missing", "%s %s: %s (nothing was sent)" % (argument, name, reason)
     for text in about_plan:
         reason = text.split(": ", 1)[-1]
-        if text.startswith(" "):
+        if text.startswith(" line "):
             return "usage", "zeta7ctl refused the unit's values (nothing was sent): " + reason
         return "no_record", "zeta7_unit could not hand the unit's values to zeta7ctl: " + reason
     return "usage", stderr_text(err) or "zeta7ctl refused the task's arguments"
@@ -373,7 +374,12 @@ def main():
     elif p["force"]:
         cmd.append("--force")
 
-    rc, out, err = module.run_command(cmd)
+    # zeta7ctl speaks the user's language; its refusals are read above, so it
+    # runs in one language, English, whatever the controller's or the target's
+    # locale. C.UTF-8 keeps file names and the unit's text UTF-8; LANGUAGE would
+    # choose a language again under it.
+    os.environ.pop("LANGUAGE", None)
+    rc, out, err = module.run_command(cmd, environ_update={"LC_ALL": "C.UTF-8"})
     records = json_records(module, out, rc, result)
     if not records:
         if rc == 2:
