@@ -237,6 +237,15 @@ ctl_run() {
   LC_MESSAGES=C.UTF-8 LANGUAGE=ja timeout -k 10 60 wine "$ctl" "$@" >"$ctl_out" 2>"$ctl_err"
   ctl_rc=$?
 }
+# The same where the user's language is not Japanese (C.UTF-8 names none).
+ctl_run_en() {
+  ctl_step=$((ctl_step + 1))
+  ctl_out=$run/ctl-$ctl_step.out
+  ctl_err=$run/ctl-$ctl_step.err
+  printf '%s\n' "$*" >"$run/ctl-$ctl_step.args"
+  env -u LANGUAGE LC_ALL=C.UTF-8 timeout -k 10 60 wine "$ctl" "$@" >"$ctl_out" 2>"$ctl_err"
+  ctl_rc=$?
+}
 # check WHAT COMMAND...: the command must succeed.
 ctl_check() {
   local what=$1
@@ -251,6 +260,7 @@ ctl_check() {
   fi
 }
 has() { grep -qF -- "$2" "$1"; }
+ascii() { ! LC_ALL=C grep -qP '[\x80-\xff]' "$@"; }
 exits() { [ "$ctl_rc" -eq "$1" ]; }
 lines() { [ "$(wc -l <"$1")" -eq "$2" ]; }
 win() { winepath -w "$1" 2>/dev/null; }
@@ -319,6 +329,14 @@ ctl_check "faults: OK without storing" has "$ctl_err" '書き込みに失敗し�
 ctl_check "faults: silent" has "$ctl_err" 'ZETA-7と通信できません COM6 (\\.\COM6): 応答がありません'
 ctl_check "faults: missing device" has "$ctl_err" 'COM8がオープンできません。 \\.\COM8: '
 ctl_check "faults: hang-up" has "$ctl_err" 'COM13 (\\.\COM13): '
+# The same faults in English: not a byte beyond ASCII on either stream or
+# in the records (the names here are ASCII).
+printf '[parameters]\nchannel=20\nid=4\nretry_count=-1\nretry_interval=500\n' >"$run/en.ini"
+ctl_run_en apply "$(win "$run/en.ini")" -p COM12 -p COM6 -p COM8 --json --pace fast --timeout 300
+ctl_check "English: exit 1" exits 1
+ctl_check "English: OK without storing" has "$ctl_err" 'Writing failed COM12 (\\.\COM12): the values read back after "OK" differ'
+ctl_check "English: silent" has "$ctl_err" 'Cannot communicate with the ZETA-7 COM6 (\\.\COM6): no reply'
+ctl_check "English: ASCII only" ascii "$ctl_out" "$ctl_err"
 
 # A named port the system does not know (an unplugged adapter's name) is a
 # usage error, as on Linux: exit 2 and nothing sent to the other unit.
