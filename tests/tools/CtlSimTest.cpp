@@ -988,7 +988,9 @@ TEST_F(CtlSimTest, FailuresSpeakTheUserLanguage) {
   WriteFile(dir_ / "cells.csv",
             "port,channel,id,retry_count,retry_interval\nCOM7,x,1,0,1\nCOM7,7,1,,1\n"
             "COM7,7,1,0,1,extra\n");
-  WriteFile(dir_ / "station.csv", "port,channel,id,retry_count,retry_interval\nCOM7,7,1,0,1\n");
+  WriteFile(dir_ / "station.csv",
+            "port,channel,id,retry_count,retry_interval\nCOM7,7,1,0,1\n"
+            "usb-Test_Adapter_TS000-if00-port0,7,1,0,1\n");
   WriteFile(dir_ / "other.csv", "port,channel,id,retry_count,retry_interval\nTS999,7,1,0,1\n");
   const std::string record = dir_ / "rec.jsonl";
   const std::string trace = dir_ / "t.trace";
@@ -1036,8 +1038,9 @@ TEST_F(CtlSimTest, FailuresSpeakTheUserLanguage) {
       {"station plan of ports",
        "zeta7ctl",
        {"station", "--plan", dir_ / "station.csv"},
-       "a station plan's port is a USB serial number: COM7",
-       "station の計画の port は USB のシリアル番号です: COM7"},
+       "station.csv line 3: a station plan's port is a USB serial number: "
+       "usb-Test_Adapter_TS000-if00-port0",
+       "station.csv 2 行目: station の計画の port は USB のシリアル番号です: COM7"},
       {"serial number without a row",
        "station",
        {"station", "--plan", dir_ / "other.csv", "--json", "--record", record},

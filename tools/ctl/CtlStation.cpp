@@ -130,7 +130,10 @@ bool CStation::Prepare(std::string* error, std::vector<std::string>* planErrors)
     std::vector<PlanError> errors;
     ReadPlan(m_command.planPath, &rows, &errors);
     for (const PlanRow& row : rows) {
-      if (ComNumberOfName(row.port) != 0 || IsDevicePathName(row.port)) {
+      // Units are known by serial number alone: a by-id name would match no
+      // unit, and every unit would be refused for want of a row.
+      if (ComNumberOfName(row.port) != 0 || IsDevicePathName(row.port) ||
+          !UsbSerialOfByIdName(row.port).empty()) {
         errors.push_back(
             {row.line, TrF("a station plan's port is a USB serial number: %s", {row.port})});
         continue;
