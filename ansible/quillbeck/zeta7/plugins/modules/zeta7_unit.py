@@ -25,7 +25,9 @@ description:
     I(force) the task reports a change, since a forced write always sends.
   - With C(--diff) the values before and after are shown as a diff.
   - A failure fails the task with the unit's stable I(error_code) (see
-    the zeta7ctl man page, section ERROR CODES) beside the text. Any failure of
+    the zeta7ctl man page, section ERROR CODES) beside the text, which is
+    zeta7ctl's English whatever the locale of the controller or the managed
+    host (the module runs zeta7ctl in English to read its refusals). Any failure of
     zeta7ctl fails the task, also one where the unit was set but its record, its
     trace or zeta7ctl's output could not be written.
 options:
