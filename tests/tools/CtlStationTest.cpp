@@ -361,4 +361,37 @@ TEST_F(CtlStationTest, TheBoardFollowsTheTerminal) {
   }
 }
 
+// udev makes the node before its by-id name. A station that looks in
+// between sees a device without a serial number; once the name comes, that
+// is the same unit, not a second one left on the board as unplugged.
+TEST_F(CtlStationTest, ANodeWaitingForItsNameIsNoUnitOfItsOwn) {
+  CScopedEnv term("TERM", std::string("xterm"));
+  CTerminal tty;
+  ASSERT_TRUE(tty.Ok());
+  CSimProcess sim;
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  CToolProcess ctl("zeta7ctl");
+  ASSERT_TRUE(ctl.Start({"station", profile(), "--settings", settings(), "--pace", "fast",
+                         "--record", record(), "--quiet"},
+                        out(), "", tty.Device()));
+  ASSERT_TRUE(WaitFor([&] { return Has(tty.Text(), "ユニットを挿してください"); }));
+  fs::create_directories(root_ / "sys/class/tty/ttyUSB7");
+  fs::create_symlink(sim.DevicePath(), root_ / "dev/ttyUSB7");
+  ASSERT_TRUE(WaitFor([&] { return Has(tty.Text(), "認識中"); })) << tty.Text();
+  fs::create_directories(root_ / "dev/serial/by-id");
+  fs::create_symlink("../../ttyUSB7", ById(7, "NAMED"));
+  ASSERT_TRUE(WaitFor([&] { return !JsonLines(ReadFile(record())).empty(); }));
+  ctl.Signal(SIGINT);
+  EXPECT_EQ(ctl.Wait().exitCode, 130);
+  // The last board drawn: after the last move back to its first line.
+  const std::string text = tty.Text();
+  const std::string board = text.substr(text.rfind("A\r") + 2);
+  EXPECT_TRUE(Has(board, "NAMED")) << board;
+  EXPECT_FALSE(Has(board, "(抜去)")) << board;
+  EXPECT_TRUE(Has(board, "完了 1, 失敗 0, 設定済み 0")) << board;
+  const std::vector<Json> records = JsonLines(ReadFile(record()));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["usb_serial"], "NAMED");
+}
+
 }  // namespace

@@ -315,13 +315,25 @@ void CStation::Look(const std::vector<PresentDevice>& present) {
   for (const PresentDevice& d : present) {
     byKey[d.serial.empty() ? "node:" + d.device : d.serial].push_back(d);
   }
-  for (auto& [key, slot] : m_slots) {
-    if (byKey.count(key) == 0 && slot.present) {
-      slot.present = false;
-      slot.servedOn.clear();
-      slot.seenOn.clear();
-      slot.goneMs = now;
+  for (auto it = m_slots.begin(); it != m_slots.end();) {
+    Slot& slot = it->second;
+    if (byKey.count(it->first) != 0 || !slot.present) {
+      ++it;
+      continue;
     }
+    // A node that left before anything was done with it was only waiting
+    // for its by-id name (udev makes the node first), or came and went in
+    // a moment: it is no unit of its own on the board.
+    if (slot.servedOn.empty() && !slot.running) {
+      m_order.erase(std::find(m_order.begin(), m_order.end(), it->first));
+      it = m_slots.erase(it);
+      continue;
+    }
+    slot.present = false;
+    slot.servedOn.clear();
+    slot.seenOn.clear();
+    slot.goneMs = now;
+    ++it;
   }
   for (const auto& [key, devices] : byKey) {
     auto [it, fresh] = m_slots.emplace(key, Slot());
