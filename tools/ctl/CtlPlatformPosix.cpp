@@ -23,10 +23,21 @@ namespace {
 
 InterruptState* g_state = nullptr;
 
-// Made in the user's language before the handler is installed; the handler
-// only reads them.
-std::string g_firstRequest;
-std::string g_secondRequest;
+// What the first and the second request say, made in the user's language
+// before the handler is installed; the handler only reads them. Plain
+// arrays: nothing is freed under a handler that runs at exit.
+struct RequestText {
+  char text[512];
+  size_t size;
+};
+RequestText g_firstRequest{};
+RequestText g_secondRequest{};
+
+void SetRequestText(RequestText* r, const char* said) {
+  const std::string line = std::string("zeta7ctl: ") + said + "\n";
+  r->size = std::min(line.size(), sizeof r->text);
+  std::memcpy(r->text, line.data(), r->size);
+}
 
 // Only atomics and write(2): both are safe in a signal handler.
 void OnInterrupt(int sig) {
@@ -35,9 +46,9 @@ void OnInterrupt(int sig) {
   int none = 0;
   g_state->signal.compare_exchange_strong(none, sig);
   const int n = g_state->count.fetch_add(1) + 1;
-  const std::string& text = n == 1 ? g_firstRequest : g_secondRequest;
+  const RequestText& text = n == 1 ? g_firstRequest : g_secondRequest;
   if (n <= 2) {
-    const ssize_t ignored = write(STDERR_FILENO, text.data(), text.size());
+    const ssize_t ignored = write(STDERR_FILENO, text.text, text.size);
     (void)ignored;
   }
   errno = savedErrno;
@@ -48,8 +59,8 @@ using posix::RetryInterrupted;
 }  // namespace
 
 void InstallInterruptHandler(InterruptState* state) {
-  g_firstRequest = std::string("zeta7ctl: ") + Tr(kTextStopping) + "\n";
-  g_secondRequest = std::string("zeta7ctl: ") + Tr(kTextStopWaiting) + "\n";
+  SetRequestText(&g_firstRequest, Tr(kTextStopping));
+  SetRequestText(&g_secondRequest, Tr(kTextStopWaiting));
   g_state = state;
   struct sigaction sa;
   std::memset(&sa, 0, sizeof sa);
