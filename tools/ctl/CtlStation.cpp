@@ -122,6 +122,7 @@ class CStation {
   int m_nDone = 0, m_nFailed = 0, m_nAlready = 0, m_nInterrupted = 0;
   int m_nRecordsLost = 0, m_nStdoutLost = 0;
   size_t m_nDrawn = 0;
+  std::vector<std::string> m_drawn;  // the board on the terminal now
 };
 
 bool CStation::Prepare(std::string* error, std::vector<std::string>* planErrors) {
@@ -434,7 +435,9 @@ void CStation::Draw(bool last) {
     if (!s.present && !s.running) line.state += " " + std::string(Tr("(unplugged)"));
     lines.push_back(line);
   }
-  const std::vector<std::string> text = BoardText(lines, Totals(), colour, columns);
+  std::vector<std::string> text = BoardText(lines, Totals(), colour, columns);
+  // A board as it stands is not sent again every tick.
+  if (!last && m_nDrawn > 0 && text == m_drawn) return;
   // Back to the board's first line, then every line again.
   std::string out;
   if (m_nDrawn > 1) out += "\033[" + std::to_string(m_nDrawn - 1) + "A";
@@ -445,6 +448,7 @@ void CStation::Draw(bool last) {
   if (last) out += "\n";
   WriteStderr(out);
   m_nDrawn = last ? 0 : text.size();
+  m_drawn = std::move(text);
 }
 
 bool NoColour() {
