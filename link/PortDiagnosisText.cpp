@@ -34,8 +34,8 @@ std::string DescribeProblem(const PortDiagnosis& d, CliLanguage language) {
       // Joining the group of a 0600 device (root's, say) would not help.
       if (!d.groupMayUse) {
         return Fill(TrIn(language,
-                         "no permission: this device lets not even the group \"%s\" read and "
-                         "write it (ask the administrator to set the device's permissions)"),
+                         "no permission: not even the group \"%s\" may read and write this "
+                         "device (ask the administrator to set its permissions)"),
                     {d.group});
       }
       if (d.inGroup) {
