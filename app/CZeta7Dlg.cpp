@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "CliText.h"
 #include "ComResolver.h"
 #include "MainDialogTemplate.h"
 #include "ParamReply.h"
@@ -115,6 +116,9 @@ void CZeta7Dlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CZeta7Dlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  // The window speaks Japanese whatever the locale, and so do the texts
+  // that reach it from below (a damaged file of COM numbers, say).
+  SetLanguage(CliLanguage::kJapanese);
 
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);

@@ -7,6 +7,11 @@ std::string PresentList(const PortDiagnosis& d, CliLanguage language) {
   if (d.present.empty()) return TrIn(language, "no serial device is present");
   std::string list;
   for (const SerialDevice& s : d.present) {
+    // A device the numbering could not give a number keeps only its path.
+    if (s.comNumber < 1) {
+      list += " " + s.path;
+      continue;
+    }
     const std::string com = "COM" + std::to_string(s.comNumber);
     // Windows' own "\\.\COM3" would only repeat the number.
     list += " " + com + (s.path == "\\\\.\\" + com ? "" : "=" + s.path);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "CliText.h"
+#include "ComNumbers.h"
 #include "ComResolver.h"
 #include "PortSystem.h"
 #include "ScopedFdPosix.h"
@@ -125,9 +126,17 @@ int OutputQueued(PortHandle h) {
 namespace portsys {
 
 PortHandle OpenDevice(int n, const ComMap& map, PortOpenError* error) {
-  const std::string path = ResolveComDevice(n, map);
-  if (path.empty()) return Refused(error, PortProblem::kNoDevice, ENOENT);
-  return OpenDevicePath(path, error);
+  const auto entry = map.find(n);
+  if (entry != map.end() && !entry->second.empty()) return OpenDevicePath(entry->second, error);
+  const ComNumberTarget target = FindComNumber(n);
+  if (!target.device.empty()) return OpenDevicePath(target.device, error);
+  // No device has the number: a file of remembered numbers that cannot be
+  // read may be why, and then it is the reason.
+  if (!target.error.empty()) {
+    if (error != nullptr) *error = {PortProblem::kOther, target.error};
+    return kNoPort;
+  }
+  return Refused(error, PortProblem::kNoDevice, ENOENT);
 }
 
 PortHandle OpenDevicePath(const std::string& path, PortOpenError* error) {

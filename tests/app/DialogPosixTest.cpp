@@ -155,3 +155,21 @@ TEST_F(DialogTest, WriteVerdictTakesOnlyOkExactly) {
 }
 
 }  // namespace
+
+// A damaged file of remembered COM numbers is neither reset nor passed
+// over: the box names it, in the window's language.
+TEST_F(DialogTest, ADamagedFileOfComNumbersIsSaid) {
+  const std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Quillbeck/ZETA-7";
+  std::filesystem::create_directories(folder);
+  const std::string file = folder + "/com-numbers.conf";
+  WriteFile(file, "COM4 usb-A-if00-port0\nCOM4\n");
+  WriteFile(Ini(), "[com]\ncom=9\n");
+  Open();
+  Click(IDC_BUTTON_CONNECT);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  const std::string& detail = m_boxes.m_boxes[0].detail;
+  const std::string left = ReadFile(file);
+  std::filesystem::remove(file);
+  EXPECT_NE(detail.find("COM番号の記憶ファイルが壊れています"), std::string::npos) << detail;
+  EXPECT_EQ(left, "COM4 usb-A-if00-port0\nCOM4\n");
+}
