@@ -319,10 +319,10 @@ int CtlMain(int argc, const char* const* argv) {
     if (!ResolvePlan(c.planPath, settings.map, roots, &targets, &errors)) {
       std::string text;
       for (const std::string& e : errors) text += "zeta7ctl: " + e + "\n";
-      WriteStderr(
-          text + "zeta7ctl: " +
-          TrF("the plan has faults, so nothing is sent (%s)", {std::to_string(errors.size())}) +
-          "\n");
+      WriteStderr(text + "zeta7ctl: " +
+                  TrF("the plan has faults, so nothing is sent (faults: %s)",
+                      {std::to_string(errors.size())}) +
+                  "\n");
       return kExitUsage;
     }
   } else {
@@ -387,14 +387,14 @@ int CtlMain(int argc, const char* const* argv) {
   }
   if (record.IsOpen() && (!record.Close() || counts.recordsLost > 0)) {
     WriteStderr("zeta7ctl: " +
-                TrF("cannot write to the record file: %s (%s; the records of %s units are missing)",
+                TrF("cannot write to the record file: %s (%s; units whose record is missing: %s)",
                     {c.recordPath, record.Error(), std::to_string(counts.recordsLost)}) +
                 "\n");
     evidenceLost = true;
   }
   if (counts.stdoutLost > 0 || !CloseStdout()) {
     WriteStderr("zeta7ctl: " +
-                TrF("cannot write to standard output (the output of %s units is missing)",
+                TrF("cannot write to standard output (units whose output is missing: %s)",
                     {std::to_string(counts.stdoutLost)}) +
                 "\n");
     evidenceLost = true;
